@@ -1,0 +1,25 @@
+# Helpers shared by the CMakeLists.txt files of the libraries, programs and tests.
+
+# meshpix_program(name SOURCES src... LIBS lib... [DEFINES def...])
+# One executable in build/bin, installed with the others.
+function(meshpix_program name)
+  cmake_parse_arguments(P "" "" "SOURCES;LIBS;DEFINES" ${ARGN})
+  add_executable(${name} ${P_SOURCES})
+  target_link_libraries(${name} PRIVATE ${P_LIBS} meshpix_common)
+  if(P_DEFINES)
+    target_compile_definitions(${name} PRIVATE ${P_DEFINES})
+  endif()
+  install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endfunction()
+
+# meshpix_library(name SOURCES src... [LIBS lib...] [DEFINES def...])
+# One static library; its headers are included as "<folder>/<header>.h".
+function(meshpix_library name)
+  cmake_parse_arguments(L "" "" "SOURCES;LIBS;DEFINES" ${ARGN})
+  add_library(${name} STATIC ${L_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/lib)
+  target_link_libraries(${name} PUBLIC meshpix_common ${L_LIBS})
+  if(L_DEFINES)
+    target_compile_definitions(${name} PUBLIC ${L_DEFINES})
+  endif()
+endfunction()

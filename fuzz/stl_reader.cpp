@@ -1,0 +1,37 @@
+// Fuzz target: the STL reader, ASCII and binary, facet by facet and as a facet list.
+// Built once per build of the reader (attribute and plain).
+#include <cstdlib>
+
+#include "mesh/stl.h"
+#include "support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FILE* stream = MemoryStream(data, size);
+  if (stream == nullptr) return 0;
+  STLReader reader;
+  if (SetUpSTL(&reader, stream) == 1) {
+    float v[9];
+    int result;
+    // A huge binary count over a short file ends at the first short read.
+#if defined(MESHPIX_STL_ATTRIBUTE)
+    int16_t attribute;
+    while ((result = ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
+                             &v[8], &attribute)) == 1) {
+    }
+#else
+    while ((result = ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
+                             &v[8])) == 1) {
+    }
+#endif
+    if (result != 0 && result != -1) std::abort();
+  }
+  std::rewind(stream);
+  Facet* list = ReadFacet(stream);
+  while (list != nullptr) {
+    Facet* next = list->next;
+    std::free(list);
+    list = next;
+  }
+  std::fclose(stream);
+  return 0;
+}

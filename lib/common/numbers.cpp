@@ -1,0 +1,58 @@
+#include "common/numbers.h"
+
+#include <charconv>
+#include <cstring>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+double ParseReal(const char* text) { return std::strtod(text, nullptr); }
+
+// from_chars and strtod both round correctly, so they agree wherever from_chars
+// accepts the text; strtod keeps the forms from_chars leaves out (leading white
+// space, a plus sign, hexadecimal) and the text that holds no number at all.
+double ParseRealText(const char* text) {
+  const char* p = text;
+  if (*p == '-') ++p;
+  if ((*p >= '0' && *p <= '9') || *p == '.') {
+    const char* end = text + std::strlen(text);
+    bool hex = p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+    double v;
+    auto result = std::from_chars(text, end, v);
+    if (!hex && result.ec == std::errc() ) return v;
+  }
+  return std::strtod(text, nullptr);
+}
+
+int ParseInt(const char* text) {
+  long long v = std::strtoll(text, nullptr, 10);  // saturates at LLONG_MIN / LLONG_MAX
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return static_cast<int>(v);
+}
+
+int ToInt(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= 2147483647.0) return INT_MAX;
+  if (v <= -2147483648.0) return INT_MIN;
+  return static_cast<int>(v);
+}
+
+bool IsFormat(const char* format, std::string_view conversions, bool allowLong) {
+  int found = 0;
+  for (const char* p = format; *p != '\0'; ++p) {
+    if (*p != '%') continue;
+    ++p;
+    if (*p == '%') continue;
+    while (*p == '-' || *p == '+' || *p == ' ' || *p == '#' || *p == '0') ++p;
+    while (*p >= '0' && *p <= '9') ++p;
+    if (*p == '.') {
+      ++p;
+      while (*p >= '0' && *p <= '9') ++p;
+    }
+    if (allowLong && *p == 'l') ++p;
+    if (*p == '\0' || conversions.find(*p) == std::string_view::npos) return false;
+    ++found;
+  }
+  return found == 1;
+}

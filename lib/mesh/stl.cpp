@@ -1,0 +1,302 @@
+// STL reading with winding repair, and the facet list. Compiled twice: with
+// MESHPIX_STL_ATTRIBUTE (the attribute word is handed out and kept) and without.
+#include "mesh/stl.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/bytes.h"
+#include "common/numbers.h"
+#include "common/program.h"
+
+namespace {
+
+// Binary STL as read (little-endian):
+//   offset  size  field
+//   0       80    header, ignored
+//   80      4     facet count, unsigned
+//   84+50i  12    stored normal nx, ny, nz (floats)
+//   96+50i  36    vertices 1, 2, 3: x, y, z floats each
+//   132+50i 2     attribute word
+constexpr size_t kHeaderSize = 80;
+constexpr size_t kFacetSize = 50;
+constexpr size_t kAttributeOffset = 48;
+constexpr int kLastHeaderByte = 79;
+constexpr int kMaxSkip = 75;  // leave five bytes for "solid"
+constexpr int kEndOfFile = -1;
+
+inline int NextByte(FILE* stream) {
+#if defined(__unix__) || defined(__APPLE__)
+  return getc_unlocked(stream);
+#else
+  return std::getc(stream);
+#endif
+}
+
+inline bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// fread, then each element read has its bytes reversed: little-endian values on a
+// big-endian host.
+size_t fRead(void* data, size_t size, size_t count, FILE* stream) {
+  size_t got = std::fread(data, size, count, stream);
+  auto* bytes = static_cast<unsigned char*>(data);
+  for (size_t i = 0; i < got; ++i) {
+    unsigned char* e = bytes + i * size;
+    for (size_t a = 0, b = size - 1; a < b; ++a, --b) {
+      unsigned char t = e[a];
+      e[a] = e[b];
+      e[b] = t;
+    }
+  }
+  return got;
+}
+
+// The next character: first the unread rest of the 80 header bytes, then the stream.
+int fGetC(STLReader* r) {
+  if (r->position <= kLastHeaderByte) {
+    r->current = r->buffer[r->position++];
+  } else {
+    r->current = NextByte(r->stream);
+  }
+  return r->current;
+}
+
+// Reads the next token into the buffer, lower-cased and NUL-terminated. 0 at the end
+// of the file or for a token that does not end within 79 characters. The character
+// that ended the token is consumed and left in r->current.
+int GetStr(STLReader* r) {
+  int c;
+  do {
+    c = fGetC(r);
+  } while (IsBlank(c));
+  if (c == kEndOfFile) return 0;
+  int n = 0;
+  while (c != kEndOfFile && !IsBlank(c)) {
+    if (n == kLastHeaderByte) return 0;
+    if (c >= 'A' && c <= 'Z') c |= 0x20;
+    r->buffer[n++] = static_cast<unsigned char>(c);
+    c = fGetC(r);
+  }
+  r->buffer[n] = '\0';
+  return 1;
+}
+
+bool Keyword(STLReader* r, const char* word) {
+  return GetStr(r) == 1 && std::strcmp(reinterpret_cast<const char*>(r->buffer), word) == 0;
+}
+
+bool Number(STLReader* r, float* value) {
+  if (GetStr(r) != 1) return false;
+  *value = static_cast<float>(ParseRealText(reinterpret_cast<const char*>(r->buffer)));
+  return true;
+}
+
+// ASCII facet: "facet normal n n n outer loop vertex x y z (x3) endloop endfacet".
+// Returns 1 with the stored normal in n[], 0 at "endsolid", -1 on any error.
+int ScanAscii(STLReader* r, float n[3], float* v[9]) {
+  if (GetStr(r) != 1) return -1;
+  const char* token = reinterpret_cast<const char*>(r->buffer);
+  if (std::strcmp(token, "endsolid") == 0) {
+    // The rest of the "endsolid" line (the solid's name) is skipped.
+    while (r->current != '\n' && r->current != kEndOfFile) fGetC(r);
+    return 0;
+  }
+  if (std::strcmp(token, "facet") != 0 || !Keyword(r, "normal")) return -1;
+  for (int i = 0; i < 3; ++i) {
+    if (!Number(r, &n[i])) return -1;
+  }
+  if (!Keyword(r, "outer") || !Keyword(r, "loop")) return -1;
+  for (int k = 0; k < 3; ++k) {
+    if (!Keyword(r, "vertex")) return -1;
+    for (int i = 0; i < 3; ++i) {
+      if (!Number(r, v[3 * k + i])) return -1;
+    }
+  }
+  if (!Keyword(r, "endloop") || !Keyword(r, "endfacet")) return -1;
+  return 1;
+}
+
+// Binary facet: one 50-byte record. Returns 1, 0 after the counted facets, -1 on a
+// short read.
+int ScanBinary(STLReader* r, float n[3], float* v[9], int16_t* attribute) {
+  if (r->delivered == r->count) return 0;
+  ++r->delivered;
+  unsigned char record[kFacetSize];
+  if (std::fread(record, 1, kFacetSize, r->stream) != kFacetSize) return -1;
+  for (int i = 0; i < 3; ++i) n[i] = GetLEFloat(record + 4 * i);
+  for (int i = 0; i < 9; ++i) *v[i] = GetLEFloat(record + 12 + 4 * i);
+  *attribute = static_cast<int16_t>(GetLE16(record + kAttributeOffset));
+  return 1;
+}
+
+// Makes the vertex order agree with the stored normal: vertices 2 and 3 are swapped
+// when the stored normal points against the computed one. A zero or not-a-number
+// product (zero normal, degenerate facet) keeps the order.
+void RepairWinding(const float n[3], float* v[9]) {
+  double cx, cy, cz;
+  CalcNormal(*v[0], *v[1], *v[2], *v[3], *v[4], *v[5], *v[6], *v[7], *v[8], &cx, &cy, &cz);
+  long double dot = static_cast<long double>(n[0]) * cx + static_cast<long double>(n[1]) * cy +
+                    static_cast<long double>(n[2]) * cz;
+  if (dot < 0) {
+    for (int i = 3; i < 6; ++i) {
+      float t = *v[i];
+      *v[i] = *v[i + 3];
+      *v[i + 3] = t;
+    }
+  }
+}
+
+}  // namespace
+
+int SetUpSTL(STLReader* r, FILE* stream) {
+  r->stream = stream;
+  r->kind = kSTLAscii;
+  r->current = 0;
+  r->position = 0;
+  r->delivered = 0;
+  r->count = 0;
+  if (std::fread(r->buffer, 1, kHeaderSize, stream) != kHeaderSize) return 0;
+
+  bool binary = std::memchr(r->buffer, 0, kHeaderSize) != nullptr;
+  if (!binary) {
+    int p = 0;
+    while (p < kMaxSkip && IsBlank(r->buffer[p])) ++p;
+    r->position = p;
+    for (int i = 0; i < 5; ++i) {
+      unsigned char& c = r->buffer[r->position];
+      if (c >= 'A' && c <= 'Z') c |= 0x20;
+      ++r->position;
+    }
+    binary = std::memcmp(r->buffer + p, "solid", 5) != 0;
+  }
+
+  if (!binary) {
+    r->kind = kSTLAscii;
+    int c;
+    do {
+      c = fGetC(r);
+    } while (c != '\n' && c != kEndOfFile);
+    return c == '\n' ? 1 : 0;
+  }
+
+  r->kind = kSTLBinary;
+  r->delivered = 0;
+  r->position = 0;
+  r->read = HostIsLittleEndian() ? std::fread : fRead;
+  uint32_t count;
+  if (r->read(&count, 4, 1, stream) != 1) return 0;
+  r->count = count;
+  return 1;
+}
+
+#if defined(MESHPIX_STL_ATTRIBUTE)
+int ScanSTL(STLReader* r, float* x1, float* y1, float* z1, float* x2, float* y2, float* z2,
+            float* x3, float* y3, float* z3, int16_t* attribute) {
+#else
+int ScanSTL(STLReader* r, float* x1, float* y1, float* z1, float* x2, float* y2, float* z2,
+            float* x3, float* y3, float* z3) {
+  int16_t dropped;
+  int16_t* attribute = &dropped;
+#endif
+  float* v[9] = {x1, y1, z1, x2, y2, z2, x3, y3, z3};
+  float n[3];
+  int result;
+  if (r->kind == kSTLAscii) {
+    result = ScanAscii(r, n, v);
+    *attribute = 0;
+  } else if (r->kind == kSTLBinary) {
+    result = ScanBinary(r, n, v, attribute);
+  } else {
+    return -1;
+  }
+  if (result != 1) return result;
+  RepairWinding(n, v);
+  return 1;
+}
+
+void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
+                double y3, double z3, double* nx, double* ny, double* nz) {
+  long double ux = static_cast<long double>(x2) - x1, uy = static_cast<long double>(y2) - y1,
+              uz = static_cast<long double>(z2) - z1;
+  long double vx = static_cast<long double>(x3) - x1, vy = static_cast<long double>(y3) - y1,
+              vz = static_cast<long double>(z3) - z1;
+  long double cx = uy * vz - uz * vy;
+  long double cy = uz * vx - ux * vz;
+  long double cz = ux * vy - uy * vx;
+  long double length = std::sqrt(cx * cx + cy * cy + cz * cz);
+  *nx = static_cast<double>(cx / length);
+  *ny = static_cast<double>(cy / length);
+  *nz = static_cast<double>(cz / length);
+}
+
+#if defined(MESHPIX_STL_ATTRIBUTE)
+Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
+                  double y3, double z3, int attribute) {
+#else
+Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
+                  double y3, double z3) {
+#endif
+  auto* f = static_cast<Facet*>(std::malloc(sizeof(Facet)));
+  if (f == nullptr) return nullptr;
+  f->x1 = static_cast<float>(x1);
+  f->y1 = static_cast<float>(y1);
+  f->z1 = static_cast<float>(z1);
+  f->x2 = static_cast<float>(x2);
+  f->y2 = static_cast<float>(y2);
+  f->z2 = static_cast<float>(z2);
+  f->x3 = static_cast<float>(x3);
+  f->y3 = static_cast<float>(y3);
+  f->z3 = static_cast<float>(z3);
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  f->attribute = static_cast<int16_t>(attribute & 0xFFFF);
+#endif
+  f->next = nullptr;
+  return f;
+}
+
+Facet* ReadFacet(FILE* stream, bool* outOfMemory) {
+  if (outOfMemory != nullptr) *outOfMemory = false;
+  STLReader reader;
+  if (SetUpSTL(&reader, stream) != 1) return nullptr;
+  Facet* head = nullptr;
+  Facet** tail = &head;
+  float x1, y1, z1, x2, y2, z2, x3, y3, z3;
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  int16_t attribute;
+  while (ScanSTL(&reader, &x1, &y1, &z1, &x2, &y2, &z2, &x3, &y3, &z3, &attribute) == 1) {
+    Facet* f = AllocFacet(x1, y1, z1, x2, y2, z2, x3, y3, z3, attribute);
+#else
+  while (ScanSTL(&reader, &x1, &y1, &z1, &x2, &y2, &z2, &x3, &y3, &z3) == 1) {
+    Facet* f = AllocFacet(x1, y1, z1, x2, y2, z2, x3, y3, z3);
+#endif
+    if (f == nullptr) {
+      if (outOfMemory != nullptr) *outOfMemory = true;
+      break;
+    }
+    *tail = f;
+    tail = &f->next;
+  }
+  return head;
+}
+
+int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context) {
+  if (argc < 2) Usage(usage);
+  for (int i = 1; i < argc; ++i) {
+    const char* name = argv[i];
+    FILE* stream = OpenInput(name);
+    if (stream == nullptr) {
+      std::fprintf(stderr, "%s : file not found.\n", name);
+      continue;
+    }
+    STLReader reader;
+    if (SetUpSTL(&reader, stream) != 1) {
+      std::fprintf(stderr, "%s : STL header read error.\n", name);
+    } else {
+      each(&reader, name, context);
+    }
+    CloseInput(stream);
+  }
+  FinishOutput();
+  return 0;
+}

@@ -1,0 +1,85 @@
+// Reading STL models facet by facet, and the in-memory facet list.
+//
+//   SetUpSTL(reader, stream)      1 when ready to scan, 0 when the header cannot be read
+//   ScanSTL(reader, x1..z3 [, attribute])
+//                                 1 with one facet in the caller's variables,
+//                                 0 at the regular end, -1 on any error
+//   CalcNormal(x1..z3, nx, ny, nz)
+//                                 unit normal of (v2 - v1) x (v3 - v1); NaN when degenerate
+//   AllocFacet(x1..z3 [, attribute])
+//                                 one heap Facet, or null when memory is exhausted
+//   ReadFacet(stream, outOfMemory)
+//                                 the whole stream as a facet list (null when empty or
+//                                 when the header cannot be read); *outOfMemory tells a
+//                                 list cut short by exhausted memory
+//   EachSTLFile(argc, argv, usage, each, context)
+//                                 the frame of the programs that report on several
+//                                 files: usage without arguments; per argument open it
+//                                 ("-": stdin), set it up and call each(reader, name,
+//                                 context), reporting "file not found." or "STL header
+//                                 read error." and going on; stdout checked at the end
+//
+// Two builds of one source: with MESHPIX_STL_ATTRIBUTE defined, ScanSTL hands out the
+// 16-bit attribute word of each facet and Facet keeps it; without, it is dropped.
+// While reading, the vertex order of every facet is made to agree with the normal
+// stored in the file (vertices 2 and 3 are swapped when they disagree).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// Per-stream reading state, owned by the caller.
+struct STLReader {
+  using ReadFunction = size_t (*)(void* data, size_t size, size_t count, FILE* stream);
+
+  FILE* stream;
+  int kind;            // 0 = ASCII, 1 = binary
+  int current;         // ASCII: the character read last (0..255, -1 at end of file)
+  int position;        // ASCII: next unread byte of the header buffer; above 79 = from the stream
+  uint32_t delivered;  // binary: facets handed out so far
+  uint32_t count;      // binary: the facet count of the file
+  union {
+    unsigned char buffer[80];  // ASCII: header bytes, then the current token (lower case)
+    ReadFunction read;         // binary: fread, or the byte-reversing reader on big-endian hosts
+  };
+};
+
+constexpr int kSTLAscii = 0;
+constexpr int kSTLBinary = 1;
+
+int SetUpSTL(STLReader* reader, FILE* stream);
+
+#if defined(MESHPIX_STL_ATTRIBUTE)
+int ScanSTL(STLReader* reader, float* x1, float* y1, float* z1, float* x2, float* y2, float* z2,
+            float* x3, float* y3, float* z3, int16_t* attribute);
+#else
+int ScanSTL(STLReader* reader, float* x1, float* y1, float* z1, float* x2, float* y2, float* z2,
+            float* x3, float* y3, float* z3);
+#endif
+
+void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
+                double y3, double z3, double* nx, double* ny, double* nz);
+
+struct Facet {
+  float x1, y1, z1;
+  float x2, y2, z2;
+  float x3, y3, z3;
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  int16_t attribute;
+#endif
+  Facet* next;
+};
+
+#if defined(MESHPIX_STL_ATTRIBUTE)
+Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
+                  double y3, double z3, int attribute);
+#else
+Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
+                  double y3, double z3);
+#endif
+
+Facet* ReadFacet(FILE* stream, bool* outOfMemory = nullptr);
+
+using STLFileFunction = void (*)(STLReader* reader, const char* name, void* context);
+int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context);

@@ -1,0 +1,85 @@
+#include "mesh/stlwrite.h"
+
+#include <cstring>
+
+#include "common/bytes.h"
+#include "common/program.h"
+#include "mesh/stl.h"
+
+namespace {
+
+// Binary STL as written:
+//   offset  size  field
+//   0       80    header: zeros
+//   80      4     facet count: 0 at first, patched at the end
+//   84+50i  48    normal, vertex 1, vertex 2, vertex 3: twelve floats
+//   132+50i 2     attribute word
+constexpr int kZeroBytes = 84;
+constexpr long kCountOffset = 80;
+
+size_t Fwrite(void* data, size_t size, size_t count, FILE* stream) {
+  return std::fwrite(data, size, count, stream);
+}
+
+}  // namespace
+
+void Abort(const char* name, const char* phrase) { Fail("%s : %s.\n", name, phrase); }
+
+size_t fWriteReverse(void* data, size_t size, size_t count, FILE* stream) {
+  auto* bytes = static_cast<unsigned char*>(data);
+  for (size_t i = 0; i < count; ++i) {
+    unsigned char* e = bytes + i * size;
+    for (size_t a = 0, b = size - 1; a < b; ++a, --b) {
+      unsigned char t = e[a];
+      e[a] = e[b];
+      e[b] = t;
+    }
+  }
+  return std::fwrite(data, size, count, stream);
+}
+
+void OpenSTLInput(STLReader* reader, const char* name) {
+  FILE* stream = OpenInput(name);
+  if (stream == nullptr) Abort(name, "file not found");
+  if (SetUpSTL(reader, stream) != 1) Abort(name, "STL header read error");
+}
+
+void BeginSTL(STLWriter* w, const char* name) {
+  w->write = HostIsLittleEndian() ? Fwrite : fWriteReverse;
+  w->name = name;
+  w->count = 0;
+  w->stream = OpenFile(name, "wb");
+  if (w->stream == nullptr) Abort(name, "file not stored");
+  // The header and the count placeholder; a failed write shows in the
+  // stream's error flag, which EndSTL checks.
+  for (int i = 0; i < kZeroBytes; ++i) std::fputc(0, w->stream);
+}
+
+void PutSTLFacet(STLWriter* w, float block[12], int16_t attribute) {
+  if (w->write(block, 4, 12, w->stream) != 12 || w->write(&attribute, 2, 1, w->stream) != 1) {
+    Abort(w->name, "STL facet data write error");
+  }
+  ++w->count;
+}
+
+void PutSTLFacetNormal(STLWriter* w, const float v[9], int16_t attribute) {
+  double nx, ny, nz;
+  CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &nx, &ny, &nz);
+  float block[12] = {static_cast<float>(nx), static_cast<float>(ny), static_cast<float>(nz)};
+  std::memcpy(block + 3, v, 9 * sizeof(float));
+  PutSTLFacet(w, block, attribute);
+}
+
+void EndSTL(STLWriter* w) {
+  // Everything written so far must have reached the file before the count says so.
+  if (std::fflush(w->stream) != 0 || std::ferror(w->stream)) {
+    Abort(w->name, "STL facet data write error");
+  }
+  uint32_t count = w->count;
+  w->stream = std::freopen(w->name, "rb+", w->stream);
+  if (w->stream == nullptr || std::fseek(w->stream, kCountOffset, SEEK_SET) != 0 ||
+      w->write(&count, 4, 1, w->stream) != 1 || CloseFile(w->stream) != 0) {
+    Abort(w->name, "STL facet number write error");
+  }
+  w->stream = nullptr;
+}

@@ -1,0 +1,43 @@
+// Writing binary STL while reading: 84 zero bytes, then one 50-byte record per
+// facet, then the facet count patched in at offset 80.
+//
+//   Abort(name, phrase)                 "name : phrase." on stderr, status 1
+//   fWriteReverse(data, size, count, s) fwrite after reversing each element's bytes
+//                                       in place (the caller's data stays reversed)
+//   OpenSTLInput(reader, name)          open an input ("-": stdin) and set it up
+//                                       ("file not found", "STL header read error")
+//   BeginSTL(writer, name)              create the file ("file not stored"), 84 zeros
+//   PutSTLFacet(writer, block, attribute)
+//                                       normal and three vertices (12 floats), then the
+//                                       attribute word ("STL facet data write error")
+//   PutSTLFacetNormal(writer, v, attribute)
+//                                       the same with the normal computed by CalcNormal
+//   EndSTL(writer)                      check the data, patch the count, close
+//                                       ("STL facet data write error",
+//                                        "STL facet number write error")
+// Every failure ends the program through Abort with the output's name.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+[[noreturn]] void Abort(const char* name, const char* phrase);
+size_t fWriteReverse(void* data, size_t size, size_t count, FILE* stream);
+
+struct STLReader;
+void OpenSTLInput(STLReader* reader, const char* name);
+
+struct STLWriter {
+  using WriteFunction = size_t (*)(void* data, size_t size, size_t count, FILE* stream);
+
+  FILE* stream;
+  const char* name;
+  uint32_t count;       // facets written so far
+  WriteFunction write;  // fwrite on little-endian hosts, fWriteReverse on big-endian ones
+};
+
+void BeginSTL(STLWriter* writer, const char* name);
+void PutSTLFacet(STLWriter* writer, float block[12], int16_t attribute);
+void PutSTLFacetNormal(STLWriter* writer, const float vertices[9], int16_t attribute);
+void EndSTL(STLWriter* writer);

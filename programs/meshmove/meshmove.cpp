@@ -1,0 +1,35 @@
+// meshmove: translates an STL model by (Sx, Sy, Sz) and writes it as binary STL,
+// keeping every facet's attribute word.
+#include "common/numbers.h"
+#include "common/program.h"
+#include "mesh/stl.h"
+#include "mesh/stlwrite.h"
+
+int main(int argc, char** argv) {
+  if (argc != 6) Usage("usage : meshmove orgSTL Sx Sy Sz newSTL");
+  STLReader reader;
+  OpenSTLInput(&reader, argv[1]);
+  const double sx = ParseReal(argv[2]), sy = ParseReal(argv[3]), sz = ParseReal(argv[4]);
+
+  STLWriter writer;
+  BeginSTL(&writer, argv[5]);
+  float b[12];  // normal, vertex 1, vertex 2, vertex 3
+  int16_t attribute;
+  while (ScanSTL(&reader, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11],
+                 &attribute) == 1) {
+    double nx, ny, nz;
+    CalcNormal(b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], &nx, &ny, &nz);
+    b[0] = static_cast<float>(nx);
+    b[1] = static_cast<float>(ny);
+    b[2] = static_cast<float>(nz);
+    for (int v = 3; v < 12; v += 3) {
+      b[v] = static_cast<float>(b[v] + sx);
+      b[v + 1] = static_cast<float>(b[v + 1] + sy);
+      b[v + 2] = static_cast<float>(b[v + 2] + sz);
+    }
+    PutSTLFacet(&writer, b, attribute);
+  }
+  CloseInput(reader.stream);
+  EndSTL(&writer);
+  return 0;
+}

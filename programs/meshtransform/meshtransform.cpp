@@ -1,0 +1,57 @@
+// meshtransform: applies the affine map
+//   x' = h0 + hx x + hy y + hz z,  y' = v0 + vx x + vy y + vz z,  z' = d0 + dx x + dy y + dz z
+// to every vertex and writes binary STL. The written normal is the linear part of the
+// map applied to the facet's unit normal: not normalised again, not recomputed.
+#include "common/numbers.h"
+#include "common/program.h"
+#include "mesh/stl.h"
+#include "mesh/stlwrite.h"
+
+namespace {
+
+// The linear part of one row applied to (x, y, z). Terms whose coefficient is 0 are
+// left out rather than added as 0 * value: an identity or translation then gives back
+// the very values it was given, the sign of a zero included (-0 + 0 would be +0).
+double Linear(const double row[4], double x, double y, double z) {
+  const double value[3] = {x, y, z};
+  double sum = 0.0;
+  bool any = false;
+  for (int j = 0; j < 3; ++j) {
+    if (row[j + 1] == 0.0) continue;
+    sum = any ? sum + row[j + 1] * value[j] : row[j + 1] * value[j];
+    any = true;
+  }
+  return sum;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 15) Usage("usage : meshtransform orgSTL h0 hx hy hz v0 vx vy vz d0 dx dy dz newSTL");
+  STLReader reader;
+  OpenSTLInput(&reader, argv[1]);
+  double m[3][4];  // rows h, v, d: constant term, then the x, y and z coefficients
+  for (int i = 0; i < 12; ++i) m[i / 4][i % 4] = ParseReal(argv[2 + i]);
+
+  STLWriter writer;
+  BeginSTL(&writer, argv[14]);
+  float b[12];  // normal, vertex 1, vertex 2, vertex 3
+  int16_t attribute;
+  while (ScanSTL(&reader, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11],
+                 &attribute) == 1) {
+    double nx, ny, nz;
+    CalcNormal(b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], &nx, &ny, &nz);
+    const double n[3] = {static_cast<float>(nx), static_cast<float>(ny), static_cast<float>(nz)};
+    for (int row = 0; row < 3; ++row) b[row] = static_cast<float>(Linear(m[row], n[0], n[1], n[2]));
+    for (int v = 3; v < 12; v += 3) {
+      const double x = b[v], y = b[v + 1], z = b[v + 2];
+      for (int row = 0; row < 3; ++row) {
+        b[v + row] = static_cast<float>(m[row][0] + Linear(m[row], x, y, z));
+      }
+    }
+    PutSTLFacet(&writer, b, attribute);
+  }
+  CloseInput(reader.stream);
+  EndSTL(&writer);
+  return 0;
+}
