@@ -14,7 +14,7 @@ namespace {
 //   80      4     facet count: 0 at first, patched at the end
 //   84+50i  48    normal, vertex 1, vertex 2, vertex 3: twelve floats
 //   132+50i 2     attribute word
-constexpr int kZeroBytes = 84;
+constexpr size_t kZeroBytes = kSTLHeaderSize;
 constexpr long kCountOffset = 80;
 
 size_t Fwrite(void* data, size_t size, size_t count, FILE* stream) {
@@ -38,6 +38,11 @@ size_t fWriteReverse(void* data, size_t size, size_t count, FILE* stream) {
   return std::fwrite(data, size, count, stream);
 }
 
+void PackSTLFacet(unsigned char record[kSTLRecordSize], const float block[12], int16_t attribute) {
+  for (int i = 0; i < 12; ++i) PutLEFloat(record + 4 * i, block[i]);
+  PutLE16(record + 48, static_cast<uint16_t>(attribute));
+}
+
 void OpenSTLInput(STLReader* reader, const char* name) {
   FILE* stream = OpenInput(name);
   if (stream == nullptr) Abort(name, "file not found");
@@ -52,7 +57,7 @@ void BeginSTL(STLWriter* w, const char* name) {
   if (w->stream == nullptr) Abort(name, "file not stored");
   // The header and the count placeholder; a failed write shows in the
   // stream's error flag, which EndSTL checks.
-  for (int i = 0; i < kZeroBytes; ++i) std::fputc(0, w->stream);
+  for (size_t i = 0; i < kZeroBytes; ++i) std::fputc(0, w->stream);
 }
 
 void PutSTLFacet(STLWriter* w, float block[12], int16_t attribute) {

@@ -15,6 +15,9 @@
 //   EndSTL(writer)                      check the data, patch the count, close
 //                                       ("STL facet data write error",
 //                                        "STL facet number write error")
+//   PackSTLFacet(record, block, attribute)
+//                                       the 50 little-endian bytes of one facet record,
+//                                       for writers of their own (count known up front)
 // Every failure ends the program through Abort with the output's name.
 #pragma once
 
@@ -36,6 +39,10 @@ struct STLWriter {
   uint32_t count;       // facets written so far
   WriteFunction write;  // fwrite on little-endian hosts, fWriteReverse on big-endian ones
 };
+
+constexpr size_t kSTLHeaderSize = 84;  // 80 header bytes and the 4-byte facet count
+constexpr size_t kSTLRecordSize = 50;
+void PackSTLFacet(unsigned char record[kSTLRecordSize], const float block[12], int16_t attribute);
 
 void BeginSTL(STLWriter* writer, const char* name);
 void PutSTLFacet(STLWriter* writer, float block[12], int16_t attribute);
