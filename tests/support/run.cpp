@@ -51,12 +51,18 @@ std::string ProgramPath(const std::string& program) {
 
 RunResult Run(const std::string& program, const std::vector<std::string>& args,
               const std::string& input, const std::string& cwd) {
+  std::vector<std::string> command{ProgramPath(program)};
+  command.insert(command.end(), args.begin(), args.end());
+  return RunCommand(command, input, cwd);
+}
+
+RunResult RunCommand(const std::vector<std::string>& command, const std::string& input,
+                     const std::string& cwd) {
   int in[2], out[2], err[2];
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe failed");
-  std::string path = ProgramPath(program);
+  const std::string& path = command.at(0);
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(path.c_str()));
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  for (const auto& a : command) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
   pid_t pid = fork();

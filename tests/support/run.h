@@ -10,6 +10,8 @@
 //                                      standard input and working folder; gives standard
 //                                      output, standard error and the exit status
 //                                      (128 + signal number when killed by a signal)
+//   RunCommand({"/bin/sh", "-c", "..."}, input, cwd)
+//                                      the same for any executable path
 #pragma once
 
 #include <string>
@@ -37,6 +39,8 @@ struct Scratch {
 std::string ProgramPath(const std::string& program);
 RunResult Run(const std::string& program, const std::vector<std::string>& args,
               const std::string& input = "", const std::string& cwd = "");
+RunResult RunCommand(const std::vector<std::string>& argv, const std::string& input = "",
+                     const std::string& cwd = "");
 
 // Reads a whole file ("" when it cannot be read).
 std::string ReadFile(const std::string& path);

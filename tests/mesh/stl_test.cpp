@@ -1,0 +1,290 @@
+// The STL reader and the facet list, built against one build of the stl module
+// (compiled once with and once without the attribute word).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "mesh/stl.h"
+#include "support/stlfiles.h"
+
+namespace {
+
+// A read-only stream over the bytes, closed with the test's scope.
+struct Stream {
+  FILE* f;
+  explicit Stream(const std::string& bytes) : f(std::tmpfile()) {
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::rewind(f);
+  }
+  ~Stream() { std::fclose(f); }
+};
+
+struct Scanned {
+  float v[9];
+  int16_t attribute = 0;
+};
+
+int Scan(STLReader* r, Scanned* s) {
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  return ScanSTL(r, &s->v[0], &s->v[1], &s->v[2], &s->v[3], &s->v[4], &s->v[5], &s->v[6],
+                 &s->v[7], &s->v[8], &s->attribute);
+#else
+  return ScanSTL(r, &s->v[0], &s->v[1], &s->v[2], &s->v[3], &s->v[4], &s->v[5], &s->v[6],
+                 &s->v[7], &s->v[8]);
+#endif
+}
+
+// Sets the bytes up and scans to the end; returns the set-up result, the facets and
+// the last scan result.
+struct Outcome {
+  int setup = 0;
+  int kind = -1;
+  std::vector<Scanned> facets;
+  int last = 99;
+};
+
+Outcome ScanAll(const std::string& bytes) {
+  Stream s(bytes);
+  STLReader r;
+  Outcome o;
+  o.setup = SetUpSTL(&r, s.f);
+  if (o.setup != 1) return o;
+  o.kind = r.kind;
+  Scanned f;
+  while ((o.last = Scan(&r, &f)) == 1) o.facets.push_back(f);
+  return o;
+}
+
+const char kFacet[] =
+    "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n"
+    "endloop\nendfacet\n";
+
+std::string Ascii(const std::string& first, int facets, const std::string& end = "endsolid\n") {
+  std::string text = first;
+  for (int i = 0; i < facets; ++i) text += kFacet;
+  return text + end;
+}
+
+}  // namespace
+
+TEST(StlReader, DetectsAsciiAfterBlanksInAnyCase) {
+  Outcome o = ScanAll(Ascii("   \t SOLID Cube\n", 2));
+  EXPECT_EQ(o.setup, 1);
+  EXPECT_EQ(o.kind, kSTLAscii);
+  EXPECT_EQ(o.facets.size(), 2u);
+  EXPECT_EQ(o.last, 0);
+}
+
+TEST(StlReader, SolidWithNulByteOrZeroHeaderIsBinary) {
+  std::string bytes = BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0)});
+  bytes.replace(0, 5, "solid");
+  Outcome o = ScanAll(bytes);
+  EXPECT_EQ(o.kind, kSTLBinary);
+  EXPECT_EQ(o.facets.size(), 1u);
+  EXPECT_EQ(ScanAll(BinarySTL({})).kind, kSTLBinary);
+}
+
+TEST(StlReader, BinaryHeaderStartingWithSolidAndNoNulIsReadAsAscii) {
+  std::string bytes = BinarySTL({Tri(1, 2, 3, 4, 5, 6, 7, 8, 9)});
+  bytes.replace(0, 80, "solid" + std::string(74, 'x') + "\n");
+  // The count bytes 1 0 0 0 hold NULs but lie past the 80 header bytes.
+  Outcome o = ScanAll(bytes);
+  EXPECT_EQ(o.kind, kSTLAscii);
+  EXPECT_TRUE(o.facets.empty());
+  EXPECT_EQ(o.last, -1);
+}
+
+TEST(StlReader, SolidAfterSeventyFiveBlanksOnlyAtIndex75) {
+  std::string header = std::string(75, ' ') + "SoLiD\n";
+  Outcome o = ScanAll(Ascii(header, 1));
+  EXPECT_EQ(o.kind, kSTLAscii);
+  EXPECT_EQ(o.facets.size(), 1u);
+  // 76 blanks: the five bytes compared start at index 75 and hold a blank.
+  Outcome shifted = ScanAll(Ascii(std::string(76, ' ') + "solid\n", 1));
+  EXPECT_EQ(shifted.kind, kSTLBinary);
+}
+
+TEST(StlReader, OnlyFiveLettersAreCompared) {
+  EXPECT_EQ(ScanAll(Ascii("solidx and more\n", 1)).kind, kSTLAscii);
+  EXPECT_EQ(ScanAll(Ascii("solix\n", 3)).kind, kSTLBinary);
+}
+
+TEST(StlReader, ShortFilesCannotBeSetUp) {
+  EXPECT_EQ(ScanAll("solid a\nendsolid a\n").setup, 0);
+  // An ASCII first line with no line feed anywhere.
+  EXPECT_EQ(ScanAll("solid " + std::string(100, 'a')).setup, 0);
+  // A binary file whose count is cut short.
+  EXPECT_EQ(ScanAll(std::string(82, '\0')).setup, 0);
+}
+
+TEST(StlReader, KeywordsInAnyCaseButWhole) {
+  std::string upper = "FACET NORMAL 0 0 1\nOUTER LOOP\nVERTEX 0 0 0\nVeRtEx 1 0 0\n"
+                      "vertex 0 1 0\nEndLoop\nENDFACET\n";
+  Outcome o = ScanAll("solid\n" + upper + upper + upper + "ENDSOLID\n");
+  EXPECT_EQ(o.facets.size(), 3u);
+  EXPECT_EQ(o.last, 0);
+  std::string wrong = Ascii("solid\n", 2);
+  wrong.replace(wrong.find("facet normal"), 5, "facets");
+  EXPECT_EQ(ScanAll(wrong).last, -1);
+}
+
+TEST(StlReader, AsciiWithoutEndsolidEndsWithError) {
+  Outcome o = ScanAll(Ascii("solid t\n", 3, ""));
+  EXPECT_EQ(o.facets.size(), 3u);
+  EXPECT_EQ(o.last, -1);
+}
+
+TEST(StlReader, TokenOf79CharactersIsAcceptedAnd80IsNot) {
+  std::string ok = Ascii("solid\n", 1);
+  ok.replace(ok.find("vertex 1 0 0"), 12, "vertex 1" + std::string(78, '0') + " 0 0");
+  Outcome o = ScanAll(ok);
+  ASSERT_EQ(o.facets.size(), 1u);
+  EXPECT_TRUE(std::isinf(o.facets[0].v[3]));  // 1e78 does not fit a float
+  std::string bad = Ascii("solid\n", 1);
+  bad.replace(bad.find("vertex 1 0 0"), 12, "vertex 1" + std::string(79, '0') + " 0 0");
+  EXPECT_EQ(ScanAll(bad).last, -1);
+}
+
+TEST(StlReader, NumbersWithUpperCaseExponentAndWords) {
+  std::string text = Ascii("solid\n", 1);
+  text.replace(text.find("vertex 1 0 0"), 12, "vertex 1.5E2 abc -2e-1");
+  Outcome o = ScanAll(text);
+  ASSERT_EQ(o.facets.size(), 1u);
+  // The stored normal 0 0 1 still agrees with the winding: nothing is swapped.
+  EXPECT_FLOAT_EQ(o.facets[0].v[3], 150.0f);
+  EXPECT_FLOAT_EQ(o.facets[0].v[4], 0.0f);
+  EXPECT_FLOAT_EQ(o.facets[0].v[5], -0.2f);
+}
+
+TEST(StlReader, EndsolidLineIsSkippedToItsEnd) {
+  Outcome o = ScanAll(Ascii("solid\n", 1, "endsolid some name here\n"));
+  EXPECT_EQ(o.last, 0);
+  Outcome atEof = ScanAll(Ascii("solid\n", 1, "endsolid"));
+  EXPECT_EQ(atEof.last, 0);
+}
+
+TEST(StlReader, BinaryCountsAndShortData) {
+  EXPECT_EQ(ScanAll(BinarySTL({})).last, 0);
+  auto cube = UnitCube();
+  Outcome o = ScanAll(BinarySTL(cube, 20));
+  EXPECT_EQ(o.facets.size(), 12u);
+  EXPECT_EQ(o.last, -1);
+  // Bytes after the counted facets are never read.
+  Outcome fewer = ScanAll(BinarySTL(cube, 5));
+  EXPECT_EQ(fewer.facets.size(), 5u);
+  EXPECT_EQ(fewer.last, 0);
+}
+
+TEST(StlReader, BinaryReaderKeepsGivingZeroAtTheEnd) {
+  Stream s(BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0)}));
+  STLReader r;
+  ASSERT_EQ(SetUpSTL(&r, s.f), 1);
+  Scanned f;
+  EXPECT_EQ(Scan(&r, &f), 1);
+  EXPECT_EQ(Scan(&r, &f), 0);
+  EXPECT_EQ(Scan(&r, &f), 0);
+}
+
+TEST(StlReader, CountAboveTwoToThe31IsUnsigned) {
+  std::string bytes = BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0)}, 0x80000001LL);
+  Stream s(bytes);
+  STLReader r;
+  ASSERT_EQ(SetUpSTL(&r, s.f), 1);
+  EXPECT_EQ(r.count, 0x80000001u);
+  Scanned f;
+  EXPECT_EQ(Scan(&r, &f), 1);
+  EXPECT_EQ(Scan(&r, &f), -1);
+}
+
+TEST(StlReader, SwapsAgainstStoredNormal) {
+  TestFacet t = Tri(0, 0, 0, 1, 0, 0, 0, 1, 0);
+  t.n[2] = -1;  // points against the counter-clockwise order
+  Outcome o = ScanAll(BinarySTL({t}));
+  ASSERT_EQ(o.facets.size(), 1u);
+  const float expected[9] = {0, 0, 0, 0, 1, 0, 1, 0, 0};
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(o.facets[0].v[i], expected[i]) << i;
+}
+
+TEST(StlReader, ZeroNormalAndDegenerateFacetsKeepTheirOrder) {
+  TestFacet zero = Tri(0, 0, 0, 1, 0, 0, 0, 1, 0);
+  zero.n[0] = zero.n[1] = zero.n[2] = 0;
+  TestFacet degenerate = Tri(2, 2, 2, 2, 2, 2, 2, 2, 2);
+  degenerate.n[2] = -1;
+  Outcome o = ScanAll(BinarySTL({zero, degenerate}));
+  ASSERT_EQ(o.facets.size(), 2u);
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_EQ(o.facets[0].v[i], zero.v[i]);
+    EXPECT_EQ(o.facets[1].v[i], 2.0f);
+  }
+}
+
+TEST(StlReader, AttributeWords) {
+  Outcome binary = ScanAll(BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0xFC00),
+                                      Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0x7FFF)}));
+  Outcome ascii = ScanAll(Ascii("solid\n", 1));
+  ASSERT_EQ(binary.facets.size(), 2u);
+  ASSERT_EQ(ascii.facets.size(), 1u);
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  EXPECT_EQ(static_cast<uint16_t>(binary.facets[0].attribute), 0xFC00);
+  EXPECT_EQ(binary.facets[1].attribute, 0x7FFF);
+#endif
+  EXPECT_EQ(ascii.facets[0].attribute, 0);
+}
+
+TEST(StlReader, CalcNormalIsTheUnitCrossProduct) {
+  double nx, ny, nz;
+  CalcNormal(0, 0, 0, 2, 0, 0, 0, 3, 0, &nx, &ny, &nz);
+  EXPECT_EQ(nx, 0.0);
+  EXPECT_EQ(ny, 0.0);
+  EXPECT_EQ(nz, 1.0);
+  CalcNormal(1, 1, 1, 1, 2, 1, 1, 1, 2, &nx, &ny, &nz);
+  EXPECT_EQ(nx, 1.0);
+  CalcNormal(1, 1, 1, 1, 1, 1, 1, 1, 1, &nx, &ny, &nz);
+  EXPECT_TRUE(std::isnan(nx) && std::isnan(ny) && std::isnan(nz));
+}
+
+TEST(FacetList, HoldsFacetsInFileOrder) {
+  auto cube = UnitCube();
+  cube[3].attribute = 0x8421;
+  Stream s(BinarySTL(cube));
+  bool outOfMemory = true;
+  Facet* head = ReadFacet(s.f, &outOfMemory);
+  EXPECT_FALSE(outOfMemory);
+  size_t n = 0;
+  for (Facet* f = head; f != nullptr; f = f->next, ++n) {
+    ASSERT_LT(n, cube.size());
+    EXPECT_EQ(f->x2, cube[n].v[3]);
+    EXPECT_EQ(f->z3, cube[n].v[8]);
+#if defined(MESHPIX_STL_ATTRIBUTE)
+    EXPECT_EQ(static_cast<uint16_t>(f->attribute), cube[n].attribute);
+#endif
+  }
+  EXPECT_EQ(n, cube.size());
+}
+
+TEST(FacetList, StopsAtABrokenFacetAndFailsOnABadHeader) {
+  std::string ten = BinarySTL(UnitCube(), 10);
+  ten.resize(84 + 50 * 9 + 30);  // the tenth facet breaks off
+  Stream s(ten);
+  size_t n = 0;
+  for (Facet* f = ReadFacet(s.f); f != nullptr; f = f->next) ++n;
+  EXPECT_EQ(n, 9u);
+  Stream shortFile(std::string(40, 'x'));
+  EXPECT_EQ(ReadFacet(shortFile.f), nullptr);
+}
+
+TEST(FacetList, AllocFacetNarrowsToFloats) {
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  Facet* f = AllocFacet(0.1, 2, 3, 4, 5, 6, 7, 8, 1e40, 0x18000);
+  EXPECT_EQ(f->attribute, static_cast<int16_t>(0x8000));
+#else
+  Facet* f = AllocFacet(0.1, 2, 3, 4, 5, 6, 7, 8, 1e40);
+#endif
+  EXPECT_EQ(f->x1, 0.1f);
+  EXPECT_TRUE(std::isinf(f->z3));
+  EXPECT_EQ(f->next, nullptr);
+  std::free(f);
+}
