@@ -5,7 +5,8 @@
 //   dir.Write("a.stl", bytes)          write a file
 //   dir.Read("a.stl")                  read a file whole ("" when missing)
 //   dir.Exists("a.stl")
-//   Run("meshdump", {"a.stl"}, input, dir.path)
+//   ::Run("meshdump", {"a.stl"}, input, dir.path)   (written ::Run inside a TEST body,
+//                                      where gtest's own Test::Run would hide it)
 //                                      run build/bin/meshdump with these arguments,
 //                                      standard input and working folder; gives standard
 //                                      output, standard error and the exit status
