@@ -122,8 +122,15 @@ int ScanAscii(STLReader* r, float n[3], float* v[9]) {
 int ScanBinary(STLReader* r, float n[3], float* v[9], int16_t* attribute) {
   if (r->delivered == r->count) return 0;
   ++r->delivered;
-  unsigned char record[kFacetSize];
-  if (std::fread(record, 1, kFacetSize, r->stream) != kFacetSize) return -1;
+  if (r->aheadNext == r->aheadEnd) {
+    // Read up to kAhead records at once, but no byte after the last counted facet.
+    uint32_t want = r->count - r->delivered + 1;
+    if (want > STLReader::kAhead) want = STLReader::kAhead;
+    r->aheadNext = 0;
+    r->aheadEnd = static_cast<uint32_t>(std::fread(r->ahead, kFacetSize, want, r->stream));
+    if (r->aheadEnd == 0) return -1;
+  }
+  const unsigned char* record = r->ahead + kFacetSize * r->aheadNext++;
   for (int i = 0; i < 3; ++i) n[i] = GetLEFloat(record + 4 * i);
   for (int i = 0; i < 9; ++i) *v[i] = GetLEFloat(record + 12 + 4 * i);
   *attribute = static_cast<int16_t>(GetLE16(record + kAttributeOffset));
@@ -132,18 +139,22 @@ int ScanBinary(STLReader* r, float n[3], float* v[9], int16_t* attribute) {
 
 // Makes the vertex order agree with the stored normal: vertices 2 and 3 are swapped
 // when the stored normal points against the computed one. A zero or not-a-number
-// product (zero normal, degenerate facet) keeps the order.
-void RepairWinding(const float n[3], float* v[9]) {
-  double cx, cy, cz;
-  CalcNormal(*v[0], *v[1], *v[2], *v[3], *v[4], *v[5], *v[6], *v[7], *v[8], &cx, &cy, &cz);
-  long double dot = static_cast<long double>(n[0]) * cx + static_cast<long double>(n[1]) * cy +
-                    static_cast<long double>(n[2]) * cz;
+// product (zero normal, degenerate facet) keeps the order. Leaves the unit normal of
+// the delivered order in computed[].
+void RepairWinding(const float n[3], float* v[9], double computed[3]) {
+  double* c = computed;
+  CalcNormal(*v[0], *v[1], *v[2], *v[3], *v[4], *v[5], *v[6], *v[7], *v[8], &c[0], &c[1], &c[2]);
+  long double dot = static_cast<long double>(n[0]) * c[0] + static_cast<long double>(n[1]) * c[1] +
+                    static_cast<long double>(n[2]) * c[2];
   if (dot < 0) {
     for (int i = 3; i < 6; ++i) {
       float t = *v[i];
       *v[i] = *v[i + 3];
       *v[i + 3] = t;
     }
+    // Swapping negates the normal, but the sign of a zero component depends on the
+    // products it came from: compute it again for the new order (a rare case).
+    CalcNormal(*v[0], *v[1], *v[2], *v[3], *v[4], *v[5], *v[6], *v[7], *v[8], &c[0], &c[1], &c[2]);
   }
 }
 
@@ -156,6 +167,7 @@ int SetUpSTL(STLReader* r, FILE* stream) {
   r->position = 0;
   r->delivered = 0;
   r->count = 0;
+  r->aheadNext = r->aheadEnd = 0;
   if (std::fread(r->buffer, 1, kHeaderSize, stream) != kHeaderSize) return 0;
 
   bool binary = std::memchr(r->buffer, 0, kHeaderSize) != nullptr;
@@ -211,7 +223,7 @@ int ScanSTL(STLReader* r, float* x1, float* y1, float* z1, float* x2, float* y2,
     return -1;
   }
   if (result != 1) return result;
-  RepairWinding(n, v);
+  RepairWinding(n, v, r->normal);
   return 1;
 }
 

@@ -21,6 +21,14 @@ size_t Fwrite(void* data, size_t size, size_t count, FILE* stream) {
   return std::fwrite(data, size, count, stream);
 }
 
+// Hands the gathered records to the stream; a short write is a facet data error.
+void WriteBlock(STLWriter* w) {
+  if (w->used > 0 && std::fwrite(w->block, 1, w->used, w->stream) != w->used) {
+    Abort(w->name, "STL facet data write error");
+  }
+  w->used = 0;
+}
+
 }  // namespace
 
 void Abort(const char* name, const char* phrase) { Fail("%s : %s.\n", name, phrase); }
@@ -53,6 +61,7 @@ void BeginSTL(STLWriter* w, const char* name) {
   w->write = HostIsLittleEndian() ? Fwrite : fWriteReverse;
   w->name = name;
   w->count = 0;
+  w->used = 0;
   w->stream = OpenFile(name, "wb");
   if (w->stream == nullptr) Abort(name, "file not stored");
   // The header and the count placeholder; a failed write shows in the
@@ -61,9 +70,10 @@ void BeginSTL(STLWriter* w, const char* name) {
 }
 
 void PutSTLFacet(STLWriter* w, float block[12], int16_t attribute) {
-  if (w->write(block, 4, 12, w->stream) != 12 || w->write(&attribute, 2, 1, w->stream) != 1) {
-    Abort(w->name, "STL facet data write error");
-  }
+  // Records are packed little-endian whatever the host, and written in blocks.
+  if (w->used == sizeof w->block) WriteBlock(w);
+  PackSTLFacet(w->block + w->used, block, attribute);
+  w->used += kSTLRecordSize;
   ++w->count;
 }
 
@@ -76,6 +86,7 @@ void PutSTLFacetNormal(STLWriter* w, const float v[9], int16_t attribute) {
 }
 
 void EndSTL(STLWriter* w) {
+  WriteBlock(w);
   // Everything written so far must have reached the file before the count says so.
   if (std::fflush(w->stream) != 0 || std::ferror(w->stream)) {
     Abort(w->name, "STL facet data write error");

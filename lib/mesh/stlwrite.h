@@ -31,17 +31,20 @@ size_t fWriteReverse(void* data, size_t size, size_t count, FILE* stream);
 struct STLReader;
 void OpenSTLInput(STLReader* reader, const char* name);
 
+constexpr size_t kSTLHeaderSize = 84;  // 80 header bytes and the 4-byte facet count
+constexpr size_t kSTLRecordSize = 50;
+
 struct STLWriter {
   using WriteFunction = size_t (*)(void* data, size_t size, size_t count, FILE* stream);
+  static constexpr size_t kRecords = 1024;  // records gathered per block write
 
   FILE* stream;
   const char* name;
   uint32_t count;       // facets written so far
-  WriteFunction write;  // fwrite on little-endian hosts, fWriteReverse on big-endian ones
+  WriteFunction write;  // for the count: fwrite on little-endian hosts, else fWriteReverse
+  size_t used;          // bytes waiting in block
+  unsigned char block[kRecords * kSTLRecordSize];
 };
-
-constexpr size_t kSTLHeaderSize = 84;  // 80 header bytes and the 4-byte facet count
-constexpr size_t kSTLRecordSize = 50;
 void PackSTLFacet(unsigned char record[kSTLRecordSize], const float block[12], int16_t attribute);
 
 void BeginSTL(STLWriter* writer, const char* name);

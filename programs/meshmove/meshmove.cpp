@@ -17,8 +17,7 @@ int main(int argc, char** argv) {
   int16_t attribute;
   while (ScanSTL(&reader, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11],
                  &attribute) == 1) {
-    double nx, ny, nz;
-    CalcNormal(b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], &nx, &ny, &nz);
+    const double nx = reader.normal[0], ny = reader.normal[1], nz = reader.normal[2];  // CalcNormal of the facet as read
     b[0] = static_cast<float>(nx);
     b[1] = static_cast<float>(ny);
     b[2] = static_cast<float>(nz);
