@@ -1,0 +1,479 @@
+#include "gifread/gifread.h"
+
+#include <cstring>
+#include <new>
+
+#include "common/program.h"
+
+namespace {
+
+FILE* input = stdin;
+
+// GIF signature, offset 0, 6 bytes: "GIF8", then "7" or "9", then "a".
+constexpr char kMagic[] = "GIF8";
+constexpr int kMagicSize = 6;
+
+constexpr int kMinCodeSize = 2;
+constexpr int kMaxCodeSize = 8;
+constexpr int kMaxCodes = 4096;  // codes are at most 12 bits wide
+constexpr int kMaxWidth = 12;
+constexpr int kMaxRowWidth = 65535;  // image widths are 16-bit fields
+
+// ---------------------------------------------------------------------------
+// Colour tables
+//
+// A table of 2^s entries, each 3 bytes:
+//   offset 3i + 0   1   red of index i
+//   offset 3i + 1   1   green of index i
+//   offset 3i + 2   1   blue of index i
+
+constexpr int kTableEntries = 256;
+
+struct RawTable {
+  int entries = 0;
+  unsigned char bytes[3 * kTableEntries];
+};
+
+void ReadTable(int s, RawTable* table) {
+  table->entries = 1 << s;
+  const size_t size = 3 * static_cast<size_t>(table->entries);
+  if (std::fread(table->bytes, 1, size, input) != size) Error("byte read error.");
+}
+
+// Writers that store 8-bit colours with a low colour resolution leave components above
+// 2^res - 1 in the table; such a table is meant as stored. Scaling is kept for tables
+// that really hold res-bit components.
+bool TableFits(int res, const unsigned char* bytes, int count) {
+  const int top = (1 << res) - 1;
+  for (int i = 0; i < count; ++i) {
+    if (bytes[i] > top) return false;
+  }
+  return true;
+}
+
+// The 8-bit value of every possible stored component of one table.
+void EightBitScale(int res, const unsigned char* bytes, int count, unsigned char* scale) {
+  const bool fits = TableFits(res, bytes, count);
+  const double f = 255.0 / ((1 << res) - 1);
+  for (int c = 0; c < kTableEntries; ++c) {
+    scale[c] = static_cast<unsigned char>(fits ? static_cast<int>(f * c + 0.5) : c);
+  }
+}
+
+void SplitTable(const RawTable& table, const unsigned char* scale, unsigned char* red,
+                unsigned char* green, unsigned char* blue) {
+  for (int i = 0; i < kTableEntries; ++i) {
+    const bool stored = i < table.entries;
+    red[i] = stored ? scale[table.bytes[3 * i]] : 0;
+    green[i] = stored ? scale[table.bytes[3 * i + 1]] : 0;
+    blue[i] = stored ? scale[table.bytes[3 * i + 2]] : 0;
+  }
+}
+
+void ReadEightBitTable(int res, int s, unsigned char* red, unsigned char* green,
+                       unsigned char* blue) {
+  RawTable table;
+  ReadTable(s, &table);
+  unsigned char scale[kTableEntries];
+  EightBitScale(res, table.bytes, 3 * table.entries, scale);
+  SplitTable(table, scale, red, green, blue);
+}
+
+// ---------------------------------------------------------------------------
+// LZW decoding
+//
+// Codes are packed least significant bit first into data sub-blocks. The decoder keeps
+// a prefix code, a suffix byte and a string length per table entry and writes each
+// string straight into a row buffer, last byte first along the prefix chain. A string
+// may run past the end of the row: the row buffer has room for the longest string
+// beyond the row, and what ran over starts the next row.
+
+// Where a finished row goes; y is the row of the image (interlace already applied).
+using RowSink = void (*)(int y, const unsigned char* row, void* context);
+
+unsigned char rowBuffer[kMaxRowWidth + kMaxCodes];
+
+struct BitReader {
+  unsigned char block[kBlockSize];
+  int blockSize = 0;     // data bytes in block
+  int blockUsed = 0;     // of which taken
+  uint32_t bits = 0;     // held bits, the oldest in the low end
+  int held = 0;
+
+  int NextByte() {
+    if (blockUsed == blockSize) {
+      blockSize = GetBlock(block);
+      blockUsed = 0;
+      if (blockSize == 0) Error("missing data block.");
+    }
+    return block[blockUsed++];
+  }
+  int Code(int width) {
+    while (held < width) {
+      bits |= static_cast<uint32_t>(NextByte()) << held;
+      held += 8;
+    }
+    const int code = static_cast<int>(bits & ((1u << width) - 1));
+    bits >>= width;
+    held -= width;
+    return code;
+  }
+};
+
+// The row numbers of an image in the order its rows are stored.
+struct RowOrder {
+  bool interlace;
+  int height;
+  int pass = 0;
+  int y = 0;
+  int First() { return y; }
+  int Next() {
+    if (!interlace) return ++y;
+    // Passes: rows 0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, 5, ...
+    static constexpr int kStart[4] = {0, 4, 2, 1};
+    static constexpr int kStep[4] = {8, 8, 4, 2};
+    y += kStep[pass];
+    while (y >= height && pass < 3) y = kStart[++pass];
+    return y;
+  }
+};
+
+// After the last pixel: warns about leftover data or a missing end code, then moves
+// the input past the image's terminator.
+void FinishImage(BitReader* in, int codeSize, int width, int overrun) {
+  if (overrun > 0) {
+    std::fputs("data remains (warning).\n", stderr);
+    SkipBlock();
+    return;
+  }
+  const int clear = 1 << codeSize;
+  const int end = clear + 1;
+  bool terminated = false;
+  int code = 0;
+  for (;;) {
+    while (in->held < width) {
+      if (in->blockUsed == in->blockSize) {
+        in->blockSize = GetBlock(in->block);
+        in->blockUsed = 0;
+        if (in->blockSize == 0) {
+          terminated = true;
+          break;
+        }
+      }
+      in->bits |= static_cast<uint32_t>(in->block[in->blockUsed++]) << in->held;
+      in->held += 8;
+    }
+    code = static_cast<int>(in->bits & ((1u << width) - 1));
+    // A clear code right before the end code is valid: an image without pixels is
+    // written as clear, end; some encoders clear when the table fills at the very end.
+    if (in->held < width || code != clear) break;
+    in->bits >>= width;
+    in->held -= width;
+    width = codeSize + 1;
+  }
+  if (in->blockUsed < in->blockSize) {
+    std::fputs("too many codes (warning).\n", stderr);
+  } else if (!(in->held >= width && code == end) &&
+             !(in->held >= width - 1 && (code & ((1 << (width - 1)) - 1)) == end)) {
+    // The second form is an end code written one bit narrow, by an encoder that
+    // widened its codes one code late.
+    std::fputs("missing end of code (warning).\n", stderr);
+  }
+  if (!terminated) SkipBlock();
+}
+
+void Decode(int width, int height, bool interlace, int codeSize, RowSink sink, void* context) {
+  const int clear = 1 << codeSize;
+  const int end = clear + 1;
+  uint16_t prefix[kMaxCodes];
+  unsigned char suffix[kMaxCodes];
+  uint16_t length[kMaxCodes];
+  for (int c = 0; c < clear; ++c) {
+    prefix[c] = 0;
+    suffix[c] = static_cast<unsigned char>(c);
+    length[c] = 1;
+  }
+  BitReader in;
+  int next = clear + 2;
+  int codeWidth = codeSize + 1;
+  int prev = clear;  // the clear code: start of the image or just after a clear
+  unsigned char prevFirst = 0;
+  unsigned char* row = rowBuffer;
+  int filled = 0;  // bytes in the row buffer, possibly past the row's end
+
+  RowOrder order{interlace, height};
+  for (int r = 0, y = order.First(); r < height; ++r, y = order.Next()) {
+    while (filled < width) {
+      const int code = in.Code(codeWidth);
+      if (code == clear) {
+        codeWidth = codeSize + 1;
+        prev = clear;
+        continue;
+      }
+      if (code == end) Error("unexpected end of code.");
+      if (prev == clear) {
+        if (code > clear) Error("bad code after clear code.");
+        row[filled++] = static_cast<unsigned char>(code);
+        next = clear + 2;
+        prev = code;
+        prevFirst = static_cast<unsigned char>(code);
+        continue;
+      }
+      if (next == kMaxCodes) Error("missing clear code.");
+      if (code > next) Error("bad code.");
+      // The new entry is the previous string and the first byte of this one. A code
+      // equal to the new entry is the previous string and its own first byte, so the
+      // entry is made before the string is written.
+      const bool repeat = code == next;
+      if (repeat) {
+        prefix[next] = static_cast<uint16_t>(prev);
+        suffix[next] = prevFirst;
+        length[next] = static_cast<uint16_t>(length[prev] + 1);
+      }
+      // The string, last byte first; its first byte lands at row[filled].
+      int c = code;
+      unsigned char* p = row + filled + length[code] - 1;
+      while (c > end) {
+        *p-- = suffix[c];
+        c = prefix[c];
+      }
+      *p = static_cast<unsigned char>(c);
+      const unsigned char first = *p;
+      if (!repeat) {
+        prefix[next] = static_cast<uint16_t>(prev);
+        suffix[next] = first;
+        length[next] = static_cast<uint16_t>(length[prev] + 1);
+      }
+      filled += length[code];
+      if (next == (1 << codeWidth) - 1 && codeWidth < kMaxWidth) ++codeWidth;
+      ++next;
+      prev = code;
+      prevFirst = first;
+    }
+    sink(y, row, context);
+    filled -= width;
+    if (filled > 0) std::memmove(row, row + width, static_cast<size_t>(filled));
+  }
+  FinishImage(&in, codeSize, codeWidth, filled);
+}
+
+// ---------------------------------------------------------------------------
+// Where the pixels go
+
+struct ScreenTarget {
+  int left, top, width;
+  unsigned char* const* screen;
+};
+
+void ToScreen(int y, const unsigned char* row, void* context) {
+  auto* t = static_cast<ScreenTarget*>(context);
+  if (t->width > 0) std::memcpy(t->screen[t->top + y] + t->left, row, static_cast<size_t>(t->width));
+}
+
+uint16_t* NewRow(CellPicture* picture, int y) {
+  // At least one cell, so that an empty row is not mistaken for exhausted memory.
+  const size_t cells = picture->width > 0 ? static_cast<size_t>(picture->width) : 1;
+  auto* cellRow = static_cast<uint16_t*>(std::malloc(cells * sizeof(uint16_t)));
+  if (cellRow == nullptr) Error("cell memory allocation error.");
+  picture->owned[y].reset(cellRow);
+  picture->rows[y] = cellRow;
+  return cellRow;
+}
+
+void StartPicture(CellPicture* picture, int width, int height) {
+  picture->width = width;
+  picture->height = height;
+  picture->owned.resize(static_cast<size_t>(height));
+  picture->rows.assign(static_cast<size_t>(height), nullptr);
+}
+
+void ToIndex(int y, const unsigned char* row, void* context) {
+  auto* picture = static_cast<CellPicture*>(context);
+  uint16_t* cells = NewRow(picture, y);
+  for (int x = 0; x < picture->width; ++x) cells[x] = row[x];
+}
+
+struct ColourTarget {
+  ColourPicture* picture;
+  const unsigned char *red, *green, *blue;
+  int grey;
+};
+
+void ToColour(int y, const unsigned char* row, void* context) {
+  auto* t = static_cast<ColourTarget*>(context);
+  uint16_t* r = NewRow(&t->picture->red, y);
+  uint16_t* g = NewRow(&t->picture->green, y);
+  uint16_t* b = NewRow(&t->picture->blue, y);
+  const int width = t->picture->red.width;
+  int grey = t->grey;
+  for (int x = 0; x < width; ++x) {
+    const unsigned char i = row[x];
+    r[x] = t->red[i];
+    g[x] = t->green[i];
+    b[x] = t->blue[i];
+    grey &= (r[x] == g[x]) & (r[x] == b[x]);
+  }
+  t->grey = grey;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Bytes and blocks
+
+void Error(const char* message) { Fail("%s\n", message); }
+
+void SetGIFInput(FILE* stream) { input = stream; }
+
+int Get() {
+  const int c = getc_unlocked(input);
+  if (c == EOF) Error("byte read error.");
+  return c;
+}
+
+int GetWord() {
+  const int low = Get();
+  return low | (Get() << 8);
+}
+
+void Skip(int count) {
+  for (int i = 0; i < count; ++i) Get();
+}
+
+int GetBlock(unsigned char* buffer) {
+  const int size = Get();
+  if (size > 0 && std::fread(buffer, 1, static_cast<size_t>(size), input) != static_cast<size_t>(size)) {
+    Error("data block read error.");
+  }
+  return size;
+}
+
+void SkipBlock() {
+  unsigned char buffer[kBlockSize];
+  while (GetBlock(buffer) != 0) {
+  }
+}
+
+void CheckMagic() {
+  char magic[kMagicSize];
+  for (char& c : magic) c = static_cast<char>(Get());
+  if (std::memcmp(magic, kMagic, 4) != 0 || (magic[4] != '7' && magic[4] != '9') || magic[5] != 'a') {
+    Error("bad magic number.");
+  }
+}
+
+// Image descriptor, after the separator ",":
+//   offset 0   2   left position
+//   offset 2   2   top position
+//   offset 4   2   width
+//   offset 6   2   height
+//   offset 8   1   flags: table flag, interlace, sort, table size exponent - 1
+// Extension: "!", a label byte, then sub-blocks up to the terminator.
+bool NextImage(ImageBox* box) {
+  for (;;) {
+    const int c = Get();
+    if (c == kTrailer) return false;
+    if (c == kImageSeparator) {
+      box->left = GetWord();
+      box->top = GetWord();
+      box->width = GetWord();
+      box->height = GetWord();
+      return true;
+    }
+    // No extension is interpreted; a stray byte is taken as the start of sub-blocks.
+    if (c == kExtensionIntroducer) Get();
+    SkipBlock();
+  }
+}
+
+int GetCodeSize() {
+  const int m = Get();
+  if (m < kMinCodeSize || m > kMaxCodeSize) Error("bad code size.");
+  return m;
+}
+
+void ScaleColourTable(int res, unsigned char* bytes, int count) {
+  unsigned char scale[kTableEntries];
+  EightBitScale(res, bytes, count, scale);
+  for (int i = 0; i < count; ++i) bytes[i] = scale[bytes[i]];
+}
+
+int GetCM(int res, int s, unsigned char* red, unsigned char* green, unsigned char* blue, int R,
+          int G, int B) {
+  ReadEightBitTable(res, s, red, green, blue);
+  for (int i = kTableEntries - 1; i >= 0; --i) {
+    if (red[i] == R && green[i] == G && blue[i] == B) return i;
+  }
+  return -1;
+}
+
+void ReadCM(int res, int s, unsigned char* red, unsigned char* green, unsigned char* blue) {
+  ReadEightBitTable(res, s, red, green, blue);
+}
+
+int ReadCM(int res, int s, uint16_t* red, uint16_t* green, uint16_t* blue) {
+  RawTable table;
+  ReadTable(s, &table);
+  const bool fits = TableFits(res, table.bytes, 3 * table.entries);
+  const double f = 65535.0 / ((1 << res) - 1);
+  auto scale = [&](int c) { return static_cast<uint16_t>(fits ? static_cast<int>(f * c + 0.5) : 257 * c); };
+  for (int i = 0; i < kTableEntries; ++i) {
+    const bool stored = i < table.entries;
+    red[i] = stored ? scale(table.bytes[3 * i]) : 0;
+    green[i] = stored ? scale(table.bytes[3 * i + 1]) : 0;
+    blue[i] = stored ? scale(table.bytes[3 * i + 2]) : 0;
+  }
+  if (s == 1) return 1;
+  if (s == 2) return 2;
+  if (s <= 4) return 4;
+  return 8;
+}
+
+void GetLUT(int res, int s, const unsigned char* inRed, const unsigned char* inGreen,
+            const unsigned char* inBlue, bool inside, unsigned char* selection) {
+  unsigned char red[kTableEntries], green[kTableEntries], blue[kTableEntries];
+  ReadEightBitTable(res, s, red, green, blue);
+  const int entries = 1 << s;
+  for (int i = 0; i < kTableEntries; ++i) {
+    const bool within = inRed[red[i]] && inGreen[green[i]] && inBlue[blue[i]];
+    selection[i] = i < entries && within == inside;
+  }
+}
+
+bool MakePlane(Plane* plane, int width, int height) {
+  const size_t w = width > 0 ? static_cast<size_t>(width) : 0;
+  const size_t h = height > 0 ? static_cast<size_t>(height) : 0;
+  plane->width = width;
+  plane->height = height;
+  plane->cells.reset(new (std::nothrow) unsigned char[w * h > 0 ? w * h : 1]());
+  if (!plane->cells) return false;
+  plane->rows.resize(h);
+  for (size_t y = 0; y < h; ++y) plane->rows[y] = plane->cells.get() + y * w;
+  return true;
+}
+
+void DecodeImage(int left, int top, int width, int height, bool interlace, int codeSize,
+                 unsigned char* const* screen) {
+  ScreenTarget target{left, top, width, screen};
+  Decode(width, height, interlace, codeSize, ToScreen, &target);
+}
+
+CellPicture DecodeImage(int width, int height, bool interlace, int codeSize) {
+  CellPicture picture;
+  StartPicture(&picture, width, height);
+  Decode(width, height, interlace, codeSize, ToIndex, &picture);
+  return picture;
+}
+
+ColourPicture DecodeImage(int width, int height, bool interlace, int codeSize,
+                          const unsigned char* red, const unsigned char* green,
+                          const unsigned char* blue, int* grey) {
+  ColourPicture picture;
+  StartPicture(&picture.red, width, height);
+  StartPicture(&picture.green, width, height);
+  StartPicture(&picture.blue, width, height);
+  ColourTarget target{&picture, red, green, blue, 1};
+  Decode(width, height, interlace, codeSize, ToColour, &target);
+  *grey = target.grey;
+  return picture;
+}

@@ -1,0 +1,119 @@
+// Reading GIF87a and GIF89a files: bytes and blocks, colour tables, LZW images.
+//
+//   SetGIFInput(stream)      the stream every reader below takes its bytes from
+//   Error(message)           message and a line feed on stderr, status 1
+//   Get()                    the next byte; "byte read error." at the end of the input
+//   GetWord()                a 16-bit little-endian number
+//   Skip(n)                  n bytes read and dropped
+//   GetBlock(buffer)         one sub-block (a length byte, then that many bytes) into a
+//   ReadBlock(buffer)        buffer of 255 bytes; its length, 0 for the terminator
+//   SkipBlock()              sub-blocks up to and including the terminator
+//   CheckMagic()             "GIF87a" or "GIF89a", else "bad magic number."
+//   NextImage(&box)          blocks up to the next image: true with its position and size
+//                            read (the flags byte is next), false at the trailer ";"
+//   GetCodeSize()            the LZW minimum code size; "bad code size." outside 2..8
+//   ColourResolution(flags), TableBits(flags)
+//                            res and the table size exponent s of a flags byte
+//   ScaleColourTable(res, bytes, count)
+//                            one stored colour table brought to 8 bits, in place
+//   GetCM(res, s, red, green, blue, R, G, B)
+//                            table into three 8-bit tables; the highest index of (R, G, B)
+//   ReadCM(res, s, red, green, blue)
+//                            table into three 8-bit tables, or into three 16-bit tables
+//                            (then its TIFF index width: 1, 2, 4 or 8)
+//   GetLUT(res, s, inRed, inGreen, inBlue, inside, selection)
+//                            table into a selection table of pictmeasure
+//   DecodeImage(left, top, W, H, interlace, m, screen)
+//                            one image into the screen plane at (left, top)
+//   DecodeImage(W, H, interlace, m)
+//                            one image as a new index picture
+//   DecodeImage(W, H, interlace, m, red, green, blue, &grey)
+//                            one image as a new true-colour picture; grey is 1 when every
+//                            pixel has red = green = blue
+//   MakePlane(&plane, width, height)
+//                            a zeroed plane of bytes; false when memory runs out
+//
+// Colour tables: a table whose stored components all fit the file's colour resolution
+// (none above 2^res - 1) is scaled to the full range, 255 / (2^res - 1) per step (65535 /
+// (2^res - 1) for 16-bit tables); any other table is taken as stored (16-bit: 257 x c).
+// Entries past the file's table are 0.
+//
+// Fatal errors end the program through ExitProgram with status 1: "byte read error.",
+// "data block read error.", "bad magic number.", "bad code size.", "missing data block.",
+// "unexpected end of code.", "bad code after clear code.", "missing clear code.",
+// "bad code.", "cell memory allocation error.". The end of an image may warn on stderr:
+// "data remains (warning).", "too many codes (warning).", "missing end of code (warning).".
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+// Block introducers and flag bits of the GIF block stream.
+constexpr int kImageSeparator = 0x2C;     // ","
+constexpr int kExtensionIntroducer = 0x21;  // "!"
+constexpr int kTrailer = 0x3B;            // ";"
+constexpr int kTableFlag = 0x80;          // a colour table follows (screen and image flags)
+constexpr int kInterlaceFlag = 0x40;      // image rows stored in four passes
+constexpr int kBlockSize = 255;           // the largest data sub-block
+
+inline int ColourResolution(int screenFlags) { return ((screenFlags >> 4) & 7) + 1; }
+inline int TableBits(int flags) { return (flags & 7) + 1; }
+
+[[noreturn]] void Error(const char* message);
+
+void SetGIFInput(FILE* stream);
+int Get();
+int GetWord();
+void Skip(int count);
+int GetBlock(unsigned char* buffer);
+inline int ReadBlock(unsigned char* buffer) { return GetBlock(buffer); }
+void SkipBlock();
+
+void CheckMagic();
+
+struct ImageBox {
+  int left = 0, top = 0, width = 0, height = 0;
+};
+bool NextImage(ImageBox* box);
+int GetCodeSize();
+
+void ScaleColourTable(int res, unsigned char* bytes, int count);
+int GetCM(int res, int s, unsigned char* red, unsigned char* green, unsigned char* blue, int R,
+          int G, int B);
+void ReadCM(int res, int s, unsigned char* red, unsigned char* green, unsigned char* blue);
+int ReadCM(int res, int s, uint16_t* red, uint16_t* green, uint16_t* blue);
+void GetLUT(int res, int s, const unsigned char* inRed, const unsigned char* inGreen,
+            const unsigned char* inBlue, bool inside, unsigned char* selection);
+
+// Pictures the decoder allocates: height rows of width 16-bit cells, top row first.
+// Each row is its own allocation, made when the decoder reaches it; the picture frees
+// its rows when it goes.
+struct FreeCells {
+  void operator()(uint16_t* p) const { std::free(p); }
+};
+struct CellPicture {
+  int width = 0, height = 0;
+  std::vector<std::unique_ptr<uint16_t[], FreeCells>> owned;
+  std::vector<uint16_t*> rows;  // what the TIFF writer takes
+};
+struct ColourPicture {
+  CellPicture red, green, blue;  // samples 0..255
+};
+
+// The logical screen or a crop: height rows of width bytes.
+struct Plane {
+  int width = 0, height = 0;
+  std::unique_ptr<unsigned char[]> cells;
+  std::vector<unsigned char*> rows;
+};
+bool MakePlane(Plane* plane, int width, int height);
+
+void DecodeImage(int left, int top, int width, int height, bool interlace, int codeSize,
+                 unsigned char* const* screen);
+CellPicture DecodeImage(int width, int height, bool interlace, int codeSize);
+ColourPicture DecodeImage(int width, int height, bool interlace, int codeSize,
+                          const unsigned char* red, const unsigned char* green,
+                          const unsigned char* blue, int* grey);

@@ -1,0 +1,416 @@
+// pictanimate: the images of several GIF files of one directory joined into one animated
+// GIF. The names come from a name file, from the command line or from the directory in
+// a chosen order. The images' compressed data is copied unchanged; their colour tables
+// become one global table when every image uses the same one, and each image is centred
+// on a screen as large as the largest image.
+#include <dirent.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/lines.h"
+#include "common/program.h"
+#include "common/stream.h"
+#include "gifread/gifread.h"
+
+namespace {
+
+constexpr int kMaxDelay = 65535;
+constexpr int kMaxRepeat = 65536;
+constexpr int kMaxTable = 3 * 256;
+// Image flags kept when an image is copied: interlace, reserved bits and the size field
+// (the table and sort flags are cleared); without the size field when a table of
+// another size is attached.
+constexpr int kKeptFlags = 0x5F;
+constexpr int kKeptFlagsNoSize = 0x58;
+// Logical screen flags written: colour resolution 8 bits, not sorted, with or without
+// a global table.
+constexpr int kScreenWithTable = 0xF0;
+constexpr int kScreenNoTable = 0x70;
+constexpr int kGraphicControlLabel = 0xF9;
+constexpr int kApplicationLabel = 0xFF;
+constexpr char kLoopApplication[] = "NETSCAPE2.0";  // 11 bytes, no terminator written
+
+[[noreturn]] void Error(const std::string& subject, const char* message) {
+  Fail("%s : %s\n", subject.c_str(), message);
+}
+
+// ---------------------------------------------------------------------------
+// The list of image names
+
+// "%lf" from the first "+", "-" or digit of the name; a not-a-number is not numeric,
+// so that names sort consistently.
+bool Numeric(const std::string& name, double* value) {
+  const size_t at = name.find_first_of("+-0123456789");
+  if (at == std::string::npos) return false;
+  return std::sscanf(name.c_str() + at, "%lf", value) == 1 && !std::isnan(*value);
+}
+
+int Normal(const std::string& a, const std::string& b) { return std::strcmp(a.c_str(), b.c_str()); }
+
+// Non-numeric names first, in byte order, then numeric names by their numbers; names
+// of equal numbers in byte order, so that the order does not depend on the directory's.
+int Ascending(const std::string& a, const std::string& b) {
+  double x, y;
+  const bool numericA = Numeric(a, &x);
+  const bool numericB = Numeric(b, &y);
+  if (numericA && numericB && x != y) return x < y ? -1 : 1;
+  if (numericA != numericB) return numericA ? 1 : -1;
+  return Normal(a, b);
+}
+
+enum class Order { Normal, Reverse, Ascending, Descending };
+
+void Sort(std::vector<std::string>* names, Order order) {
+  auto compare = [order](const std::string& a, const std::string& b) {
+    switch (order) {
+      case Order::Normal: return Normal(a, b) < 0;
+      case Order::Reverse: return Normal(b, a) < 0;
+      case Order::Ascending: return Ascending(a, b) < 0;
+      case Order::Descending: return Ascending(b, a) < 0;
+    }
+    return false;
+  };
+  std::sort(names->begin(), names->end(), compare);
+}
+
+// The white-space separated words of a text.
+void Words(std::string_view text, std::vector<std::string>* words) {
+  std::vector<std::string_view> found(static_cast<size_t>(SplitWords(text, nullptr, 0)));
+  SplitWords(text, found.data(), static_cast<int>(found.size()));
+  for (std::string_view word : found) words->emplace_back(word);
+}
+
+struct CloseDirectory {
+  void operator()(DIR* d) const { closedir(d); }
+};
+
+// Every entry of the directory but "." and "..". The directory is read twice, counting
+// first, as a changing directory is reported rather than half read.
+void ListDirectory(const char* directory, std::vector<std::string>* names) {
+  std::unique_ptr<DIR, CloseDirectory> dir{opendir(directory)};
+  if (!dir) Error(directory, "directory not found.");
+  auto skip = [](const char* entry) { return std::strcmp(entry, ".") == 0 || std::strcmp(entry, "..") == 0; };
+  size_t count = 0;
+  while (const dirent* entry = readdir(dir.get())) count += !skip(entry->d_name);
+  if (count == 0) Error(directory, "no image file name.");
+  rewinddir(dir.get());
+  while (const dirent* entry = readdir(dir.get())) {
+    if (skip(entry->d_name)) continue;
+    if (names->size() == count) Error(directory, "bad number of image file name.");
+    names->emplace_back(entry->d_name);
+  }
+  if (names->size() != count) Error(directory, "bad number of image file name.");
+}
+
+std::vector<std::string> NameList(const char* directory, const char* nameFile) {
+  std::vector<std::string> names;
+  if (nameFile[0] != '-') {
+    Stream file{OpenFile(nameFile, "r")};
+    if (!file) Error(nameFile, "name file not found.");
+    std::string text;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, got);
+    Words(text, &names);
+    if (names.empty()) Error(nameFile, "no image file name.");
+    return names;
+  }
+  if (nameFile[1] != '-' && nameFile[1] != '\0') {
+    Words(nameFile + 1, &names);
+    if (names.empty()) Error(nameFile + 1, "no image file name.");
+    return names;
+  }
+  Order order = Order::Normal;
+  if (nameFile[1] == '-') {
+    const char a = nameFile[2];
+    const char b = a == '\0' ? '\0' : nameFile[3];
+    if (a == 'r' && b == '\0') {
+      order = Order::Reverse;
+    } else if (a == 'n' && b == '\0') {
+      order = Order::Ascending;
+    } else if ((a == 'r' && b == 'n') || (a == 'n' && b == 'r')) {
+      order = Order::Descending;
+    } else {
+      Error(nameFile + 1, "unknown sorting option.");
+    }
+  }
+  ListDirectory(directory, &names);
+  Sort(&names, order);
+  return names;
+}
+
+// An unsigned decimal number as "%u" reads it (leading blanks and a sign allowed, a
+// negative number wrapping around), not above max; an overflow is above max.
+bool ReadUnsigned(const char* text, unsigned max, unsigned* value) {
+  char* end;
+  errno = 0;
+  const unsigned long long v = std::strtoull(text, &end, 10);
+  if (end == text || errno == ERANGE || v > max) return false;
+  *value = static_cast<unsigned>(v);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Input files
+
+struct Input {
+  Stream file;
+  std::string path;
+  int res = 8;
+  int globalBits = 1;  // of the global table, or of the grey ramp that stands for it
+};
+
+int GetC(Input* in) {
+  const int c = getc_unlocked(in->file.get());
+  if (c == EOF) Error(in->path, "unexpected end of file.");
+  return c;
+}
+
+int GetW(Input* in) {
+  const int low = GetC(in);
+  return low | (GetC(in) << 8);
+}
+
+void Skip(Input* in, int count) {
+  for (int i = 0; i < count; ++i) GetC(in);
+}
+
+// A colour table of the given byte length, brought to 8 bits per component.
+void Read(Input* in, unsigned char* table, int length) {
+  if (std::fread(table, 1, static_cast<size_t>(length), in->file.get()) != static_cast<size_t>(length)) {
+    Error(in->path, "colormap read error.");
+  }
+  ScaleColourTable(in->res, table, length);
+}
+
+// Header and logical screen descriptor:
+//   offset 0    6   "GIF87a" or "GIF89a"
+//   offset 6    2   screen width (not used)
+//   offset 8    2   screen height (not used)
+//   offset 10   1   flags: global table, colour resolution, sort, table size exponent - 1
+//   offset 11   1   background colour index
+//   offset 12   1   pixel aspect ratio
+// then the global table, read into global when it is given, else skipped. A file
+// without a global table gets a grey ramp of the flags' size in its place.
+void Open(Input* in, const std::string& path, unsigned char* global) {
+  in->path = path;
+  in->file.reset(OpenFile(path.c_str(), "rb"));
+  if (!in->file) Error(path, "GIF file not found.");
+  char magic[6];
+  if (std::fread(magic, 1, 6, in->file.get()) != 6 ||
+      (std::memcmp(magic, "GIF87a", 6) != 0 && std::memcmp(magic, "GIF89a", 6) != 0)) {
+    Error(path, "not a GIF file.");
+  }
+  Skip(in, 4);
+  const int flags = GetC(in);
+  Skip(in, 2);
+  in->res = ColourResolution(flags);
+  in->globalBits = TableBits(flags);
+  const int length = 3 << in->globalBits;
+  if (flags & kTableFlag) {
+    if (global != nullptr) {
+      Read(in, global, length);
+    } else {
+      Skip(in, length);
+    }
+  } else if (global != nullptr) {
+    const int top = (1 << in->globalBits) - 1;
+    for (int k = 0; k <= top; ++k) {
+      std::memset(global + 3 * k, static_cast<int>(255.0 * k / top + 0.5), 3);
+    }
+  }
+}
+
+// Sub-blocks up to and including the terminator, copied to out when it is given.
+void CopyBlocks(Input* in, FILE* out) {
+  unsigned char block[256];
+  for (;;) {
+    const int size = GetC(in);
+    block[0] = static_cast<unsigned char>(size);
+    if (size == 0) break;
+    if (std::fread(block + 1, 1, static_cast<size_t>(size), in->file.get()) != static_cast<size_t>(size)) {
+      Error(in->path, "unexpected end of file.");
+    }
+    if (out != nullptr) std::fwrite(block, 1, static_cast<size_t>(size) + 1, out);
+  }
+  if (out != nullptr) std::putc(0, out);
+}
+
+// The bits of an image's colour table: its own with a local table, else its file's
+// global table's, whatever its size field holds.
+int ImageBits(const Input& in, int flags) { return (flags & kTableFlag) ? TableBits(flags) : in.globalBits; }
+
+// ---------------------------------------------------------------------------
+// The two passes
+
+struct Survey {
+  bool uniform = true;
+  bool any = false;  // an image has been seen; reference holds its table
+  unsigned char reference[kMaxTable];
+  int maxBits = 0;
+  int width = 0, height = 0;
+};
+
+void Unify(Survey* survey, const unsigned char* table, int bits) {
+  const size_t length = static_cast<size_t>(3) << bits;
+  if (!survey->any) {
+    std::memcpy(survey->reference, table, length);
+  } else if (survey->maxBits != bits || std::memcmp(survey->reference, table, length) != 0) {
+    survey->uniform = false;
+  }
+}
+
+// First pass: the screen size, the largest table and whether all tables are one.
+void SurveyFile(const std::string& path, Survey* survey) {
+  Input in;
+  unsigned char global[kMaxTable];
+  Open(&in, path, survey->uniform ? global : nullptr);
+  for (;;) {
+    const int c = GetC(&in);
+    if (c == kTrailer) break;
+    if (c == kExtensionIntroducer) {
+      GetC(&in);
+      CopyBlocks(&in, nullptr);
+      continue;
+    }
+    if (c != kImageSeparator) Error(path, "unknown extension introducer.");
+    Skip(&in, 4);
+    const int width = GetW(&in);
+    const int height = GetW(&in);
+    const int flags = GetC(&in);
+    const int bits = ImageBits(in, flags);
+    if (flags & kTableFlag) {
+      if (survey->uniform) {
+        unsigned char local[kMaxTable];
+        Read(&in, local, 3 << bits);
+        Unify(survey, local, bits);
+      } else {
+        Skip(&in, 3 << bits);
+      }
+    } else if (survey->uniform) {
+      Unify(survey, global, bits);
+    }
+    survey->any = true;
+    survey->maxBits = std::max(survey->maxBits, bits);
+    GetC(&in);  // code size
+    CopyBlocks(&in, nullptr);
+    survey->width = std::max(survey->width, width);
+    survey->height = std::max(survey->height, height);
+  }
+}
+
+void PutW(int value, FILE* out) {
+  std::putc(value & 0xFF, out);
+  std::putc((value >> 8) & 0xFF, out);
+}
+
+// Header, logical screen and global table, then the loop count (GIF89a application
+// extension "NETSCAPE2.0": sub-block 1, loop count, 0 for endless).
+void PutHeader(const Survey& survey, unsigned delay, unsigned repeat, FILE* out) {
+  std::fputs(delay != 0 || repeat != 0 ? "GIF89a" : "GIF87a", out);
+  PutW(survey.width, out);
+  PutW(survey.height, out);
+  const bool table = survey.any && survey.uniform;
+  const int size = survey.any ? survey.maxBits - 1 : 0;
+  std::putc((table ? kScreenWithTable : kScreenNoTable) | size, out);
+  std::putc(0, out);  // background colour index
+  std::putc(0, out);  // no aspect ratio
+  if (table) std::fwrite(survey.reference, 1, static_cast<size_t>(3) << survey.maxBits, out);
+  if (repeat != 0) {
+    std::putc(kExtensionIntroducer, out);
+    std::putc(kApplicationLabel, out);
+    std::putc(11, out);  // application identifier and code
+    std::fwrite(kLoopApplication, 1, 11, out);
+    std::putc(3, out);  // sub-block of 3 bytes
+    std::putc(1, out);  // loop count follows
+    PutW(static_cast<int>(repeat & 0xFFFF), out);
+    std::putc(0, out);
+  }
+}
+
+// Second pass: every image centred on the screen, its data copied unchanged.
+void CopyFile(const std::string& path, const Survey& survey, unsigned delay, FILE* out) {
+  Input in;
+  unsigned char global[kMaxTable];
+  Open(&in, path, survey.uniform ? nullptr : global);
+  for (;;) {
+    const int c = GetC(&in);
+    if (c == kTrailer) break;
+    if (c == kExtensionIntroducer) {
+      GetC(&in);
+      CopyBlocks(&in, nullptr);
+      continue;
+    }
+    if (c != kImageSeparator) Error(path, "unknown extension introducer.");
+    Skip(&in, 4);
+    const int width = GetW(&in);
+    const int height = GetW(&in);
+    if (width > survey.width || height > survey.height) Error(path, "bad image size.");
+    if (delay != 0) {
+      // Graphic control: no disposal, no user input, no transparency; the delay.
+      std::putc(kExtensionIntroducer, out);
+      std::putc(kGraphicControlLabel, out);
+      std::putc(4, out);
+      std::putc(0, out);
+      PutW(static_cast<int>(delay), out);
+      std::putc(0, out);  // transparent index, unused
+      std::putc(0, out);  // terminator
+    }
+    std::putc(kImageSeparator, out);
+    PutW((survey.width - width) / 2, out);
+    PutW((survey.height - height) / 2, out);
+    PutW(width, out);
+    PutW(height, out);
+    const int flags = GetC(&in);
+    const int bits = ImageBits(in, flags);
+    if (bits > survey.maxBits) Error(path, "bad bits per sample.");
+    const int length = 3 << bits;
+    if (survey.uniform) {
+      if (flags & kTableFlag) Skip(&in, length);
+      std::putc(flags & kKeptFlags, out);
+    } else if (flags & kTableFlag) {
+      unsigned char local[kMaxTable];
+      Read(&in, local, length);
+      std::putc(flags, out);
+      std::fwrite(local, 1, static_cast<size_t>(length), out);
+    } else {
+      std::putc((flags & kKeptFlagsNoSize) | kTableFlag | (bits - 1), out);
+      std::fwrite(global, 1, static_cast<size_t>(length), out);
+    }
+    std::putc(GetC(&in), out);  // code size
+    CopyBlocks(&in, out);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 6) Error("usage", "pictanimate directory nameFile delayTime repeatCount GIF");
+  const char* directory = argv[1];
+  const std::vector<std::string> names = NameList(directory, argv[2]);
+  unsigned delay, repeat;
+  if (!ReadUnsigned(argv[3], kMaxDelay, &delay)) Error(argv[3], "bad delay time.");
+  if (!ReadUnsigned(argv[4], kMaxRepeat, &repeat)) Error(argv[4], "bad repeat count.");
+
+  std::vector<std::string> paths;
+  for (const std::string& name : names) paths.push_back(std::string(directory) + "/" + name);
+  Survey survey;
+  for (const std::string& path : paths) SurveyFile(path, &survey);
+
+  Stream out{OpenOutput(argv[5])};
+  if (!out) Error(argv[5], "file not open.");
+  PutHeader(survey, delay, repeat, out.get());
+  for (const std::string& path : paths) CopyFile(path, survey, delay, out.get());
+  std::putc(kTrailer, out.get());
+  if (!CloseOutput(out.release())) Error(argv[5], "file not stored.");
+  return 0;
+}

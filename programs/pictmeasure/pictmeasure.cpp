@@ -1,0 +1,114 @@
+// pictmeasure: the bounding rectangle of the pixels of a GIF file selected by a colour
+// condition, over all its images. The condition is three range lists or two RGB
+// corners; the outside build selects the pixels that do not meet it (the condition
+// names the background), the inside build those that do.
+#include <cstdio>
+
+#include "common/numbers.h"
+#include "common/program.h"
+#include "gifread/gifread.h"
+#include "gifread/rl.h"
+
+namespace {
+
+#if defined(MESHPIX_SELECT_INSIDE)
+constexpr bool kInside = true;
+#else
+constexpr bool kInside = false;
+#endif
+
+constexpr int kMaxSample = 255;
+
+struct Rectangle {
+  int left, top, right, bottom;
+};
+
+// Channel sets from the corners (R1 G1 B1) and (R2 G2 B2), each checked in turn.
+void CornerSets(char** corner, unsigned char sets[3][kMaxSample + 1]) {
+  for (int c = 0; c < 3; ++c) {
+    const int low = ParseInt(corner[c]);
+    const int high = ParseInt(corner[c + 3]);
+    if (low < 0 || high > kMaxSample || high < low) Fail("bad RGB range.\n");
+    for (int v = 0; v <= kMaxSample; ++v) sets[c][v] = v >= low && v <= high;
+  }
+}
+
+// Extends the rectangle by the selected pixels of the image's rows of the screen.
+void Measure(const Plane& screen, const ImageBox& image, const unsigned char* selection,
+             Rectangle* area) {
+  for (int y = image.top; y < image.top + image.height; ++y) {
+    const unsigned char* row = screen.rows[y];
+    int first = image.left;
+    const int stop = image.left + image.width;
+    while (first < stop && !selection[row[first]]) ++first;
+    if (first == stop) continue;
+    int last = stop - 1;
+    while (!selection[row[last]]) --last;
+    if (first < area->left) area->left = first;
+    if (last > area->right) area->right = last;
+    if (y < area->top) area->top = y;
+    if (y > area->bottom) area->bottom = y;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5 && argc != 8) {
+    Usage("usage : pictmeasure GIF rangeListR rangeListG rangeListB\n"
+          "        pictmeasure GIF R1 G1 B1 R2 G2 B2");
+  }
+  unsigned char sets[3][kMaxSample + 1];
+  if (argc == 5) {
+    for (int c = 0; c < 3; ++c) RangeList(argv[2 + c], kMaxSample, sets[c]);
+  } else {
+    CornerSets(argv + 2, sets);
+  }
+
+  FILE* in = OpenInput(argv[1]);
+  if (in == nullptr) Fail("file not found.\n");
+  SetGIFInput(in);
+  CheckMagic();
+  const int screenWidth = GetWord();
+  const int screenHeight = GetWord();
+  Plane screen;
+  if (!MakePlane(&screen, screenWidth, screenHeight)) Fail("memory allocation error.\n");
+
+  // Logical screen: flags, background colour index, aspect ratio, global table.
+  const int flags = Get();
+  Skip(2);
+  const int res = ColourResolution(flags);
+  unsigned char global[256] = {};
+  if (flags & kTableFlag) GetLUT(res, TableBits(flags), sets[0], sets[1], sets[2], kInside, global);
+
+  Rectangle area{screenWidth, screenHeight, -1, -1};
+  unsigned char local[256];
+  ImageBox image;
+  while (NextImage(&image)) {
+    const int right = image.left + image.width - 1;
+    const int bottom = image.top + image.height - 1;
+    if (right >= screenWidth || bottom >= screenHeight) Fail("bad image size.\n");
+    const int imageFlags = Get();
+    const unsigned char* selection = global;
+    if (imageFlags & kTableFlag) {
+      GetLUT(res, TableBits(imageFlags), sets[0], sets[1], sets[2], kInside, local);
+      selection = local;
+    }
+    const int codeSize = GetCodeSize();
+    // An image inside the rectangle found so far cannot enlarge it.
+    if (image.left >= area.left && right <= area.right && image.top >= area.top &&
+        bottom <= area.bottom) {
+      SkipBlock();
+      continue;
+    }
+    DecodeImage(image.left, image.top, image.width, image.height,
+                (imageFlags & kInterlaceFlag) != 0, codeSize, screen.rows.data());
+    Measure(screen, image, selection, &area);
+  }
+  CloseInput(in);
+
+  if (area.right < area.left || area.bottom < area.top) Fail("no area.\n");
+  std::printf("%d\t%d\t%d\t%d\n", area.left, area.top, area.right, area.bottom);
+  FinishOutput();
+  return 0;
+}
