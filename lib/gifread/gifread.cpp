@@ -1,7 +1,6 @@
 #include "gifread/gifread.h"
 
 #include <cstring>
-#include <new>
 
 #include "common/program.h"
 
@@ -445,7 +444,8 @@ bool MakePlane(Plane* plane, int width, int height) {
   const size_t h = height > 0 ? static_cast<size_t>(height) : 0;
   plane->width = width;
   plane->height = height;
-  plane->cells.reset(new (std::nothrow) unsigned char[w * h > 0 ? w * h : 1]());
+  // calloc: a large screen costs no time until its rows are written.
+  plane->cells.reset(static_cast<unsigned char*>(std::calloc(w * h > 0 ? w * h : 1, 1)));
   if (!plane->cells) return false;
   plane->rows.resize(h);
   for (size_t y = 0; y < h; ++y) plane->rows[y] = plane->cells.get() + y * w;

@@ -104,9 +104,12 @@ struct ColourPicture {
 };
 
 // The logical screen or a crop: height rows of width bytes.
+struct FreeBytes {
+  void operator()(unsigned char* p) const { std::free(p); }
+};
 struct Plane {
   int width = 0, height = 0;
-  std::unique_ptr<unsigned char[]> cells;
+  std::unique_ptr<unsigned char[], FreeBytes> cells;
   std::vector<unsigned char*> rows;
 };
 bool MakePlane(Plane* plane, int width, int height);
