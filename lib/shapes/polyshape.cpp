@@ -293,10 +293,9 @@ void Deform(double* x, double* y, double* z, float* fx, float* fy, float* fz) {
 void WriteShapes(FILE* stream, const char* name, ShapeList* list) {
   out = stream;
   outName = name;
-  used = 0;
-  std::memset(block, 0, kHeaderBytes);
+  std::memset(block, 0, kHeaderBytes);                                // header
   PutLE32(block + kCountOffset, static_cast<uint32_t>(list->total));  // facet count
-  used = kHeaderBytes + 4;
+  used = kSTLHeaderSize;
 
   const ShapeFace* faces;
   const int count = Polyhedron(&faces);

@@ -228,14 +228,6 @@ TEST(Meshsolve, GivenPointAddsParallelAxisTerms) {
   }
 }
 
-// A model read from standard input that breaks off mid-facet keeps the facets read.
-TEST(Meshsolve, ReadErrorKeepsFacetsRead) {
-  std::string cube = BinarySTL(UnitCube(), 13);
-  auto r = ::Run("meshsolve", {"-"}, cube + std::string(20, '\0'));
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.substr(0, 21), "1.000000\n0.5\t0.5\t0.5\n");
-}
-
 // A very thin ellipsoid far from the origin: rounding leaves some moments slightly
 // negative, which must read as a semi-axis of 0, never as "nan".
 TEST(Meshsolve, ThinModelGivesZeroNotNan) {
