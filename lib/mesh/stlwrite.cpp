@@ -38,11 +38,6 @@ size_t fWriteReverse(void* data, size_t size, size_t count, FILE* stream) {
   return std::fwrite(data, size, count, stream);
 }
 
-void PackSTLFacet(unsigned char record[kSTLRecordSize], const float block[12], int16_t attribute) {
-  for (int i = 0; i < 12; ++i) PutLEFloat(record + 4 * i, block[i]);
-  PutLE16(record + 48, static_cast<uint16_t>(attribute));
-}
-
 void OpenSTLInput(STLReader* reader, const char* name) {
   FILE* stream = OpenInput(name);
   if (stream == nullptr) Abort(name, "file not found");
