@@ -63,13 +63,14 @@ constexpr int kTagSamplesPerPixel = 277;
 constexpr int kTagRowsPerStrip = 278;
 constexpr int kTagStripByteCounts = 279;
 constexpr int kTagPlanarConfiguration = 284;
-constexpr int kTagColorMap = 320;
+[[maybe_unused]] constexpr int kTagColorMap = 320;
 
+// Each build uses the photometric value and tags of its own kind of picture.
 constexpr int kCompressionLZW = 5;
-constexpr int kWhiteIsZero = 0;
-constexpr int kBlackIsZero = 1;
-constexpr int kPhotometricRGB = 2;
-constexpr int kPhotometricPalette = 3;
+[[maybe_unused]] constexpr int kWhiteIsZero = 0;
+[[maybe_unused]] constexpr int kBlackIsZero = 1;
+[[maybe_unused]] constexpr int kPhotometricRGB = 2;
+[[maybe_unused]] constexpr int kPhotometricPalette = 3;
 constexpr int kChunky = 1;
 
 #if defined(MESHPIX_SIF_CM)
