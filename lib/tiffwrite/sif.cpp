@@ -102,7 +102,7 @@ size_t outUsed;
 uint64_t flushed;        // bytes handed to the stream before outBuf
 
 void Release() {
-  if (out != nullptr) CloseFile(out);
+  if (out != nullptr) std::fclose(out);
   out = nullptr;
   std::free(stripCounts);
   stripCounts = nullptr;
@@ -357,8 +357,9 @@ void Store(const char* name, int width, int height, int bits,
   stripCounts = static_cast<uint32_t*>(std::calloc(strips, sizeof(uint32_t)));
   if (stripCounts == nullptr) Fail("%s : no allocatable memory.\n", name);
 
-  out = OpenFile(name, "wb");
-  if (out == nullptr) NotStored();
+  // The writer buffers the file itself (outBuf), so the stream needs no buffer.
+  out = std::fopen(name, "wb");
+  if (out == nullptr || std::setvbuf(out, nullptr, _IONBF, 0) != 0) NotStored();
   outUsed = 0;
   flushed = 0;
 
@@ -455,7 +456,7 @@ void Store(const char* name, int width, int height, int bits,
   Put4(static_cast<uint32_t>(ifdOffset));
   FlushOut();
   const bool written = std::fflush(out) == 0 && !std::ferror(out);
-  const bool closed = CloseFile(out) == 0;
+  const bool closed = std::fclose(out) == 0;
   out = nullptr;
   if (!written || !closed) NotStored();
   Release();
