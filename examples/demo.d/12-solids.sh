@@ -21,3 +21,6 @@ echo "-- regenerated in grey from those nine numbers, and measured again:"
 "$BIN/meshsolve" "$OUT/model.stl" | tail -n 3 | tr '\n' ' ' |
   "$BIN/icosasphere" 5 160 160 160 "$OUT/model-equivalent.stl"
 "$BIN/meshsolve" "$OUT/model-equivalent.stl"
+
+# The steps after this one picture, slice and convert this model.
+MODEL=$OUT/model.stl
