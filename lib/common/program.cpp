@@ -36,14 +36,17 @@ void GiveBuffer(FILE* stream) {
   }
 }
 
-// Called after fclose: the buffer of a closed stream may be reused.
-void TakeBuffer(FILE* stream) {
+// The buffer given to a stream, now taken back from it (null when it had none); the
+// caller frees it once the stream is closed.
+char* TakeBuffer(FILE* stream) {
   for (auto& slot : slots) {
     if (slot.stream == stream) {
-      std::free(slot.buffer);
+      char* buffer = slot.buffer;
       slot = {nullptr, nullptr};
+      return buffer;
     }
   }
+  return nullptr;
 }
 
 void BinaryMode([[maybe_unused]] FILE* stream) {
@@ -81,8 +84,9 @@ FILE* OpenFile(const char* path, const char* mode) {
 }
 
 int CloseFile(FILE* stream) {
+  char* buffer = TakeBuffer(stream);
   int result = std::fclose(stream);
-  TakeBuffer(stream);
+  std::free(buffer);
   return result;
 }
 

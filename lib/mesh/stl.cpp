@@ -40,15 +40,7 @@ inline bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '
 // big-endian host.
 size_t fRead(void* data, size_t size, size_t count, FILE* stream) {
   size_t got = std::fread(data, size, count, stream);
-  auto* bytes = static_cast<unsigned char*>(data);
-  for (size_t i = 0; i < got; ++i) {
-    unsigned char* e = bytes + i * size;
-    for (size_t a = 0, b = size - 1; a < b; ++a, --b) {
-      unsigned char t = e[a];
-      e[a] = e[b];
-      e[b] = t;
-    }
-  }
+  ReverseElements(data, size, got);
   return got;
 }
 
@@ -225,6 +217,19 @@ int ScanSTL(STLReader* r, float* x1, float* y1, float* z1, float* x2, float* y2,
   if (result != 1) return result;
   RepairWinding(n, v, r->normal);
   return 1;
+}
+
+#if defined(MESHPIX_STL_ATTRIBUTE)
+int ScanSTLBlock(STLReader* r, float b[12], int16_t* attribute) {
+  int result = ScanSTL(r, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11], attribute);
+#else
+int ScanSTLBlock(STLReader* r, float b[12]) {
+  int result = ScanSTL(r, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11]);
+#endif
+  if (result == 1) {
+    for (int i = 0; i < 3; ++i) b[i] = static_cast<float>(r->normal[i]);
+  }
+  return result;
 }
 
 void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2, double x3,

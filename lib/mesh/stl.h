@@ -4,6 +4,10 @@
 //   ScanSTL(reader, x1..z3 [, attribute])
 //                                 1 with one facet in the caller's variables,
 //                                 0 at the regular end, -1 on any error
+//   ScanSTLBlock(reader, block [, attribute])
+//                                 ScanSTL into block[3..11] and the facet's unit normal
+//                                 (CalcNormal of the delivered order, as floats) into
+//                                 block[0..2]: a binary STL record ready to write
 //   CalcNormal(x1..z3, nx, ny, nz)
 //                                 unit normal of (v2 - v1) x (v3 - v1); NaN when degenerate
 //   AllocFacet(x1..z3 [, attribute])
@@ -63,6 +67,12 @@ int ScanSTL(STLReader* reader, float* x1, float* y1, float* z1, float* x2, float
 #else
 int ScanSTL(STLReader* reader, float* x1, float* y1, float* z1, float* x2, float* y2, float* z2,
             float* x3, float* y3, float* z3);
+#endif
+
+#if defined(MESHPIX_STL_ATTRIBUTE)
+int ScanSTLBlock(STLReader* reader, float block[12], int16_t* attribute);
+#else
+int ScanSTLBlock(STLReader* reader, float block[12]);
 #endif
 
 void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2, double x3,

@@ -34,21 +34,8 @@ void WriteBlock(STLWriter* w) {
 void Abort(const char* name, const char* phrase) { Fail("%s : %s.\n", name, phrase); }
 
 size_t fWriteReverse(void* data, size_t size, size_t count, FILE* stream) {
-  auto* bytes = static_cast<unsigned char*>(data);
-  for (size_t i = 0; i < count; ++i) {
-    unsigned char* e = bytes + i * size;
-    for (size_t a = 0, b = size - 1; a < b; ++a, --b) {
-      unsigned char t = e[a];
-      e[a] = e[b];
-      e[b] = t;
-    }
-  }
+  ReverseElements(data, size, count);
   return std::fwrite(data, size, count, stream);
-}
-
-void PackSTLFacet(unsigned char record[kSTLRecordSize], const float block[12], int16_t attribute) {
-  for (int i = 0; i < 12; ++i) PutLEFloat(record + 4 * i, block[i]);
-  PutLE16(record + 48, static_cast<uint16_t>(attribute));
 }
 
 void OpenSTLInput(STLReader* reader, const char* name) {

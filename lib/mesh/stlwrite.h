@@ -25,6 +25,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/bytes.h"
+
 [[noreturn]] void Abort(const char* name, const char* phrase);
 size_t fWriteReverse(void* data, size_t size, size_t count, FILE* stream);
 
@@ -45,7 +47,10 @@ struct STLWriter {
   size_t used;          // bytes waiting in block
   unsigned char block[kRecords * kSTLRecordSize];
 };
-void PackSTLFacet(unsigned char record[kSTLRecordSize], const float block[12], int16_t attribute);
+inline void PackSTLFacet(unsigned char record[kSTLRecordSize], const float block[12], int16_t attribute) {
+  for (int i = 0; i < 12; ++i) PutLEFloat(record + 4 * i, block[i]);
+  PutLE16(record + 48, static_cast<uint16_t>(attribute));
+}
 
 void BeginSTL(STLWriter* writer, const char* name);
 void PutSTLFacet(STLWriter* writer, float block[12], int16_t attribute);

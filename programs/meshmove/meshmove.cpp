@@ -15,12 +15,8 @@ int main(int argc, char** argv) {
   BeginSTL(&writer, argv[5]);
   float b[12];  // normal, vertex 1, vertex 2, vertex 3
   int16_t attribute;
-  while (ScanSTL(&reader, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11],
-                 &attribute) == 1) {
-    const double nx = reader.normal[0], ny = reader.normal[1], nz = reader.normal[2];  // CalcNormal of the facet as read
-    b[0] = static_cast<float>(nx);
-    b[1] = static_cast<float>(ny);
-    b[2] = static_cast<float>(nz);
+  // The normal is that of the facet as read: a shift does not change it.
+  while (ScanSTLBlock(&reader, b, &attribute) == 1) {
     for (int v = 3; v < 12; v += 3) {
       b[v] = static_cast<float>(b[v] + sx);
       b[v + 1] = static_cast<float>(b[v + 1] + sy);

@@ -37,10 +37,8 @@ int main(int argc, char** argv) {
   BeginSTL(&writer, argv[14]);
   float b[12];  // normal, vertex 1, vertex 2, vertex 3
   int16_t attribute;
-  while (ScanSTL(&reader, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11],
-                 &attribute) == 1) {
-    const double nx = reader.normal[0], ny = reader.normal[1], nz = reader.normal[2];  // CalcNormal of the facet as read
-    const double n[3] = {static_cast<float>(nx), static_cast<float>(ny), static_cast<float>(nz)};
+  while (ScanSTLBlock(&reader, b, &attribute) == 1) {
+    const double n[3] = {b[0], b[1], b[2]};  // the unit normal of the facet as read, as floats
     for (int row = 0; row < 3; ++row) b[row] = static_cast<float>(Linear(m[row], n[0], n[1], n[2]));
     for (int v = 3; v < 12; v += 3) {
       const double x = b[v], y = b[v + 1], z = b[v + 2];

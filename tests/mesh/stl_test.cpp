@@ -288,3 +288,29 @@ TEST(FacetList, AllocFacetNarrowsToFloats) {
   EXPECT_EQ(f->next, nullptr);
   std::free(f);
 }
+
+TEST(StlReader, BlockNormalIsCalcNormalOfTheDeliveredOrder) {
+  // Axis-aligned facets give zero normal components whose sign depends on the vertex
+  // order; the flipped ones are swapped by the reader.
+  std::vector<TestFacet> facets = UnitCube();
+  for (size_t i = 0; i < facets.size(); i += 2) {
+    for (float& n : facets[i].n) n = -n;
+  }
+  Stream s(BinarySTL(facets));
+  STLReader r;
+  ASSERT_EQ(SetUpSTL(&r, s.f), 1);
+  float b[12];
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  int16_t attribute;
+  while (ScanSTLBlock(&r, b, &attribute) == 1) {
+#else
+  while (ScanSTLBlock(&r, b) == 1) {
+#endif
+    double n[3];
+    CalcNormal(b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], &n[0], &n[1], &n[2]);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(b[i], static_cast<float>(n[i]));
+      EXPECT_EQ(std::signbit(b[i]), std::signbit(n[i]));
+    }
+  }
+}

@@ -99,4 +99,8 @@ TEST(Meshfacets, Failures) {
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.err, "bad.stl : STL header read error.\n");
   EXPECT_EQ(bad.out, "");
+  dir.Write("a.stl", BinarySTL(UnitCube()));
+  RunResult full = RunCommand({"/bin/sh", "-c", ProgramPath("meshfacets") + " a.stl > /dev/full"}, "", dir.path);
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "output write error.\n");
 }

@@ -1,0 +1,489 @@
+// The TIFF writer: one file layout and one LZW encoder, compiled once per kind of
+// picture. Without a definition this is the grey and bilevel build (sif); with
+// MESHPIX_SIF_RGB the true-colour build (sif_rgb); with MESHPIX_SIF_CM the palette
+// build (sif_cm). All state is file-local, so each build has its own.
+#include "tiffwrite/sif.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/program.h"
+
+namespace {
+
+#if defined(MESHPIX_SIF_RGB) && defined(MESHPIX_SIF_CM)
+#error "one build at a time"
+#endif
+
+#if defined(MESHPIX_SIF_RGB)
+constexpr int kSamplesPerPixel = 3;
+#else
+constexpr int kSamplesPerPixel = 1;
+#endif
+
+// ---- File layout --------------------------------------------------------------
+//
+// The file as written (numbers in host order):
+//   offset  size        field
+//   0       2           byte-order mark "II" (little-endian host) or "MM"
+//   2       2           42
+//   4       4           offset of the image file directory (IFD), patched last
+//   8       n (+1)      description of more than 3 characters, its zero, a pad
+//                       byte when n is odd (only with such a description)
+//   8 or 8+n  ...       the LZW strips, one after the other
+//   ...     0 or 1      a zero byte when the strips end at an odd offset
+//   ...     4 S         StripOffsets, only with more than one strip (S)
+//   ...     4 S         StripByteCounts, likewise
+//   ...     6           true colour: BitsPerSample, three times bits
+//   ...     6 * 2^bits  palette: the red, green and blue colour maps
+//   IFD     2           entry count
+//           12 each     entries: tag 2, type 2, count 4, value or offset 4
+//           4           next IFD: 0
+constexpr unsigned char kLittleMark = 0x49;  // "II"
+constexpr unsigned char kBigMark = 0x4D;     // "MM"
+constexpr int kMagic = 42;
+constexpr long kIFDOffsetAt = 4;
+constexpr uint32_t kDescriptionAt = 8;
+constexpr uint64_t kInlineText = 4;  // texts of up to 4 bytes, zero included, sit in the entry
+
+constexpr int kTypeASCII = 2;
+constexpr int kTypeShort = 3;
+constexpr int kTypeLong = 4;
+constexpr uint64_t kShortMax = 65535;
+
+constexpr int kTagImageWidth = 256;
+constexpr int kTagImageLength = 257;
+constexpr int kTagBitsPerSample = 258;
+constexpr int kTagCompression = 259;
+constexpr int kTagPhotometric = 262;
+constexpr int kTagImageDescription = 270;
+constexpr int kTagStripOffsets = 273;
+constexpr int kTagSamplesPerPixel = 277;
+constexpr int kTagRowsPerStrip = 278;
+constexpr int kTagStripByteCounts = 279;
+constexpr int kTagPlanarConfiguration = 284;
+[[maybe_unused]] constexpr int kTagColorMap = 320;
+
+// Each build uses the photometric value and tags of its own kind of picture.
+constexpr int kCompressionLZW = 5;
+[[maybe_unused]] constexpr int kWhiteIsZero = 0;
+[[maybe_unused]] constexpr int kBlackIsZero = 1;
+[[maybe_unused]] constexpr int kPhotometricRGB = 2;
+[[maybe_unused]] constexpr int kPhotometricPalette = 3;
+constexpr int kChunky = 1;
+
+#if defined(MESHPIX_SIF_CM)
+constexpr int kBaseEntries = 11;
+#else
+constexpr int kBaseEntries = 10;
+#endif
+
+// A strip holds about this many uncompressed bytes (at least one row).
+constexpr uint64_t kStripTarget = 8192;
+
+// Every offset in the file is 32 bits, so a file must end below 4 GiB. Test
+// builds lower the bound to reach it with small pictures.
+#if defined(MESHPIX_SIF_MAX_FILE)
+constexpr uint64_t kMaxFile = MESHPIX_SIF_MAX_FILE;
+#else
+constexpr uint64_t kMaxFile = 0xFFFFFFFFu;
+#endif
+
+// ---- Output --------------------------------------------------------------------
+
+constexpr size_t kOutSize = 1 << 16;
+
+const char* filePath;    // the file being written, for messages
+FILE* out;               // its stream
+uint32_t* stripCounts;   // byte count of every strip; lives for one call
+unsigned char outBuf[kOutSize];
+size_t outUsed;
+uint64_t flushed;        // bytes handed to the stream before outBuf
+
+void Release() {
+  if (out != nullptr) std::fclose(out);
+  out = nullptr;
+  std::free(stripCounts);
+  stripCounts = nullptr;
+}
+
+[[noreturn]] void NotStored() {
+  Release();
+  Fail("%s : file not stored.\n", filePath);
+}
+
+uint64_t Position() { return flushed + outUsed; }
+
+void FlushOut() {
+  flushed += outUsed;
+  if (flushed > kMaxFile) NotStored();
+  if (outUsed > 0 && std::fwrite(outBuf, 1, outUsed, out) != outUsed) NotStored();
+  outUsed = 0;
+}
+
+inline void PutByte(unsigned value) {
+  outBuf[outUsed++] = static_cast<unsigned char>(value);
+  if (outUsed == kOutSize) FlushOut();
+}
+
+// The low 16 bits of value, in host order.
+void Put2(uint32_t value) {
+  const uint16_t v = static_cast<uint16_t>(value);
+  unsigned char b[2];
+  std::memcpy(b, &v, 2);
+  PutByte(b[0]);
+  PutByte(b[1]);
+}
+
+// A 32-bit value in host order.
+void Put4(uint32_t value) {
+  unsigned char b[4];
+  std::memcpy(b, &value, 4);
+  for (unsigned char c : b) PutByte(c);
+}
+
+// ---- LZW encoder -----------------------------------------------------------------
+//
+// TIFF LZW: codes 9 to 12 bits wide, most significant bit first; Clear 256 and
+// end-of-information 257; the width grows one code early (when the next free code
+// reaches 512, 1024, 2048). The string table is an open-addressed hash table:
+// slot = (prefix << 20) | (byte << 12) | code, 0 when empty.
+constexpr int kClearCode = 256;
+constexpr int kEndCode = 257;
+constexpr int kFirstFree = 258;
+constexpr int kFullTable = 4094;  // the code never entered: the table restarts here
+constexpr int kNoPrefix = 4096;
+constexpr int kMinWidth = 9;
+constexpr int kFirstLimit = 512;
+constexpr int kHashSize = 9001;  // prime, so double hashing reaches every slot
+constexpr uint32_t kKeyMask = 0xFFFFF000u;
+constexpr uint32_t kCodeMask = 0xFFFu;
+
+uint64_t stripBytes;     // bytes written for the current strip
+int pending;             // bits in the accumulator not yet written
+uint32_t accumulator;
+int codeWidth;
+int nextCode;            // next free code
+int widthLimit;          // next free code at which the width grows
+int prefix;              // code of the string matched so far, kNoPrefix for none
+uint32_t table[kHashSize];
+
+void LZWPutCode(int code) {
+  accumulator = (accumulator << codeWidth) | static_cast<uint32_t>(code);
+  pending += codeWidth;
+  while (pending >= 8) {
+    pending -= 8;
+    PutByte((accumulator >> pending) & 0xFF);
+    ++stripBytes;
+  }
+}
+
+void ResetTable() {
+  codeWidth = kMinWidth;
+  std::memset(table, 0, sizeof table);
+  nextCode = kFirstFree;
+  widthLimit = kFirstLimit;
+}
+
+void InitEncode() {
+  stripBytes = 0;
+  pending = 0;
+  accumulator = 0;
+  codeWidth = kMinWidth;
+  LZWPutCode(kClearCode);
+  ResetTable();
+  prefix = kNoPrefix;
+}
+
+void Encode(int k) {
+  if (prefix == kNoPrefix) {
+    prefix = k;
+    return;
+  }
+  const uint32_t key = (static_cast<uint32_t>(prefix) << 20) | (static_cast<uint32_t>(k) << 12);
+  int h = (k << 5) ^ prefix;  // below 8192 < kHashSize
+  if (table[h] != 0) {
+    if ((table[h] & kKeyMask) == key) {
+      prefix = static_cast<int>(table[h] & kCodeMask);
+      return;
+    }
+    const int step = h == 0 ? kHashSize - 1 : h;
+    for (;;) {
+      h += step;
+      if (h >= kHashSize) h -= kHashSize;
+      if (table[h] == 0) break;
+      if ((table[h] & kKeyMask) == key) {
+        prefix = static_cast<int>(table[h] & kCodeMask);
+        return;
+      }
+    }
+  }
+  // A string not in the table: send its longest known prefix, then enter it.
+  LZWPutCode(prefix);
+  if (nextCode == kFullTable) {
+    LZWPutCode(kClearCode);  // still at 12 bits
+    ResetTable();
+  } else {
+    table[h] = key | static_cast<uint32_t>(nextCode);
+    if (++nextCode == widthLimit) {
+      ++codeWidth;
+      widthLimit <<= 1;
+    }
+  }
+  prefix = k;
+}
+
+uint64_t TermEncode() {
+  if (prefix != kNoPrefix) {
+    LZWPutCode(prefix);
+    if (++nextCode == widthLimit) ++codeWidth;  // the decoder enters one more string
+  }
+  LZWPutCode(kEndCode);
+  if (pending > 0) {
+    PutByte((accumulator << (8 - pending)) & 0xFF);
+    ++stripBytes;
+  }
+  return stripBytes;
+}
+
+// ---- Rows ------------------------------------------------------------------------
+
+// Feeds one row to the encoder: the samples of every pixel (red, green, blue in
+// the true-colour build), masked to the sample width. 8 bits: a byte each; 16 and
+// 32 bits: two or four bytes in host order; other widths: one bit string a row,
+// most significant bit first, its last byte filled with zero bits.
+void EncodeRow(const uint16_t* const planes[kSamplesPerPixel], uint64_t width, int bits) {
+  if (bits == 8) {
+    for (uint64_t x = 0; x < width; ++x) {
+      for (int c = 0; c < kSamplesPerPixel; ++c) Encode(planes[c][x] & 0xFF);
+    }
+  } else if (bits == 16 || bits == 32) {
+    unsigned char b[4];
+    for (uint64_t x = 0; x < width; ++x) {
+      for (int c = 0; c < kSamplesPerPixel; ++c) {
+        if (bits == 16) {
+          std::memcpy(b, &planes[c][x], 2);
+        } else {
+          const uint32_t wide = planes[c][x];
+          std::memcpy(b, &wide, 4);
+        }
+        for (int i = 0; i < bits / 8; ++i) Encode(b[i]);
+      }
+    }
+  } else {
+    const uint32_t mask = (1u << bits) - 1;
+    uint32_t acc = 0;
+    int held = 0;  // bits in acc, below 8 between samples
+    for (uint64_t x = 0; x < width; ++x) {
+      for (int c = 0; c < kSamplesPerPixel; ++c) {
+        acc = (acc << bits) | (planes[c][x] & mask);
+        held += bits;
+        while (held >= 8) {
+          held -= 8;
+          Encode(static_cast<int>((acc >> held) & 0xFF));
+        }
+      }
+    }
+    if (held > 0) Encode(static_cast<int>((acc << (8 - held)) & 0xFF));
+  }
+}
+
+// ---- IFD entries ---------------------------------------------------------------
+
+// An entry holding one SHORT: the value, then 16 zero bits.
+void ShortEntry(int tag, uint32_t count, uint32_t value) {
+  Put2(tag);
+  Put2(kTypeShort);
+  Put4(count);
+  Put2(value);
+  Put2(0);
+}
+
+void LongEntry(int tag, uint32_t count, uint32_t value) {
+  Put2(tag);
+  Put2(kTypeLong);
+  Put4(count);
+  Put4(value);
+}
+
+// ImageWidth and ImageLength: SHORT while they fit, LONG above 65535.
+void SizeEntry(int tag, uint64_t value) {
+  if (value > kShortMax) {
+    LongEntry(tag, 1, static_cast<uint32_t>(value));
+  } else {
+    ShortEntry(tag, 1, static_cast<uint32_t>(value));
+  }
+}
+
+void DescriptionEntry(const char* text, uint64_t count) {
+  Put2(kTagImageDescription);
+  Put2(kTypeASCII);
+  Put4(static_cast<uint32_t>(count));
+  if (count > kInlineText) {
+    Put4(kDescriptionAt);
+  } else {
+    for (uint64_t i = 0; i < kInlineText; ++i) PutByte(i < count ? text[i] : 0);  // zero-padded
+  }
+}
+
+// ---- The whole file ------------------------------------------------------------
+
+bool SupportedBits(int bits) {
+#if defined(MESHPIX_SIF_CM)
+  return bits >= 1 && bits <= 16;  // the colour map has 2^bits entries
+#else
+  return (bits >= 1 && bits <= 16) || bits == 32;
+#endif
+}
+
+// planes[c] is the sample row table of channel c. colourMap (palette build) holds
+// the red, green and blue maps.
+void Store(const char* name, int width, int height, int bits,
+           const uint16_t* const* const planes[kSamplesPerPixel],
+           [[maybe_unused]] const uint16_t* const colourMap[3], const char* description) {
+  filePath = name;
+  if (width < 0 || height < 0 || !SupportedBits(bits)) NotStored();
+
+  // Strip geometry, in 64 bits. An empty row counts as one byte, and an empty
+  // picture still has one (empty) strip.
+  const uint64_t w = static_cast<uint64_t>(width);
+  const uint64_t h = static_cast<uint64_t>(height);
+  const uint64_t rowBytes = (w * static_cast<uint64_t>(bits) * kSamplesPerPixel + 7) / 8;
+  const uint64_t rowsPerStrip = rowBytes > kStripTarget ? 1 : kStripTarget / (rowBytes > 0 ? rowBytes : 1);
+  uint64_t strips = (h + rowsPerStrip - 1) / rowsPerStrip;
+  if (strips == 0) strips = 1;
+
+  stripCounts = static_cast<uint32_t*>(std::calloc(strips, sizeof(uint32_t)));
+  if (stripCounts == nullptr) Fail("%s : no allocatable memory.\n", name);
+
+  // The writer buffers the file itself (outBuf), so the stream needs no buffer.
+  out = std::fopen(name, "wb");
+  if (out == nullptr || std::setvbuf(out, nullptr, _IONBF, 0) != 0) NotStored();
+  outUsed = 0;
+  flushed = 0;
+
+  // Header.
+  const uint16_t probe = kMagic;
+  unsigned char first;
+  std::memcpy(&first, &probe, 1);
+  const unsigned char mark = first == kMagic ? kLittleMark : kBigMark;
+  PutByte(mark);
+  PutByte(mark);
+  Put2(kMagic);
+  Put4(0);  // IFD offset, patched at the end
+
+  const uint64_t textCount = description != nullptr ? std::strlen(description) + 1 : 0;
+  if (textCount > kInlineText) {
+    for (uint64_t i = 0; i < textCount; ++i) PutByte(static_cast<unsigned char>(description[i]));
+    if (textCount % 2 != 0) PutByte(0);  // keep the strips on an even offset
+  }
+
+  // Strips.
+  const uint64_t firstStrip = Position();
+  if (h == 0) {
+    InitEncode();
+    stripCounts[0] = static_cast<uint32_t>(TermEncode());
+  }
+  for (uint64_t r = 0; r < h; ++r) {
+    if (r % rowsPerStrip == 0) InitEncode();
+    const uint16_t* row[kSamplesPerPixel];
+    for (int c = 0; c < kSamplesPerPixel; ++c) row[c] = planes[c][r];
+    EncodeRow(row, w, bits);
+    if ((r + 1) % rowsPerStrip == 0 || r + 1 == h) {
+      stripCounts[r / rowsPerStrip] = static_cast<uint32_t>(TermEncode());
+    }
+  }
+  if (Position() % 2 != 0) PutByte(0);  // word alignment
+
+  uint64_t stripOffsetsValue = firstStrip;
+  uint64_t stripCountsValue = stripCounts[0];
+  if (strips > 1) {
+    stripOffsetsValue = Position();
+    uint64_t offset = firstStrip;
+    for (uint64_t k = 0; k < strips; ++k) {
+      Put4(static_cast<uint32_t>(offset));
+      offset += stripCounts[k];
+    }
+    stripCountsValue = Position();
+    for (uint64_t k = 0; k < strips; ++k) Put4(stripCounts[k]);
+  }
+
+#if defined(MESHPIX_SIF_RGB)
+  for (int c = 0; c < 3; ++c) Put2(static_cast<uint32_t>(bits));  // BitsPerSample array
+#elif defined(MESHPIX_SIF_CM)
+  const uint64_t mapSize = uint64_t{1} << bits;
+  for (int c = 0; c < 3; ++c) {
+    for (uint64_t i = 0; i < mapSize; ++i) Put2(colourMap[c][i]);
+  }
+#endif
+
+  const uint64_t ifdOffset = Position();
+  const int entries = kBaseEntries + (textCount > 0 ? 1 : 0);
+  Put2(static_cast<uint32_t>(entries));
+  SizeEntry(kTagImageWidth, w);
+  SizeEntry(kTagImageLength, h);
+#if defined(MESHPIX_SIF_RGB)
+  ShortEntry(kTagBitsPerSample, 3, static_cast<uint32_t>(ifdOffset - 6));
+#else
+  ShortEntry(kTagBitsPerSample, 1, static_cast<uint32_t>(bits));
+#endif
+  ShortEntry(kTagCompression, 1, kCompressionLZW);
+#if defined(MESHPIX_SIF_RGB)
+  ShortEntry(kTagPhotometric, 1, kPhotometricRGB);
+#elif defined(MESHPIX_SIF_CM)
+  ShortEntry(kTagPhotometric, 1, kPhotometricPalette);
+#else
+  ShortEntry(kTagPhotometric, 1, bits == 1 ? kWhiteIsZero : kBlackIsZero);
+#endif
+  if (textCount > 0) DescriptionEntry(description, textCount);
+  LongEntry(kTagStripOffsets, static_cast<uint32_t>(strips), static_cast<uint32_t>(stripOffsetsValue));
+  ShortEntry(kTagSamplesPerPixel, 1, kSamplesPerPixel);
+  ShortEntry(kTagRowsPerStrip, 1, static_cast<uint32_t>(rowsPerStrip));
+  LongEntry(kTagStripByteCounts, static_cast<uint32_t>(strips), static_cast<uint32_t>(stripCountsValue));
+  ShortEntry(kTagPlanarConfiguration, 1, kChunky);
+#if defined(MESHPIX_SIF_CM)
+  ShortEntry(kTagColorMap, static_cast<uint32_t>(3 * mapSize),
+             static_cast<uint32_t>(ifdOffset - 6 * mapSize));
+#endif
+  Put4(0);  // no further IFD
+
+  // Everything must be in the file, below 4 GiB, before the IFD offset points to it.
+  FlushOut();
+  if (std::fflush(out) != 0 || std::ferror(out)) NotStored();
+  if (std::fseek(out, kIFDOffsetAt, SEEK_SET) != 0) NotStored();
+  flushed = kIFDOffsetAt;
+  Put4(static_cast<uint32_t>(ifdOffset));
+  FlushOut();
+  const bool written = std::fflush(out) == 0 && !std::ferror(out);
+  const bool closed = std::fclose(out) == 0;
+  out = nullptr;
+  if (!written || !closed) NotStored();
+  Release();
+}
+
+}  // namespace
+
+#if defined(MESHPIX_SIF_RGB)
+void StoreImageFile_RGB(const char* path, int width, int height, int bits,
+                        const uint16_t* const* red, const uint16_t* const* green,
+                        const uint16_t* const* blue, const char* description) {
+  const uint16_t* const* const planes[3] = {red, green, blue};
+  Store(path, width, height, bits, planes, nullptr, description);
+}
+#elif defined(MESHPIX_SIF_CM)
+void StoreImageFile_CM(const char* path, int width, int height, int bits,
+                       const uint16_t* redMap, const uint16_t* greenMap,
+                       const uint16_t* blueMap, const uint16_t* const* rows,
+                       const char* description) {
+  const uint16_t* const* const planes[1] = {rows};
+  const uint16_t* const maps[3] = {redMap, greenMap, blueMap};
+  Store(path, width, height, bits, planes, maps, description);
+}
+#else
+void StoreImageFile(const char* path, int width, int height, int bits,
+                    const uint16_t* const* rows, const char* description) {
+  const uint16_t* const* const planes[1] = {rows};
+  Store(path, width, height, bits, planes, nullptr, description);
+}
+#endif

@@ -1,0 +1,4 @@
+// icosasphere: ellipsoids from a subdivided icosahedron, written as binary STL.
+#include "shapes/polyshape.h"
+
+int main(int argc, char** argv) { return PolyShape(argc, argv); }

@@ -1,0 +1,4 @@
+// tetrasphere: ellipsoids from a subdivided tetrahedron, written as binary STL.
+#include "shapes/polyshape.h"
+
+int main(int argc, char** argv) { return PolyShape(argc, argv); }
