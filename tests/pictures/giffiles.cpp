@@ -21,6 +21,19 @@ int Word(const std::string& b, size_t at) {
 
 }  // namespace
 
+TestGif OneImageGif(int width, int height, const std::string& table, std::vector<uint8_t> pixels) {
+  TestGif gif;
+  gif.width = width;
+  gif.height = height;
+  gif.table = table;
+  TestImage image;
+  image.width = width;
+  image.height = height;
+  image.pixels = std::move(pixels);
+  gif.images.push_back(image);
+  return gif;
+}
+
 std::string Table(std::initializer_list<int> components) {
   std::string t;
   for (int c : components) t.push_back(static_cast<char>(c));

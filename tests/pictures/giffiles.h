@@ -1,6 +1,8 @@
 // GIF files for the picture program tests, written without any meshpix code.
 //
 //   TestGif gif{...}; GifFile(gif)    the bytes of a GIF file
+//   OneImageGif(w, h, table, pixels)  a w x h screen holding one w x h image, with a
+//                                     global table (or none when table is empty)
 //   GrayTable(n), Table({r,g,b,...})  colour tables as bytes
 //   LiteralData(m, pixels)            LZW data of literal codes only (a clear before
 //                                     the table would widen the codes), in sub-blocks
@@ -33,6 +35,7 @@ struct TestGif {
 };
 
 std::string GifFile(const TestGif& gif);
+TestGif OneImageGif(int width, int height, const std::string& table, std::vector<uint8_t> pixels);
 std::string Table(std::initializer_list<int> components);
 std::string GrayTable(int entries);
 std::string LiteralData(int codeSize, const std::vector<uint8_t>& pixels);

@@ -8,16 +8,7 @@ namespace {
 
 // A single-image GIF of width x height filled with one index, with a global table.
 TestGif Frame(int width, int height, const std::string& table, uint8_t index = 1) {
-  TestGif gif;
-  gif.width = width;
-  gif.height = height;
-  gif.table = table;
-  TestImage image;
-  image.width = width;
-  image.height = height;
-  image.pixels.assign(static_cast<size_t>(width * height), index);
-  gif.images.push_back(image);
-  return gif;
+  return OneImageGif(width, height, table, std::vector<uint8_t>(static_cast<size_t>(width * height), index));
 }
 
 // The image blocks expected in the output: descriptor at (left, top), flags, table, and

@@ -9,20 +9,12 @@ namespace {
 // 12 x 8, white with a red block at columns 2-4, rows 3-5 and a blue pixel at (9, 1).
 // Table: 0 white, 1 red, 2 blue, 3 black (unused).
 TestGif Picture() {
-  TestGif gif;
-  gif.width = 12;
-  gif.height = 8;
-  gif.table = Table({255, 255, 255, 255, 0, 0, 0, 0, 255, 0, 0, 0});
-  TestImage image;
-  image.width = 12;
-  image.height = 8;
-  image.pixels.assign(96, 0);
+  std::vector<uint8_t> pixels(96, 0);
   for (int y = 3; y <= 5; ++y) {
-    for (int x = 2; x <= 4; ++x) image.pixels[y * 12 + x] = 1;
+    for (int x = 2; x <= 4; ++x) pixels[y * 12 + x] = 1;
   }
-  image.pixels[1 * 12 + 9] = 2;
-  gif.images.push_back(image);
-  return gif;
+  pixels[1 * 12 + 9] = 2;
+  return OneImageGif(12, 8, Table({255, 255, 255, 255, 0, 0, 0, 0, 255, 0, 0, 0}), pixels);
 }
 
 RunResult Measure(const std::string& program, const std::string& gif, std::vector<std::string> args) {

@@ -34,19 +34,6 @@ Tiff ReadTiff(const Scratch& dir, const std::string& name) {
 
 std::vector<int> Samples(const Tiff& t) { return std::vector<int>(t.file.samples.begin(), t.file.samples.end()); }
 
-TestGif OneImage(int width, int height, const std::string& table, std::vector<uint8_t> pixels) {
-  TestGif gif;
-  gif.width = width;
-  gif.height = height;
-  gif.table = table;
-  TestImage image;
-  image.width = width;
-  image.height = height;
-  image.pixels = std::move(pixels);
-  gif.images.push_back(image);
-  return gif;
-}
-
 RunResult Stack(const Scratch& dir, const std::string& program, const TestGif& gif, const char* format = "f%d.tif") {
   dir.Write("in.gif", GifFile(gif));
   return ::Run(program, {"in.gif", format}, "", dir.path);
@@ -56,7 +43,7 @@ RunResult Stack(const Scratch& dir, const std::string& program, const TestGif& g
 
 TEST(Pictstack, GreyImagesGiveOneChannelAndColourOnesRGB) {
   Scratch dir;
-  TestGif gif = OneImage(3, 2, Table({0, 0, 0, 128, 128, 128, 255, 255, 255, 255, 0, 0}), {0, 1, 2, 2, 1, 0});
+  TestGif gif = OneImageGif(3, 2, Table({0, 0, 0, 128, 128, 128, 255, 255, 255, 255, 0, 0}), {0, 1, 2, 2, 1, 0});
   // The second image uses the red entry once.
   TestImage coloured = gif.images[0];
   coloured.pixels = {0, 1, 3, 2, 1, 0};
@@ -79,7 +66,7 @@ TEST(Pictstack, GreyImagesGiveOneChannelAndColourOnesRGB) {
 
 TEST(Pictstack, ImagesKeepTheirOwnSizeAndTables) {
   Scratch dir;
-  TestGif gif = OneImage(100, 100, GrayTable(2), std::vector<uint8_t>(10000, 1));
+  TestGif gif = OneImageGif(100, 100, GrayTable(2), std::vector<uint8_t>(10000, 1));
   TestImage small;
   small.left = small.top = 5;
   small.width = small.height = 10;
@@ -98,7 +85,7 @@ TEST(Pictstack, ImagesKeepTheirOwnSizeAndTables) {
 
 TEST(Pictstack, NoTableMeansGreyIndices) {
   Scratch dir;
-  TestGif gif = OneImage(2, 2, "", {0, 7, 200, 255});
+  TestGif gif = OneImageGif(2, 2, "", {0, 7, 200, 255});
   ASSERT_EQ(Stack(dir, "pictstack", gif).status, 0);
   EXPECT_EQ(Samples(ReadTiff(dir, "f0.tif")), (std::vector<int>{0, 7, 200, 255}));
   ASSERT_EQ(Stack(dir, "pictstack-palette", gif).status, 0);
@@ -117,7 +104,7 @@ TEST(PictstackPalette, IndexWidthFollowsTheTable) {
   for (int i = 0; i < 6; ++i) {
     Scratch dir;
     const int top = entries[i] - 1;
-    TestGif gif = OneImage(2, 1, GrayTable(entries[i]), {0, static_cast<uint8_t>(top)});
+    TestGif gif = OneImageGif(2, 1, GrayTable(entries[i]), {0, static_cast<uint8_t>(top)});
     ASSERT_EQ(Stack(dir, "pictstack-palette", gif).status, 0);
     Tiff t = ReadTiff(dir, "f0.tif");
     EXPECT_EQ(t.file.bits, widths[i]) << entries[i] << " entries";
@@ -130,7 +117,7 @@ TEST(PictstackPalette, IndexWidthFollowsTheTable) {
 TEST(PictstackPalette, IndexPastTheTableWidensTheImage) {
   // A 2-entry table carrying index 255 (code size 8).
   Scratch dir;
-  TestGif gif = OneImage(3, 1, Table({0, 0, 0, 255, 255, 255}), {0, 1, 255});
+  TestGif gif = OneImageGif(3, 1, Table({0, 0, 0, 255, 255, 255}), {0, 1, 255});
   gif.images.push_back(gif.images[0]);
   gif.images[1].pixels = {0, 1, 3};
   RunResult r = Stack(dir, "pictstack-palette", gif);
@@ -148,14 +135,14 @@ TEST(PictstackPalette, IndexPastTheTableWidensTheImage) {
 
 TEST(Pictstack, ColourResolutionScaling) {
   Scratch dir;
-  TestGif four = OneImage(2, 1, Table({15, 15, 15, 1, 2, 3}), {0, 1});
+  TestGif four = OneImageGif(2, 1, Table({15, 15, 15, 1, 2, 3}), {0, 1});
   four.resolution = 4;
   ASSERT_EQ(Stack(dir, "pictstack", four).status, 0);
   EXPECT_EQ(Samples(ReadTiff(dir, "f0.tif")), (std::vector<int>{255, 255, 255, 17, 34, 51}));
   ASSERT_EQ(Stack(dir, "pictstack-palette", four).status, 0);
   EXPECT_EQ(ReadTiff(dir, "f0.tif").map[0], 65535);
   // 8-bit components in a file claiming resolution 1: as stored.
-  TestGif one = OneImage(2, 1, Table({200, 200, 200, 1, 1, 1}), {0, 1});
+  TestGif one = OneImageGif(2, 1, Table({200, 200, 200, 1, 1, 1}), {0, 1});
   one.resolution = 1;
   ASSERT_EQ(Stack(dir, "pictstack", one).status, 0);
   EXPECT_EQ(Samples(ReadTiff(dir, "f0.tif")), (std::vector<int>{200, 1}));
@@ -165,7 +152,7 @@ TEST(Pictstack, ColourResolutionScaling) {
 
 TEST(Pictstack, EmptyImagesAndNoImages) {
   Scratch dir;
-  TestGif gif = OneImage(0, 4, GrayTable(2), {});
+  TestGif gif = OneImageGif(0, 4, GrayTable(2), {});
   gif.width = 4;
   for (const char* program : {"pictstack", "pictstack-palette"}) {
     RunResult r = Stack(dir, program, gif);
@@ -185,7 +172,7 @@ TEST(Pictstack, ArgumentsAndFailures) {
   for (const char* program : {"pictstack", "pictstack-palette"}) {
     EXPECT_EQ(::Run(program, {"a.gif"}).err, "usage : pictstack GIF file_name_format\n");
     Scratch dir;
-    const TestGif gif = OneImage(1, 1, GrayTable(2), {1});
+    const TestGif gif = OneImageGif(1, 1, GrayTable(2), {1});
     for (const char* format : {"x.tif", "%s", "%d%d", "%n", "%lu"}) {
       RunResult r = Stack(dir, program, gif, format);
       EXPECT_EQ(r.err, "bad file name format.\n") << format;
