@@ -15,7 +15,6 @@
 namespace {
 
 constexpr int kEntries = 256;
-constexpr int kSampleBits = 8;
 
 #if defined(MESHPIX_PALETTE)
 
@@ -51,6 +50,8 @@ void StoreImage(const ImageBox& image, bool interlace, int codeSize, const Table
 }
 
 #else
+
+constexpr int kSampleBits = 8;
 
 struct Tables {
   unsigned char red[kEntries], green[kEntries], blue[kEntries];
