@@ -1,0 +1,143 @@
+"""Shared by the picture interop scripts: input GIFs written by independent tools, a
+plain block walk of GIF files, and each frame's own pixels as Pillow decodes them."""
+import os
+import struct
+import subprocess
+import sys
+
+try:
+    import numpy as np
+    from PIL import Image, ImageDraw
+except ImportError:
+    print("Pillow or numpy is not installed; skipped")
+    sys.exit(77)
+
+CONVERT = "/usr/bin/convert"
+
+
+def need(*tools):
+    for tool in tools:
+        if not os.path.exists(tool) and subprocess.run(["which", tool], capture_output=True).returncode != 0:
+            print(tool + " is not installed; skipped")
+            sys.exit(77)
+
+
+def images(path):
+    """The image descriptors of a GIF: (left, top, width, height, flags) each."""
+    data = open(path, "rb").read()
+    flags = data[10]
+    at = 13 + (3 << ((flags & 7) + 1) if flags & 0x80 else 0)
+    found = []
+
+    def blocks(at):
+        while data[at] != 0:
+            at += data[at] + 1
+        return at + 1
+
+    while data[at] != 0x3B:
+        if data[at] == 0x21:
+            at = blocks(at + 2)
+        elif data[at] == 0x2C:
+            left, top, w, h, f = struct.unpack("<HHHHB", data[at + 1:at + 10])
+            found.append((left, top, w, h, f))
+            at += 10 + (3 << ((f & 7) + 1) if f & 0x80 else 0)
+            at = blocks(at + 1)
+        else:
+            raise ValueError("%s: byte %02x at %d" % (path, data[at], at))
+    return found
+
+
+def frames(path):
+    """Every image's own pixels as RGB arrays, with its rectangle: Pillow composes the
+    frames of an animation, so each frame is cut to its image's rectangle (the test
+    inputs use no transparency)."""
+    out = []
+    rects = images(path)
+    with Image.open(path) as im:
+        for i, (left, top, w, h, _) in enumerate(rects):
+            im.seek(i)
+            rgb = np.asarray(im.convert("RGB"))
+            out.append(((left, top, w, h), rgb[top:top + h, left:left + w]))
+    return out
+
+
+def run(*args, **kw):
+    return subprocess.run([str(a) for a in args], check=True, capture_output=True, **kw)
+
+
+def make_inputs(d, bin_dir):
+    """GIFs of several writers and kinds; returns their paths."""
+    need(CONVERT, "gifsicle")
+    paths = []
+
+    def frame(w, h, i, bg=(255, 255, 255)):
+        im = Image.new("RGB", (w, h), bg)
+        dr = ImageDraw.Draw(im)
+        dr.ellipse([3 + 4 * i, 2 + i, 3 + 4 * i + w // 3, 2 + i + h // 3], fill=(200, 40 * i % 256, 30))
+        dr.rectangle([w - 9, h - 7 - i, w - 3, h - 2], fill=(20, 120, 250 - 30 * i))
+        for x in range(0, w, 7):
+            im.putpixel((x, (x * 3 + i) % h), (x * 5 % 256, 255 - x % 256, (x * i) % 256))
+        return im
+
+    # Pillow: an animation with per-frame palettes, a grey picture, an interlaced one.
+    p = os.path.join(d, "pillow-anim.gif")
+    fr = [frame(61, 47, i) for i in range(4)]
+    fr[0].save(p, save_all=True, append_images=fr[1:], duration=70, loop=0, optimize=False, disposal=1)
+    paths.append(p)
+    p = os.path.join(d, "pillow-grey.gif")
+    Image.linear_gradient("L").resize((40, 30)).save(p)
+    paths.append(p)
+    p = os.path.join(d, "pillow-interlaced.gif")
+    frame(33, 19, 2).convert("P", palette=Image.ADAPTIVE, colors=16).save(p, interlace=True)
+    paths.append(p)
+    # ImageMagick: many colours reduced, interlaced; and an animation with extensions.
+    src = os.path.join(d, "src.png")
+    frame(70, 50, 1).save(src)
+    p = os.path.join(d, "magick.gif")
+    run(CONVERT, src, "-colors", "200", "-interlace", "GIF", p)
+    paths.append(p)
+    srcs = []
+    for i in range(3):
+        s = os.path.join(d, "src%d.png" % i)
+        frame(44, 36, i).save(s)
+        srcs.append(s)
+    p = os.path.join(d, "magick-anim.gif")
+    run(CONVERT, "-delay", "20", "-loop", "3", *srcs, p)
+    paths.append(p)
+    # gifsicle: inputs with different tables merged (local tables), interlaced, with a
+    # comment, delays and a loop extension; and a crop that moves the image.
+    # Frames of 200 colours each, too many for one table together.
+    parts = []
+    rng = np.random.default_rng(8)
+    for i in range(3):
+        s = os.path.join(d, "part%d.gif" % i)
+        noise = rng.integers(0, 256, (24, 30, 3), dtype=np.uint8)
+        noise[:, :, i] = 255 - 40 * i
+        Image.fromarray(noise).convert("P", palette=Image.ADAPTIVE, colors=200).save(s)
+        parts.append(s)
+    p = os.path.join(d, "gifsicle-merged.gif")
+    run("gifsicle", "--interlace", "--comment", "made for meshpix", "--delay", "15", "--loopcount=0", parts[0],
+        "--position", "6,5", parts[1], parts[2], "-o", p)
+    paths.append(p)
+    p = os.path.join(d, "gifsicle-crop.gif")
+    run("gifsicle", "--crop", "5,4+20x15", "--no-warnings", parts[2], "-o", p)
+    paths.append(p)
+    # Our own renderer's turntable of a coloured tetrahedron, when it is built.
+    orbit = os.path.join(bin_dir, "meshorbit")
+    if os.path.exists(orbit):
+        stl = os.path.join(d, "tetra.stl")
+        corners = [(0, 0, 0), (1, 0, 0), (0, 1, 0), (0, 0, 1)]
+        faces = [(0, 2, 1), (0, 1, 3), (0, 3, 2), (1, 2, 3)]
+        colours = [0xFC00, 0x83E0, 0x801F, 0xFFE0]
+        with open(stl, "wb") as f:
+            f.write(b"\0" * 80 + struct.pack("<I", len(faces)))
+            for face, colour in zip(faces, colours):
+                f.write(struct.pack("<3f", 0, 0, 0))
+                for v in face:
+                    f.write(struct.pack("<3f", *corners[v]))
+                f.write(struct.pack("<H", colour))
+        p = os.path.join(d, "meshorbit.gif")
+        subprocess.run([orbit, stl, "-64", "1", "40", "255", "255", "255", "0", "0", "0", "200", "200", "200", p],
+                       input=b"0 20 45 10 4\n", capture_output=True, check=True)
+        paths.append(p)
+    return paths
