@@ -7,6 +7,8 @@
 //   LiteralData(m, pixels)            LZW data of literal codes only (a clear before
 //                                     the table would widen the codes), in sub-blocks
 //   DescribeGif(bytes)                the block structure as text, for mismatch reports
+//   ReadGif(bytes, &gif, &why)        a GIF file read back: screen, tables, images with
+//                                     their indices in row order (interlace undone)
 #pragma once
 
 #include <cstdint>
@@ -40,3 +42,17 @@ std::string Table(std::initializer_list<int> components);
 std::string GrayTable(int entries);
 std::string LiteralData(int codeSize, const std::vector<uint8_t>& pixels);
 std::string DescribeGif(const std::string& bytes);
+
+struct ReadBackImage {
+  int left = 0, top = 0, width = 0, height = 0, flags = 0, codeSize = 0;
+  std::string table;
+  std::vector<uint8_t> pixels;  // row by row, top row first
+};
+struct ReadBack {
+  std::string version;
+  int width = 0, height = 0, flags = 0;
+  std::string table;
+  std::vector<ReadBackImage> images;
+  std::vector<int> extensions;  // labels, in file order
+};
+bool ReadGif(const std::string& bytes, ReadBack* gif, std::string* why);
