@@ -190,6 +190,9 @@ TEST(Pictstack, ArgumentsAndFailures) {
     RunResult lost = Stack(dir, program, gif, "no/dir/%d.tif");
     EXPECT_EQ(lost.err, "no/dir/0.tif : file not stored.\n");
     EXPECT_EQ(lost.status, 1);
+    RunResult full = Stack(dir, program, gif, "/dev/full%.0d");
+    EXPECT_EQ(full.err, "/dev/full : file not stored.\n");
+    EXPECT_EQ(full.status, 1);
     RunResult stdinRun = ::Run(program, {"-", "s%02x.tif"}, GifFile(gif), dir.path);
     EXPECT_EQ(stdinRun.status, 0);
     EXPECT_TRUE(dir.Exists("s00.tif"));
