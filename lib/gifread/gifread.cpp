@@ -53,9 +53,10 @@ bool TableFits(int res, const unsigned char* bytes, int count) {
 // The 8-bit value of every possible stored component of one table.
 void EightBitScale(int res, const unsigned char* bytes, int count, unsigned char* scale) {
   const bool fits = TableFits(res, bytes, count);
-  const double f = 255.0 / ((1 << res) - 1);
+  const int top = (1 << res) - 1;
+  const double f = 255.0 / top;
   for (int c = 0; c < kTableEntries; ++c) {
-    scale[c] = static_cast<unsigned char>(fits ? static_cast<int>(f * c + 0.5) : c);
+    scale[c] = static_cast<unsigned char>(fits && c <= top ? static_cast<int>(f * c + 0.5) : c);
   }
 }
 
