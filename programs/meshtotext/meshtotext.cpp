@@ -1,7 +1,8 @@
 // meshtotext: prints an STL model (normally binary) as ASCII STL on standard output,
 // with normals computed from the vertices, every number through one format ("%lf"
 // unless a second argument gives another).
-#include <cfloat>
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -23,6 +24,7 @@ int precision = 6;
 
 constexpr std::string_view kConversions = "fFeEgGaA";
 constexpr int kMaxFixedPrecision = 60;  // what TextOut::Fixed takes
+constexpr long long kFieldLimit = INT_MAX - 400;
 
 // True for "%f", "%lf", "%.Nf" and "%.Nlf" (N up to 60), setting the precision.
 bool IsPlainFixed(const char* text) {
@@ -42,13 +44,24 @@ bool IsPlainFixed(const char* text) {
   return true;
 }
 
-// A format the grammar allows may still ask for more than printf can give (a width
-// or precision near the int range): try it on the longest values there are.
+// A format the grammar allows may still ask for more than printf can count (its
+// result is an int): the width, the precision and the longest number ("%f" of
+// -DBL_MAX, 317 characters) must fit in that range together.
 bool Printable(const char* text) {
-  for (double v : {-DBL_MAX, -DBL_TRUE_MIN}) {
-    if (std::snprintf(nullptr, 0, text, v) < 0) return false;
+  const char* p = text;
+  while ((p = std::strchr(p, '%')) != nullptr && p[1] == '%') p += 2;
+  long long field[2] = {0, 0};  // width, precision
+  int which = 0;
+  for (++p; *p != '\0'; ++p) {
+    if (*p == '.') {
+      which = 1;
+    } else if (*p >= '0' && *p <= '9') {
+      field[which] = std::min(field[which] * 10 + (*p - '0'), kFieldLimit);
+    } else if (std::strchr("-+ #", *p) == nullptr) {
+      break;
+    }
   }
-  return true;
+  return field[0] + field[1] < kFieldLimit;
 }
 
 void Number(double v) {
