@@ -1,15 +1,12 @@
 // meshtotext: prints an STL model (normally binary) as ASCII STL on standard output,
 // with normals computed from the vertices, every number through one format ("%lf"
 // unless a second argument gives another).
-#include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 
-#include "common/numbers.h"
 #include "common/program.h"
 #include "common/textout.h"
+#include "common/userformat.h"
 #include "mesh/stl.h"
 
 namespace {
@@ -22,9 +19,7 @@ TextOut out{stdout};
 const char* format = nullptr;  // null: fixed notation
 int precision = 6;
 
-constexpr std::string_view kConversions = "fFeEgGaA";
 constexpr int kMaxFixedPrecision = 60;  // what TextOut::Fixed takes
-constexpr long long kFieldLimit = INT_MAX - 400;
 
 // True for "%f", "%lf", "%.Nf" and "%.Nlf" (N up to 60), setting the precision.
 bool IsPlainFixed(const char* text) {
@@ -42,26 +37,6 @@ bool IsPlainFixed(const char* text) {
   if (std::strcmp(text, "f") != 0) return false;
   precision = p;
   return true;
-}
-
-// A format the grammar allows may still ask for more than printf can count (its
-// result is an int): the width, the precision and the longest number ("%f" of
-// -DBL_MAX, 317 characters) must fit in that range together.
-bool Printable(const char* text) {
-  const char* p = text;
-  while ((p = std::strchr(p, '%')) != nullptr && p[1] == '%') p += 2;
-  long long field[2] = {0, 0};  // width, precision
-  int which = 0;
-  for (++p; *p != '\0'; ++p) {
-    if (*p == '.') {
-      which = 1;
-    } else if (*p >= '0' && *p <= '9') {
-      field[which] = std::min(field[which] * 10 + (*p - '0'), kFieldLimit);
-    } else if (std::strchr("-+ #", *p) == nullptr) {
-      break;
-    }
-  }
-  return field[0] + field[1] < kFieldLimit;
 }
 
 void Number(double v) {
@@ -94,7 +69,7 @@ void Numbers(const char* lead, double a, double b, double c) {
 int main(int argc, char** argv) {
   if (argc != 2 && argc != 3) Usage("usage : meshtotext binary_STL {format}");
   if (argc == 3 && !IsPlainFixed(argv[2])) {
-    if (!IsFormat(argv[2], kConversions, true) || !Printable(argv[2])) Fail("bad number format.\n");
+    if (!IsNumberFormat(argv[2])) Fail("bad number format.\n");
     format = argv[2];
   }
   FILE* stream = OpenInput(argv[1]);
