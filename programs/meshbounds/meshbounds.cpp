@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "common/solethread.h"
 #include "mesh/stl.h"
 
 namespace {
@@ -14,6 +15,7 @@ namespace {
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
 void Bounds(STLReader* reader, const char* name, void*) {
+  SoleThread(reader->stream);
   float lo[3] = {kInf, kInf, kInf};
   float hi[3] = {-kInf, -kInf, -kInf};
   long long count = 0;

@@ -4,6 +4,7 @@
 
 #include "common/numbers.h"
 #include "common/program.h"
+#include "common/solethread.h"
 #include "mesh/colour.h"
 #include "mesh/stl.h"
 #include "mesh/stlwrite.h"
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
 
   STLWriter writer;
   BeginSTL(&writer, argv[argc - 1]);
+  SoleThread(reader.stream);
+  SoleThread(writer.stream);
   float v[9];
   int16_t attribute;
   while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8],

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/facetcross.h"
+#include "common/solethread.h"
 #include "mesh/stl.h"
 
 namespace {
@@ -12,6 +13,7 @@ namespace {
 // with the origin; positive for a closed surface whose normals point outward.
 // Differences and products are taken in extended precision, the sums in doubles.
 void Stats(STLReader* reader, const char* name, void*) {
+  SoleThread(reader->stream);
   double area = 0, volume = 0;
   long long count = 0;
   float v[9];

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/program.h"
+#include "common/solethread.h"
 #include "mesh/stl.h"
 #include "mesh/stlwrite.h"
 
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
 
   STLWriter writer;
   BeginSTL(&writer, argv[2]);
+  SoleThread(reader.stream);
+  SoleThread(writer.stream);
   float v[9];
   while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
     PutSTLFacetNormal(&writer, v, 0);

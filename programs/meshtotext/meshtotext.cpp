@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/program.h"
+#include "common/solethread.h"
 #include "common/textout.h"
 #include "common/userformat.h"
 #include "mesh/stl.h"
@@ -76,6 +77,7 @@ int main(int argc, char** argv) {
   if (stream == nullptr) Fail("%s : file not found.\n", argv[1]);
   STLReader reader;
   if (SetUpSTL(&reader, stream) != 1) Fail("%s : STL header read error.\n", argv[1]);
+  SoleThread(stream);
   if (reader.kind == kSTLAscii) std::fprintf(stderr, "%s : just an ASCII STL (warning).\n", argv[1]);
 
   out.Text("solid\n");

@@ -5,12 +5,14 @@
 #include <cstdio>
 
 #include "common/facetcross.h"
+#include "common/solethread.h"
 #include "mesh/stl.h"
 
 namespace {
 
 // c = (v2 - v1) x (v3 - v1) per facet, in extended precision; sums in doubles.
 void Verify(STLReader* reader, const char* name, void*) {
+  SoleThread(reader->stream);
   double sx = 0, sy = 0, sz = 0, area = 0;
   long long count = 0;
   float v[9];
