@@ -1,5 +1,7 @@
 // Sweeps: a small valid model with every byte flipped, every byte zeroed and cut off at
-// every length, read by each STL tool from standard input. Every run must end with
+// every length, read from standard input by the tools that do more with a facet than
+// sum it (the reader itself has a fuzz target): odd floats reach meshtally's bins and
+// meshtotext's number output. Every run must end with
 // status 0 or 1, never with a signal (or, under the sanitizers, a report).
 #include <gtest/gtest.h>
 
@@ -49,16 +51,6 @@ TEST(StlToolsSweep, MeshTally) {
 TEST(StlToolsSweep, MeshToText) {
   Sweep("meshtotext", {"-"}, BinarySTL(Model()));
   Sweep("meshtotext", {"-", "%.3e"}, AsciiSTL({Model()[1]}, "s"));
-}
-
-TEST(StlToolsSweep, Measures) {
-  Sweep("meshbounds", {"-"}, BinarySTL(Model()));
-  Sweep("meshstats", {"-"}, BinarySTL(Model()));
-}
-
-TEST(StlToolsSweep, Writers) {
-  Sweep("meshjoin", {"-", "out.stl"}, BinarySTL(Model()));
-  Sweep("meshtobinary", {"-", "out.stl"}, AsciiSTL({Model()[0]}, "s"));
 }
 
 }  // namespace
