@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <limits>
 
-#include "common/solethread.h"
 #include "mesh/stl.h"
 
 namespace {
@@ -15,7 +14,6 @@ namespace {
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
 void Bounds(STLReader* reader, const char* name, void*) {
-  SoleThread(reader->stream);
   float lo[3] = {kInf, kInf, kInf};
   float hi[3] = {-kInf, -kInf, -kInf};
   long long count = 0;

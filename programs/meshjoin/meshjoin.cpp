@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "common/program.h"
-#include "common/solethread.h"
 #include "mesh/stl.h"
 #include "mesh/stlwrite.h"
 
@@ -13,17 +12,12 @@ int main(int argc, char** argv) {
   // the facets written so far and the count field still 0.
   STLWriter writer;
   BeginSTL(&writer, argv[argc - 1]);
-  SoleThread(writer.stream);
   for (int i = 1; i < argc - 1; ++i) {
     STLReader reader;
     OpenSTLInput(&reader, argv[i]);
-    SoleThread(reader.stream);
-    float v[9];
+    float block[12];
     int16_t attribute;
-    while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8],
-                   &attribute) == 1) {
-      PutSTLFacetNormal(&writer, v, attribute);
-    }
+    while (ScanSTLBlock(&reader, block, &attribute) == 1) PutSTLFacet(&writer, block, attribute);
     CloseInput(reader.stream);
   }
   EndSTL(&writer);

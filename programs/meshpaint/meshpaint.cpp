@@ -4,7 +4,6 @@
 
 #include "common/numbers.h"
 #include "common/program.h"
-#include "common/solethread.h"
 #include "mesh/colour.h"
 #include "mesh/stl.h"
 #include "mesh/stlwrite.h"
@@ -26,13 +25,10 @@ int main(int argc, char** argv) {
 
   STLWriter writer;
   BeginSTL(&writer, argv[argc - 1]);
-  SoleThread(reader.stream);
-  SoleThread(writer.stream);
-  float v[9];
+  float block[12];
   int16_t attribute;
-  while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8],
-                 &attribute) == 1) {
-    PutSTLFacetNormal(&writer, v, static_cast<int16_t>(word));
+  while (ScanSTLBlock(&reader, block, &attribute) == 1) {
+    PutSTLFacet(&writer, block, static_cast<int16_t>(word));
   }
   CloseInput(reader.stream);
   EndSTL(&writer);

@@ -2,8 +2,7 @@
 // (signed) volume: "name count area volume", tab-separated.
 #include <cstdio>
 
-#include "common/facetcross.h"
-#include "common/solethread.h"
+#include "mesh/facetcross.h"
 #include "mesh/stl.h"
 
 namespace {
@@ -13,7 +12,6 @@ namespace {
 // with the origin; positive for a closed surface whose normals point outward.
 // Differences and products are taken in extended precision, the sums in doubles.
 void Stats(STLReader* reader, const char* name, void*) {
-  SoleThread(reader->stream);
   double area = 0, volume = 0;
   long long count = 0;
   float v[9];

@@ -9,7 +9,6 @@
 
 #include "common/numbers.h"
 #include "common/program.h"
-#include "common/solethread.h"
 #include "common/textout.h"
 #include "mesh/colour.h"
 #include "mesh/stl.h"
@@ -57,7 +56,6 @@ int main(int argc, char** argv) {
   if (stream == nullptr) Fail("%s : STL file not found.\n", argv[1]);
   STLReader reader;
   if (SetUpSTL(&reader, stream) != 1) Fail("%s : STL header read error.\n", argv[1]);
-  SoleThread(stream);
 
   const bool select = argc != 3;
   uint16_t word = 0;  // the attribute word counted, with select

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "common/program.h"
-#include "common/solethread.h"
 #include "mesh/stl.h"
 #include "mesh/stlwrite.h"
 
@@ -15,12 +14,8 @@ int main(int argc, char** argv) {
 
   STLWriter writer;
   BeginSTL(&writer, argv[2]);
-  SoleThread(reader.stream);
-  SoleThread(writer.stream);
-  float v[9];
-  while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
-    PutSTLFacetNormal(&writer, v, 0);
-  }
+  float block[12];
+  while (ScanSTLBlock(&reader, block) == 1) PutSTLFacet(&writer, block, 0);
   CloseInput(reader.stream);
   EndSTL(&writer);
   return 0;

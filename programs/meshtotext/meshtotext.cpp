@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "common/program.h"
-#include "common/solethread.h"
 #include "common/textout.h"
 #include "common/userformat.h"
 #include "mesh/stl.h"
@@ -77,15 +76,13 @@ int main(int argc, char** argv) {
   if (stream == nullptr) Fail("%s : file not found.\n", argv[1]);
   STLReader reader;
   if (SetUpSTL(&reader, stream) != 1) Fail("%s : STL header read error.\n", argv[1]);
-  SoleThread(stream);
   if (reader.kind == kSTLAscii) std::fprintf(stderr, "%s : just an ASCII STL (warning).\n", argv[1]);
 
   out.Text("solid\n");
   float v[9];
   while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
-    double nx, ny, nz;
-    CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &nx, &ny, &nz);
-    Numbers("facet normal ", nx, ny, nz);
+    // The reader's normal is CalcNormal of the vertices as delivered.
+    Numbers("facet normal ", reader.normal[0], reader.normal[1], reader.normal[2]);
     out.Text("outer loop\n");
     for (int k = 0; k < 9; k += 3) Numbers("vertex ", v[k], v[k + 1], v[k + 2]);
     out.Text("endloop\nendfacet\n");

@@ -4,15 +4,13 @@
 // flipped or a missing facet shows as a non-zero component.
 #include <cstdio>
 
-#include "common/facetcross.h"
-#include "common/solethread.h"
+#include "mesh/facetcross.h"
 #include "mesh/stl.h"
 
 namespace {
 
 // c = (v2 - v1) x (v3 - v1) per facet, in extended precision; sums in doubles.
 void Verify(STLReader* reader, const char* name, void*) {
-  SoleThread(reader->stream);
   double sx = 0, sy = 0, sz = 0, area = 0;
   long long count = 0;
   float v[9];
