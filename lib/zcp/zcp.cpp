@@ -4,6 +4,8 @@
 
 #include "common/bytes.h"
 #include "common/numbers.h"
+#include "common/program.h"
+#include "common/textout.h"
 #include "mesh/colour.h"
 
 namespace {
@@ -88,20 +90,25 @@ bool ReadEndLine(FILE* stream, unsigned char line[kEndLineBuffer]) {
 }  // namespace
 
 void PutZCPHeader(FILE* stream, uint32_t n, uint32_t m) {
-  std::fprintf(stream,
-               "ply\n"
-               "format binary_little_endian 1.0\n"
-               "element vertex %u\n"
-               "property float x\n"
-               "property float y\n"
-               "property float z\n"
-               "element face %u\n"
-               "property uchar red\n"
-               "property uchar green\n"
-               "property uchar blue\n"
-               "property list uchar int vertex_indices\n"
-               "end_header\n",
-               static_cast<unsigned>(n), static_cast<unsigned>(m));
+  // The matching pattern read as a printf format gives lines 1 to 11 exactly.
+  std::fprintf(stream, kHeaderPattern, static_cast<unsigned>(n), static_cast<unsigned>(m));
+  std::fputs(kEndHeader, stream);
+}
+
+FILE* OpenZCPInput(const char* name, uint32_t* n, uint32_t* m) {
+  FILE* stream = OpenInput(name);
+  if (stream == nullptr) Fail("file not found.\n");
+  if (!ReadZCPHeader(stream, n, m)) Fail("bad header.\n");
+  return stream;
+}
+
+void PutPointText(TextOut* out, const float v[3], char separator) {
+  out->Fixed(v[0]);
+  out->Char(separator);
+  out->Fixed(v[1]);
+  out->Char(separator);
+  out->Fixed(v[2]);
+  out->Char('\n');
 }
 
 bool ReadZCPHeader(FILE* stream, uint32_t* n, uint32_t* m) {

@@ -4,6 +4,8 @@
 //   PutZCPHeader(stream, n, m)       the twelve header lines, both counts with "%u"
 //   ReadZCPHeader(stream, &n, &m)    the strict header reader; false on any fault
 //                                    (the programs say "bad header.")
+//   OpenZCPInput(name, &n, &m)       open ("-": stdin) and read the header strictly:
+//                                    "file not found." or "bad header.", status 1
 //   PackZCPVertex(record, v)         the 12 bytes of vertex v[3]
 //   UnpackZCPVertex(record, v)       and back
 //   PackZCPFace(record, face)        the 16 bytes of one face (count byte 3)
@@ -15,6 +17,7 @@
 //   PutZCPVertex(stream, v), PutZCPFace(stream, face)
 //                                    one record each; a failed write shows in the
 //                                    stream's error flag, which CloseOutput reports
+//   PutPointText(out, v, separator)  "%f<sep>%f<sep>%f\n" of vertex v[3]
 //   ParseSurfaceColour(words, rgb)   three command-line words R G B, each read as an
 //                                    integer (a word without digits is 0); false
 //                                    unless all are 0 to 255
@@ -50,6 +53,7 @@ enum ZCPFaceResult {
 
 void PutZCPHeader(FILE* stream, uint32_t n, uint32_t m);
 bool ReadZCPHeader(FILE* stream, uint32_t* n, uint32_t* m);
+FILE* OpenZCPInput(const char* name, uint32_t* n, uint32_t* m);
 
 void PackZCPVertex(unsigned char record[kZCPVertexSize], const float v[3]);
 void UnpackZCPVertex(const unsigned char record[kZCPVertexSize], float v[3]);
@@ -60,6 +64,9 @@ bool ReadZCPVertex(FILE* stream, float v[3]);
 ZCPFaceResult ReadZCPFace(FILE* stream, uint32_t n, ZCPFace* face);
 void PutZCPVertex(FILE* stream, const float v[3]);
 void PutZCPFace(FILE* stream, const ZCPFace& face);
+
+struct TextOut;
+void PutPointText(TextOut* out, const float v[3], char separator);
 
 bool ParseSurfaceColour(char* const words[3], unsigned char rgb[3]);
 void AttributeColour(int16_t attribute, const unsigned char fallback[3], unsigned char rgb[3]);

@@ -20,10 +20,8 @@ TextOut out{stdout};
 
 int main(int argc, char** argv) {
   if (argc != 2) Usage("usage : cplydump ZCP");
-  FILE* in = OpenInput(argv[1]);
-  if (in == nullptr) Error("file not found.");
   uint32_t n, m;
-  if (!ReadZCPHeader(in, &n, &m)) Error("bad header.");
+  FILE* in = OpenZCPInput(argv[1], &n, &m);
 
   out.Int(n);
   out.Char('\t');
@@ -32,12 +30,7 @@ int main(int argc, char** argv) {
   for (uint32_t i = 0; i < n; ++i) {
     float v[3];
     if (!ReadZCPVertex(in, v)) Error("bad vertex.");
-    out.Fixed(v[0]);
-    out.Char('\t');
-    out.Fixed(v[1]);
-    out.Char('\t');
-    out.Fixed(v[2]);
-    out.Char('\n');
+    PutPointText(&out, v, '\t');
   }
   for (uint32_t i = 0; i < m; ++i) {
     ZCPFace face;

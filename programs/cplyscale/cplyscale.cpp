@@ -16,10 +16,8 @@ namespace {
 
 int main(int argc, char** argv) {
   if (argc != 2 && argc != 4 && argc != 6) Usage("usage : cplyscale orgZCP {scale|(Sx Sy Sz) newZCP}");
-  FILE* in = OpenInput(argv[1]);
-  if (in == nullptr) Error("file not found.");
   uint32_t n, m;
-  if (!ReadZCPHeader(in, &n, &m)) Error("bad header.");
+  FILE* in = OpenZCPInput(argv[1], &n, &m);
 
   const bool scaling = argc > 2;
   double factor[3] = {1, 1, 1};

@@ -41,10 +41,8 @@ void Channel(unsigned char value) {
 
 int main(int argc, char** argv) {
   if (argc != 2) Usage("usage : cplyworld ZCP");
-  FILE* in = OpenInput(argv[1]);
-  if (in == nullptr) Error("file not found.");
   uint32_t n, m;
-  if (!ReadZCPHeader(in, &n, &m)) Error("bad header.");
+  FILE* in = OpenZCPInput(argv[1], &n, &m);
 
   // Per face its colour index; the colours in index order; colour -> index. The
   // lists grow with the faces read, so a header that promises more faces than the
@@ -62,12 +60,7 @@ int main(int argc, char** argv) {
   for (uint32_t i = 0; i < n; ++i) {
     float v[3];
     if (!ReadZCPVertex(in, v)) Error("bad vertex.");
-    out.Fixed(v[0]);
-    out.Char(' ');
-    out.Fixed(v[1]);
-    out.Char(' ');
-    out.Fixed(v[2]);
-    out.Char('\n');
+    PutPointText(&out, v, ' ');
   }
 
   out.Text(kAfterPoints);
