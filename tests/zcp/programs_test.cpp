@@ -276,6 +276,13 @@ TEST(CplyToMesh, FaceFaultsComeAfterTheFacetsBefore) {
   }
 }
 
+TEST(CplyToMesh, HugeVertexCountCostsNoMoreThanTheFile) {
+  // 2^31 - 1 vertices would be 24 GiB; the file holds two.
+  RunResult r = ::Run("cplytomesh", {"-", "-"}, ZCPHeader(2147483647, 1) + std::string(24, '\0'));
+  ExpectFailure(r, "vertex data read error.\n");
+  EXPECT_EQ(r.out, "");
+}
+
 TEST(CplyToMesh, DegenerateFaceGetsAZeroNormal) {
   Scratch dir;
   dir.Write("in.zcp", SquareZCP({{0, 0, 0, {1, 1, 1}}, {0, 0, 0, {0, 1, 2}}}));
@@ -337,6 +344,13 @@ TEST(CplyWorld, FaultsKeepWhatWasPrinted) {
   r = ::Run("cplyworld", {"-"}, kRedGreenRedBlue.substr(0, ZCPHeader(4, 4).size() + 30));
   ExpectFailure(r, "bad vertex.\n");
   EXPECT_EQ(r.out.substr(r.out.size() - 27), "1.000000 0.000000 0.000000\n");
+
+  // A face count far beyond the faces present costs nothing up front.
+  std::string threeFaces = ZCPFile({0, 0, 0}, {{0, 0, 0, {0, 0, 0}}, {0, 0, 0, {0, 0, 0}}, {0, 0, 0, {0, 0, 0}}});
+  r = ::Run("cplyworld", {"-"}, ZCPHeader(1, 4294967295u) + threeFaces.substr(ZCPHeader(1, 3).size()));
+  ExpectFailure(r, "bad face.\n");
+  const std::string tail = "coordIndex [\n0 0 0 -1\n0 0 0 -1\n0 0 0 -1\n";
+  EXPECT_TRUE(r.out.ends_with(tail)) << r.out;
 
   r = ::Run("cplyworld", {"-"}, ZCPHeader(3, 0));
   ExpectFailure(r, "bad header.\n");
