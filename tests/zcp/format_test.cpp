@@ -169,20 +169,6 @@ TEST(ZcpColour, AttributeWordWidensItsChannels) {
   EXPECT_EQ(rgb[0] + rgb[1] + rgb[2], 0);
 }
 
-TEST(ZcpColour, SurfaceColourArgumentsAreZeroTo255) {
-  unsigned char rgb[3];
-  char a[] = "abc", b[] = "255", c[] = "7x", bad[] = "256", neg[] = "-1";
-  char* ok[3] = {a, b, c};
-  ASSERT_TRUE(ParseSurfaceColour(ok, rgb));
-  EXPECT_EQ(rgb[0], 0);
-  EXPECT_EQ(rgb[1], 255);
-  EXPECT_EQ(rgb[2], 7);
-  char* high[3] = {a, b, bad};
-  EXPECT_FALSE(ParseSurfaceColour(high, rgb));
-  char* low[3] = {neg, b, c};
-  EXPECT_FALSE(ParseSurfaceColour(low, rgb));
-}
-
 TEST(ZcpLists, UnsignedNumbersReadLikeScanf) {
   auto scan = [](const char* text, uint32_t* v) {
     size_t pos = 0;
