@@ -16,6 +16,8 @@ constexpr int kNearest = 65535;
 // Pixel coordinates are drawn only within +-2^28: beyond that no picture reaches, and
 // within it the products of the triangle's area and edge functions fit in 64 bits.
 constexpr double kReach = 268435456.0;
+// Depth extents up to this fraction of the box's largest coordinate are rounding.
+constexpr double kRounding = 1e-12;
 
 int Ni, Nj;                 // picture width and height
 int spans;                  // entries of ijMin and ijMax: max(Ni, Nj)
@@ -186,7 +188,14 @@ int XYZInit(int ni, int nj, double lon, double lat, double xmin, double ymin, do
   Span(k, 8, dx, dy, dz, &d0, &dmax);
   Sh = Scale(Ni - 1, hmax - h0);
   Sv = Scale(Nj - 1, vmax - v0);
-  Sd = Scale(kNearest, dmax - d0);
+  // A box with no depth extent (a plate seen face-on) puts everything at the nearest
+  // depth. An extent within the rounding of the view axes counts as none: seen from
+  // 90 degrees up, cos is 6e-17 rather than 0, and the plate's far edge would fall on
+  // depth 0, which is never drawn.
+  const double reach = std::max({std::fabs(xmin), std::fabs(xmax), std::fabs(ymin),
+                                 std::fabs(ymax), std::fabs(zmin), std::fabs(zmax)});
+  flat = !(dmax - d0 > reach * kRounding);
+  Sd = flat ? 0 : Scale(kNearest, dmax - d0);
   flat = Sd == 0;
   return 1;
 }
