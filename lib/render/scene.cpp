@@ -1,5 +1,6 @@
 #include "render/scene.h"
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +17,15 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
+// A five-bit colour channel c as the fraction c / 31.
+constexpr auto kFraction = [] {
+  std::array<double, 32> f{};
+  for (int c = 0; c < 32; ++c) f[c] = c / 31.0;
+  return f;
+}();
+
 double Gamma;               // gamma of the brightness curve, > 0
+double exponent;            // 1 / Gamma (pow(s, 1) is s: no pow at all then)
 double bias;                // brightness of a facet seen edge-on, 0..255
 int background[3];
 int foreground[3];          // a negative component: no box
@@ -37,7 +46,7 @@ unsigned char Sample(double v) {
 
 // The paint of a facet whose normal makes the cosine s with the view.
 void RGB(double s, double red, double green, double blue) {
-  const double b = std::pow(s, 1 / Gamma) * (255 - bias) + bias;
+  const double b = (exponent == 1 ? s : std::pow(s, exponent)) * (255 - bias) + bias;
   pvR = Sample(b * red + 0.5);
   pvG = Sample(b * green + 0.5);
   pvB = Sample(b * blue + 0.5);
@@ -76,6 +85,7 @@ void Error(const char* message) { Fail("%s\n", message); }
 void CheckLook(char** words) {
   Gamma = ParseReal(words[0]);
   if (!(Gamma > 0)) Error("bad gamma.");
+  exponent = 1 / Gamma;
   bias = ParseReal(words[1]);
   if (!InRange(bias, 0, 255)) Error("bad bias.");
   for (int i = 0; i < 3; ++i) {
@@ -124,6 +134,10 @@ void OpenPicture(const char* name) {
   InitStoreGIF(gif, width, height, nullptr, nullptr, nullptr);
 }
 
+unsigned char** PictureRows(int channel) {
+  return channel == 0 ? cellR : channel == 1 ? cellG : cellB;
+}
+
 void PlaceView(int left, int bottom) {
   xL = left;
   yT = bottom;
@@ -149,7 +163,7 @@ void DrawFacet(double lon, double lat, double x1, double y1, double z1, double x
   if (!(s >= 0)) return;  // facing away (or no direction at all)
   const auto word = static_cast<uint16_t>(attribute);
   if (HasColour(word)) {
-    RGB(s, Red5(word) / 31.0, Green5(word) / 31.0, Blue5(word) / 31.0);
+    RGB(s, kFraction[Red5(word)], kFraction[Green5(word)], kFraction[Blue5(word)]);
   } else {
     RGB(s, surface[0], surface[1], surface[2]);
   }

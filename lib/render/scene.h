@@ -9,20 +9,23 @@
 //   ReadModel(name)            the facets of one STL file ("-...": standard input); stops
 //                              with "%s : file not found.", "%s : file read error." (no
 //                              facet) or "facet memory allocation error."
-//   FacetIsFinite(facet)       all nine coordinates finite (others are never drawn)
+//   FacetIsFinite(facet)       all nine coordinates finite (the others are never drawn)
 //   NewPicture(width, height)  the picture's three planes ("cell memory allocation error.")
 //   OpenPicture(name)          the GIF file ("-...": standard output) with its header
 //                              ("GIF file not created.")
 //   BeginFrame(Ni, Nj, lon, lat, xmin, ymin, zmin, xmax, ymax, zmax)
 //                              every pixel in the background colour, and the renderer
 //                              set up (XYZInit; "rendering memory allocation error.")
+//   PictureRows(channel)       the picture's rows of red (0), green (1) or blue (2), top
+//                              row first, for callers that keep a frame elsewhere
 //   PlaceView(xL, yT)          picture column of the renderer's column 0 and picture row
 //                              of its row 0 (rows run upward in the renderer)
 //   Paint(red, green, blue)    the colour Plot writes
 //   Plot                       the renderer's pixel callback: the paint into the picture
 //   DrawFacet(lon, lat, x1, y1, z1, x2, y2, z2, x3, y3, z3, attribute)
 //                              a facet facing the view, shaded by its angle to it, in its
-//                              own colour or the surface colour; others are left out
+//                              own colour or the surface colour; others, and facets with
+//                              coordinates that are not finite, are left out
 //   ShowBox()                  whether a foreground colour is set (no component negative)
 //   DrawBox(xmin, ymin, zmin, xmax, ymax, zmax)
 //                              the box's twelve edges in the foreground colour
@@ -52,6 +55,7 @@ void NewPicture(int width, int height);
 void OpenPicture(const char* name);
 void BeginFrame(int Ni, int Nj, double lon, double lat, double xmin, double ymin, double zmin,
                 double xmax, double ymax, double zmax);
+unsigned char** PictureRows(int channel);
 void PlaceView(int xL, int yT);
 void Paint(int red, int green, int blue);
 void Plot(int column, int row, double x, double y, double z);

@@ -16,6 +16,9 @@ constexpr int kNearest = 65535;
 // Pixel coordinates are drawn only within +-2^28: beyond that no picture reaches, and
 // within it the products of the triangle's area and edge functions fit in 64 bits.
 constexpr double kReach = 268435456.0;
+// Triangles whose bounding box spans at most this many pixels (width x height, less
+// one each) are searched box-wide rather than span by span.
+constexpr int64_t kSmall = 64;
 // Depth extents up to this fraction of the box's largest coordinate are rounding.
 constexpr double kRounding = 1e-12;
 
@@ -24,11 +27,16 @@ int spans;                  // entries of ijMin and ijMax: max(Ni, Nj)
 uint16_t* depth;            // Nj rows of Ni values, row r at depth + r * Ni; 0 = nothing
 int* ijMin;                 // span limits of the triangle being filled
 int* ijMax;
+double* hAt;                // h of each column's centre: c / Sh + h0
+double* vAt;                // v of each row's centre: r / Sv + v0
 double hx, hy, vx, vy, vz, dx, dy, dz;  // the view axes
 double h0, v0, d0;          // minima of h, v, d over the box
 double Sh, Sv, Sd;          // pixels per world unit; 0 where the box has no extent
 bool flat;                  // no depth extent: every point is at the nearest depth
 PixelFunction Store;
+
+// XYZSide's direction and its sines and cosines.
+double sideLon = 0, sideLat = 0, sinLon = 0, cosLon = 1, sinLat = 0, cosLat = 1;
 
 struct Pixel {
   int c, r, q;
@@ -74,8 +82,9 @@ inline int DepthValue(double q) {
   return q <= 0 ? 0 : q >= kNearest ? kNearest : static_cast<int>(q);
 }
 
+// A coordinate that is not finite never passes: x and y always enter h (hy = cos lon
+// is never 0), z enters v (vz = cos lat is never 0), and inf times 0 is NaN.
 inline bool Map(double x, double y, double z, Pixel* p) {
-  if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return false;
   const double h = x * hx + y * hy;
   const double v = x * vx + y * vy + z * vz;
   const double c = (h - h0) * Sh + 0.5;
@@ -98,8 +107,7 @@ inline void Pass(int c, int r, int q) {
   if (cell >= q) return;  // equal depths keep what came first; depth 0 never passes
   cell = static_cast<uint16_t>(q);
   if (Store == nullptr) return;
-  const double h = Sh != 0 ? c / Sh + h0 : h0;
-  const double v = Sv != 0 ? r / Sv + v0 : v0;
+  const double h = hAt[c], v = vAt[r];
   const double d = Sd != 0 ? q / Sd + d0 : d0;
   Store(c, r, h * hx + v * vx + d * dx, h * hy + v * vy + d * dy, v * vz + d * dz);
 }
@@ -151,8 +159,11 @@ void Release() {
   std::free(depth);
   std::free(ijMin);
   std::free(ijMax);
+  std::free(hAt);
+  std::free(vAt);
   depth = nullptr;
   ijMin = ijMax = nullptr;
+  hAt = vAt = nullptr;
 }
 
 }  // namespace
@@ -165,8 +176,11 @@ int XYZInit(int ni, int nj, double lon, double lat, double xmin, double ymin, do
   spans = std::max(Ni, Nj);
   ijMin = static_cast<int*>(std::malloc(spans * sizeof(int)));
   ijMax = static_cast<int*>(std::malloc(spans * sizeof(int)));
+  hAt = static_cast<double*>(std::malloc(Ni * sizeof(double)));
+  vAt = static_cast<double*>(std::malloc(Nj * sizeof(double)));
   depth = static_cast<uint16_t*>(std::calloc(static_cast<size_t>(Ni) * Nj, sizeof(uint16_t)));
-  if (ijMin == nullptr || ijMax == nullptr || depth == nullptr) {
+  if (ijMin == nullptr || ijMax == nullptr || hAt == nullptr || vAt == nullptr ||
+      depth == nullptr) {
     Release();
     return 0;
   }
@@ -188,6 +202,8 @@ int XYZInit(int ni, int nj, double lon, double lat, double xmin, double ymin, do
   Span(k, 8, dx, dy, dz, &d0, &dmax);
   Sh = Scale(Ni - 1, hmax - h0);
   Sv = Scale(Nj - 1, vmax - v0);
+  for (int c = 0; c < Ni; ++c) hAt[c] = Sh != 0 ? c / Sh + h0 : h0;
+  for (int r = 0; r < Nj; ++r) vAt[r] = Sv != 0 ? r / Sv + v0 : v0;
   // A box with no depth extent (a plate seen face-on) puts everything at the nearest
   // depth. An extent within the rounding of the view axes counts as none: seen from
   // 90 degrees up, cos is 6e-17 rather than 0, and the plate's far edge would fall on
@@ -286,9 +302,26 @@ void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, d
 
   const int cmin = std::min({p1.c, p2.c, p3.c}), cmax = std::max({p1.c, p2.c, p3.c});
   const int rmin = std::min({p1.r, p2.r, p3.r}), rmax = std::max({p1.r, p2.r, p3.r});
+  if (cmax < 0 || rmax < 0 || cmin >= Ni || rmin >= Nj) return;  // wholly outside
   Store = store;
 
-  if (rmax - rmin < cmax - cmin) {  // wider than tall: one span per column
+  if (static_cast<int64_t>(cmax - cmin) * (rmax - rmin) <= kSmall) {
+    // A small triangle: its whole bounding box is searched. The spans below hold every
+    // pixel the edge functions take in, so this draws the same pixels, sooner.
+    const int cs = std::max(cmin, 0), ce = std::min(cmax, Ni - 1);
+    for (int r = std::max(rmin, 0); r <= std::min(rmax, Nj - 1); ++r) {
+      int64_t e1, e2, e3;
+      edges(cs, r, &e1, &e2, &e3);
+      double q = D0 + Dc * cs + Dr * r;
+      for (int c = cs; c <= ce; ++c) {
+        if ((e1 | e2 | e3) >= 0) Pass(c, r, DepthValue(q));
+        e1 += a1;
+        e2 += a2;
+        e3 += a3;
+        q += Dc;
+      }
+    }
+  } else if (rmax - rmin < cmax - cmin) {  // wider than tall: one span per column
     for (int c = std::max(cmin, 0); c <= std::min(cmax, spans - 1); ++c) {
       ijMin[c] = rmax;
       ijMax[c] = rmin;
@@ -337,13 +370,22 @@ void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, d
 
 double XYZSide(double lon, double lat, double x1, double y1, double z1, double x2, double y2,
                double z2, double x3, double y3, double z3) {
+  // A picture calls this for every facet with the same direction: its sines and
+  // cosines are worked out once.
+  if (lon != sideLon || lat != sideLat || std::isnan(lon) || std::isnan(lat)) {
+    sideLon = lon;
+    sideLat = lat;
+    sinLon = std::sin(lon);
+    cosLon = std::cos(lon);
+    sinLat = std::sin(lat);
+    cosLat = std::cos(lat);
+  }
   const double nx = (y2 - y1) * (z3 - z1) - (z2 - z1) * (y3 - y1);
   const double ny = (z2 - z1) * (x3 - x1) - (x2 - x1) * (z3 - z1);
   const double nz = (x2 - x1) * (y3 - y1) - (y2 - y1) * (x3 - x1);
   const double n2 = nx * nx + ny * ny + nz * nz;
   if (n2 == 0) return 0;
-  return (std::sin(lat) * nz + (nx * std::cos(lon) + ny * std::sin(lon)) * std::cos(lat)) /
-         std::sqrt(n2);
+  return (sinLat * nz + (nx * cosLon + ny * sinLon) * cosLat) / std::sqrt(n2);
 }
 
 void XYZWidth(double lon, double lat, double xmin, double ymin, double zmin, double xmax,

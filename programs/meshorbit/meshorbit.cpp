@@ -105,8 +105,8 @@ void Frame(double lon, double lat) {
   const int Q = Pixels(w), R = Pixels(h);
   PlaceView((size - Q) / 2, (size + R) / 2 - 1);  // the projected box in the middle
   BeginFrame(Q, R, lon, lat, xmin, ymin, zmin, xmax, ymax, zmax);
+  // Facets with coordinates that are not finite face no way and are left out.
   for (const Facet* f = facets; f != nullptr; f = f->next) {
-    if (!FacetIsFinite(f)) continue;
     DrawFacet(lon, lat, f->x1, f->y1, f->z1, f->x2, f->y2, f->z2, f->x3, f->y3, f->z3,
               f->attribute);
   }

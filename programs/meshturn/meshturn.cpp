@@ -78,8 +78,8 @@ void Frame(const Axis& axis, double theta) {
   }
 
   BeginFrame(W, H, lon, lat, -C, -C, -C, C, C, C);
+  // Facets with coordinates that are not finite face no way and are left out.
   for (const Facet* f = facets; f != nullptr; f = f->next) {
-    if (!FacetIsFinite(f)) continue;
     double p[9];
     Rotate(m, f->x1 - xO, f->y1 - yO, f->z1 - zO, &p[0], &p[1], &p[2]);
     Rotate(m, f->x2 - xO, f->y2 - yO, f->z2 - zO, &p[3], &p[4], &p[5]);

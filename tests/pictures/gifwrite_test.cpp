@@ -17,16 +17,21 @@
 
 namespace {
 
-// The bytes a writer puts on a stream.
+// The bytes a writer puts on a stream (released also when the writer ends the program).
 std::string Written(const std::function<void(FILE*)>& write) {
-  char* data = nullptr;
-  size_t size = 0;
-  FILE* f = open_memstream(&data, &size);
-  write(f);
-  std::fclose(f);
-  std::string bytes(data, size);
-  std::free(data);
-  return bytes;
+  struct Memory {
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* f = open_memstream(&data, &size);
+    ~Memory() {
+      if (f != nullptr) std::fclose(f);
+      std::free(data);
+    }
+  } m;
+  write(m.f);
+  std::fclose(m.f);
+  m.f = nullptr;
+  return std::string(m.data, m.size);
 }
 
 std::string Hex(const std::string& bytes) {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <random>
 #include <set>
 #include <string>
 #include <utility>
@@ -156,6 +157,41 @@ TEST_F(Render, CoordinatesNotFiniteAreLeftOut) {
   XYZDraw(1, 1, 1, 1, kNaN, 5, A);
   XYZFill(1, 0, 0, 1, 9, 0, 1, 0, -kInf, A);
   EXPECT_TRUE(calls.empty());
+}
+
+TEST(RenderFill, EdgeFunctionsDecideEveryPixel) {
+  // Whatever the size of a triangle and however it is searched, the pixels drawn are
+  // those of its bounding box (within the picture) where the three edge functions are
+  // all >= 0, each once.
+  std::mt19937 rng(5);
+  for (int t = 0; t < 3000; ++t) {
+    const int reach = t % 3 == 0 ? 6 : t % 3 == 1 ? 20 : 90;  // some beyond the picture
+    int v[6];
+    for (int& x : v) x = static_cast<int>(rng() % reach) - (reach > 60 ? 15 : 0);
+    // Columns and rows as the renderer maps them: trunc(y + 0.5), toward zero.
+    auto pixel = [](int x) { return static_cast<int64_t>(x + 0.5); };
+    const int64_t c1 = pixel(v[0]), r1 = pixel(v[1]), c2 = pixel(v[2]), r2 = pixel(v[3]),
+                  c3 = pixel(v[4]), r3 = pixel(v[5]);
+    const int64_t area = c1 * r2 + c2 * r3 + c3 * r1 - c3 * r2 - c2 * r1 - c1 * r3;
+    std::set<std::pair<int, int>> expected;
+    for (int c = 0; c < 64 && area != 0; ++c) {
+      for (int r = 0; r < 64; ++r) {
+        const int64_t s = area < 0 ? -1 : 1;
+        if (s * ((c - c1) * (r1 - r2) + (r - r1) * (c2 - c1)) >= 0 &&
+            s * ((c - c2) * (r2 - r3) + (r - r2) * (c3 - c2)) >= 0 &&
+            s * ((c - c3) * (r3 - r1) + (r - r3) * (c1 - c3)) >= 0) {
+          expected.insert({c, r});
+        }
+      }
+    }
+    calls.clear();
+    ASSERT_EQ(XYZInit(64, 64, 0, 0, 0, 0, 0, 1, 63, 63), 1);
+    XYZFill(1, v[0], v[1], 1, v[2], v[3], 1, v[4], v[5], A);
+    XYZTerm();
+    const std::vector<std::pair<int, int>> drawn = Pixels();
+    ASSERT_EQ(drawn.size(), expected.size()) << "triangle " << t;
+    ASSERT_EQ((std::set<std::pair<int, int>>(drawn.begin(), drawn.end())), expected) << "triangle " << t;
+  }
 }
 
 TEST(RenderBox, NoDepthExtentIsAllNearest) {
