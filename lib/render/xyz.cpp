@@ -294,10 +294,33 @@ void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, d
   const int64_t a1 = sign * (r1 - r2), b1 = sign * (c2 - c1);
   const int64_t a2 = sign * (r2 - r3), b2 = sign * (c3 - c2);
   const int64_t a3 = sign * (r3 - r1), b3 = sign * (c1 - c3);
-  auto edges = [&](int64_t c, int64_t r, int64_t* e1, int64_t* e2, int64_t* e3) {
-    *e1 = (c - c1) * a1 + (r - r1) * b1;
-    *e2 = (c - c2) * a2 + (r - r2) * b2;
-    *e3 = (c - c3) * a3 + (r - r3) * b3;
+  // The pixels of row r from column cs to ce that are inside, the depth stepped along.
+  auto row = [&](int r, int cs, int ce) {
+    int64_t e1 = (cs - c1) * a1 + (r - r1) * b1;
+    int64_t e2 = (cs - c2) * a2 + (r - r2) * b2;
+    int64_t e3 = (cs - c3) * a3 + (r - r3) * b3;
+    double q = D0 + Dc * cs + Dr * r;
+    for (int c = cs; c <= ce; ++c) {
+      if ((e1 | e2 | e3) >= 0) Pass(c, r, DepthValue(q));
+      e1 += a1;
+      e2 += a2;
+      e3 += a3;
+      q += Dc;
+    }
+  };
+  // The same down column c from row rs to re.
+  auto column = [&](int c, int rs, int re) {
+    int64_t e1 = (c - c1) * a1 + (rs - r1) * b1;
+    int64_t e2 = (c - c2) * a2 + (rs - r2) * b2;
+    int64_t e3 = (c - c3) * a3 + (rs - r3) * b3;
+    double q = D0 + Dc * c + Dr * rs;
+    for (int r = rs; r <= re; ++r) {
+      if ((e1 | e2 | e3) >= 0) Pass(c, r, DepthValue(q));
+      e1 += b1;
+      e2 += b2;
+      e3 += b3;
+      q += Dr;
+    }
   };
 
   const int cmin = std::min({p1.c, p2.c, p3.c}), cmax = std::max({p1.c, p2.c, p3.c});
@@ -308,18 +331,8 @@ void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, d
   if (static_cast<int64_t>(cmax - cmin) * (rmax - rmin) <= kSmall) {
     // A small triangle: its whole bounding box is searched. The spans below hold every
     // pixel the edge functions take in, so this draws the same pixels, sooner.
-    const int cs = std::max(cmin, 0), ce = std::min(cmax, Ni - 1);
     for (int r = std::max(rmin, 0); r <= std::min(rmax, Nj - 1); ++r) {
-      int64_t e1, e2, e3;
-      edges(cs, r, &e1, &e2, &e3);
-      double q = D0 + Dc * cs + Dr * r;
-      for (int c = cs; c <= ce; ++c) {
-        if ((e1 | e2 | e3) >= 0) Pass(c, r, DepthValue(q));
-        e1 += a1;
-        e2 += a2;
-        e3 += a3;
-        q += Dc;
-      }
+      row(r, std::max(cmin, 0), std::min(cmax, Ni - 1));
     }
   } else if (rmax - rmin < cmax - cmin) {  // wider than tall: one span per column
     for (int c = std::max(cmin, 0); c <= std::min(cmax, spans - 1); ++c) {
@@ -330,18 +343,7 @@ void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, d
     Scan(p2.c, p2.r, p3.c, p3.r);
     Scan(p3.c, p3.r, p1.c, p1.r);
     for (int c = std::max(cmin, 0); c <= std::min(cmax, Ni - 1); ++c) {
-      const int rs = std::max(ijMin[c], 0), re = std::min(ijMax[c], Nj - 1);
-      if (rs > re) continue;
-      int64_t e1, e2, e3;
-      edges(c, rs, &e1, &e2, &e3);
-      double q = D0 + Dc * c + Dr * rs;
-      for (int r = rs; r <= re; ++r) {
-        if ((e1 | e2 | e3) >= 0) Pass(c, r, DepthValue(q));
-        e1 += b1;
-        e2 += b2;
-        e3 += b3;
-        q += Dr;
-      }
+      column(c, std::max(ijMin[c], 0), std::min(ijMax[c], Nj - 1));
     }
   } else {  // one span per row
     for (int r = std::max(rmin, 0); r <= std::min(rmax, spans - 1); ++r) {
@@ -352,18 +354,7 @@ void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, d
     Scan(p2.r, p2.c, p1.r, p1.c);
     Scan(p1.r, p1.c, p3.r, p3.c);
     for (int r = std::max(rmin, 0); r <= std::min(rmax, Nj - 1); ++r) {
-      const int cs = std::max(ijMin[r], 0), ce = std::min(ijMax[r], Ni - 1);
-      if (cs > ce) continue;
-      int64_t e1, e2, e3;
-      edges(cs, r, &e1, &e2, &e3);
-      double q = D0 + Dc * cs + Dr * r;
-      for (int c = cs; c <= ce; ++c) {
-        if ((e1 | e2 | e3) >= 0) Pass(c, r, DepthValue(q));
-        e1 += a1;
-        e2 += a2;
-        e3 += a3;
-        q += Dc;
-      }
+      row(r, std::max(ijMin[r], 0), std::min(ijMax[r], Ni - 1));
     }
   }
 }
