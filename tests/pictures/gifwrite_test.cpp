@@ -145,34 +145,25 @@ TEST(GifWrite, WorkedExamples) {
   EXPECT_EQ(Hex(Encoded(Indices(2, 2, {1, 1, 1, 1}))), "08 06 00 03 08 0c 10 10 00 ");
 }
 
-TEST(GifWrite, CodesWidenAsTheTableGrows) {
-  const Indices p(200, 100, Noise(20000, 1));
-  const GifFile gif = RoundTrip(p);
-  ASSERT_EQ(gif.images.size(), 1u);
-  const GifImage& m = gif.images[0];
-  EXPECT_EQ(m.pixels, p.cells);
-  // Every code is as wide as the decoder expects, or the pixels would differ; the
-  // widths used must include all of 9 to 12.
-  std::set<int> widths;
-  for (const GifCode& c : m.codes) widths.insert(c.width);
-  EXPECT_EQ(widths, (std::set<int>{9, 10, 11, 12}));
-  // Full sub-blocks but the last.
-  for (size_t i = 0; i + 1 < m.blocks.size(); ++i) ASSERT_EQ(m.blocks[i], 255);
-  EXPECT_GE(m.blocks.back(), 1);
-}
-
-TEST(GifWrite, ClearsOnceTheTableIsFull) {
+TEST(GifWrite, CodesWidenAndClearAsTheTableFills) {
   const Indices p(300, 100, Noise(30000, 2));
   const GifFile gif = RoundTrip(p);
   const GifImage& m = gif.images.at(0);
+  // Every code is as wide as a decoder expects, or the pixels would differ.
   EXPECT_EQ(m.pixels, p.cells);
+  std::set<int> widths;
+  for (const GifCode& c : m.codes) widths.insert(c.width);
+  EXPECT_EQ(widths, (std::set<int>{9, 10, 11, 12}));
+  // A clear, 12 bits wide, once 3838 new strings (258..4095) have been assigned.
   ASSERT_GT(Count(m, 256), 1);
   for (size_t i = 1; i < m.codes.size(); ++i) {
     if (m.codes[i].code != 256) continue;
-    // 3838 new strings (258..4095) came before, and the clear is 12 bits wide.
     EXPECT_EQ(m.codes[i].next, 4096) << "clear at code " << i;
     EXPECT_EQ(m.codes[i].width, 12);
   }
+  // Full sub-blocks but the last.
+  for (size_t i = 0; i + 1 < m.blocks.size(); ++i) ASSERT_EQ(m.blocks[i], 255);
+  EXPECT_GE(m.blocks.back(), 1);
 }
 
 TEST(GifWrite, EqualPixelsClearOnlyAfter3838Strings) {
@@ -407,18 +398,6 @@ TEST(GifWriteRGB, StopsAt250BoxesMostPopulousFirst) {
   for (const auto& [index, n] : shared) ++sizes[n];
   EXPECT_EQ(sizes, (std::map<int, int>{{8, 216}, {64, 37}}));
   for (int i = 253; i < 256; ++i) EXPECT_EQ(Entry(m, i), (std::array<int, 3>{0, 0, 0}));
-}
-
-TEST(GifWriteRGB, WeightedMeansOfManyColours) {
-  Planes p(120, 90);
-  std::mt19937 rng(11);
-  for (int i = 0; i < 120 * 90; ++i) {
-    // Clustered colours with uneven counts.
-    const int k = static_cast<int>(rng() % 40);
-    p.Set(i, (k * 37) % 256, (k * 91 + static_cast<int>(rng() % 24)) % 256, (k * 53) % 256);
-  }
-  const GifFile gif = p.Store();
-  EXPECT_GE(CheckMeans(p, gif.images.at(0)).size(), 250u);
 }
 
 TEST(ReduceColours, StopsWhenNoBoxCanBeCut) {

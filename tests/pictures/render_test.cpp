@@ -59,21 +59,6 @@ TEST_F(Render, FirstDrawnKeepsEqualDepths) {
   EXPECT_EQ(calls.size(), 2 * first);
 }
 
-TEST_F(Render, FillTakesEitherWindingAndItsEdges) {
-  XYZFill(1, 0, 0, 1, 9, 0, 1, 0, 9, A);
-  XYZTerm();
-  std::vector<std::pair<int, int>> forward = Pixels();
-  calls.clear();
-  ASSERT_EQ(XYZInit(10, 10, 0, 0, 0, 0, 0, 1, 9, 9), 1);
-  XYZFill(1, 0, 0, 1, 0, 9, 1, 9, 0, A);
-  std::vector<std::pair<int, int>> backward = Pixels();
-  std::sort(forward.begin(), forward.end());
-  std::sort(backward.begin(), backward.end());
-  EXPECT_EQ(forward, backward);
-  for (const auto& [c, r] : forward) EXPECT_LE(c + r, 9);
-  EXPECT_EQ(forward.size(), 55u);
-}
-
 TEST_F(Render, FarLimitIsNeverDrawn) {
   XYZPlot(0, 4, 4, A);  // depth 0
   EXPECT_TRUE(calls.empty());
@@ -134,12 +119,6 @@ TEST_F(Render, PixelsOutsideThePictureAreLeftOut) {
   XYZPlot(1, 10, 4, A);  // column 10 of 0..9
   XYZPlot(1, 4, -2, A);  // row trunc(-1.5) = -1
   EXPECT_TRUE(calls.empty());
-  XYZFill(0.9, -100, -100, 0.9, 200, -100, 0.9, -100, 200, A);
-  EXPECT_EQ(calls.size(), 100u);
-  for (const Call& c : calls) {
-    ASSERT_TRUE(c.column >= 0 && c.column < 10 && c.row >= 0 && c.row < 10);
-  }
-  calls.clear();
   XYZDraw(1, -20, 4, 1, 30, 4, A);
   EXPECT_EQ(calls.size(), 10u);
 }
