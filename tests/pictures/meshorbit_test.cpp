@@ -1,6 +1,9 @@
 // meshorbit run as a program: arguments, messages, and the GIF files it writes.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
@@ -261,6 +264,23 @@ TEST(Meshorbit, CoordinatesNotFiniteAreLeftOut) {
   const Picture a = Orbit(dir, Args({"a.stl"}, "3"), "0 90\n20 30 100 0 3\n");
   const std::string expected = a.bytes;
   EXPECT_EQ(Orbit(dir, Args({"b.stl", "-p.txt"}, "3"), "0 90\n20 30 100 0 3\n").bytes, expected);
+}
+
+TEST(Meshorbit, ModelBeyondMemoryStops) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+#else
+  // 400,000 facets need some 25 MB; the program is allowed 20 MB of address space.
+  Scratch dir;
+  std::vector<TestFacet> facets(400000, Tri(0, 0, 0, 1, 0, 0, 0, 1, 0));
+  dir.Write("big.stl", BinarySTL(facets));
+  const std::string command = "ulimit -v 20000 && echo '0 0' | " + ProgramPath("meshorbit") +
+                              " big.stl -10 1 0 0 0 0 -1 -1 -1 1 1 1 o.gif 2> err.txt";
+  const int status = std::system(("cd " + dir.path + " && (" + command + ")").c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(dir.Read("err.txt"), "facet memory allocation error.\n");
+  EXPECT_FALSE(dir.Exists("o.gif"));
+#endif
 }
 
 TEST(Meshorbit, OutputFailures) {
