@@ -18,7 +18,10 @@ trap 'rm -rf "$work"' EXIT
 /usr/bin/python3 bench/make-model.py "$work/m.stl" 100000
 now() { date +%s.%N; }
 
-read -r facets _ _ draw encode < <("$build/tests/pictures/render_bench" "$work/m.stl" $frames $size "$work")
+# The least of three runs of each half: the machine may be shared.
+read -r facets draw encode < <(for run in 1 2 3; do
+  "$build/tests/pictures/render_bench" "$work/m.stl" $frames $size "$work"
+done | awk 'NR == 1 || $4 < d { d = $4 } NR == 1 || $5 < e { e = $5 } END { print $1, d, e }')
 
 t0=$(now)
 echo "0 20 10 0 $frames" | "$build/bin/meshorbit" "$work/m.stl" -$size 1 40 255 255 255 -1 -1 -1 \
