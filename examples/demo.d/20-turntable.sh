@@ -3,7 +3,7 @@
 # through its centre (meshturn). The model is read from $MODEL when it is set.
 MODEL=${MODEL:-$OUT/cube.stl}
 echo "-- a turntable of $(basename "$MODEL"): 24 views, 15 degrees apart:"
-echo "0 20 15 0 24" | "$BIN/meshorbit" "$MODEL" -120 1 60 255 255 255 0 0 0 200 200 200 \
+echo "0 20 15 0 24" | "$BIN/meshorbit" "$MODEL" -160 1 60 255 255 255 0 0 0 200 200 200 \
   "$OUT/turntable.gif"
 echo "$OUT/turntable.gif: $(wc -c <"$OUT/turntable.gif") bytes"
 echo "-- the model turning about the axis at longitude 45, latitude 60, 15 degrees a frame:"
