@@ -159,8 +159,8 @@ void Plot(int column, int row, double, double, double) {
 
 void DrawFacet(double lon, double lat, double x1, double y1, double z1, double x2, double y2,
                double z2, double x3, double y3, double z3, int attribute) {
-  const double s = XYZSide(lon, lat, x1, y1, z1, x2, y2, z2, x3, y3, z3);
-  if (!(s >= 0)) return;  // facing away (or no direction at all)
+  double s;  // XYZSide's cosine
+  if (!XYZFacing(lon, lat, x1, y1, z1, x2, y2, z2, x3, y3, z3, &s)) return;  // facing away
   const auto word = static_cast<uint16_t>(attribute);
   if (HasColour(word)) {
     RGB(s, kFraction[Red5(word)], kFraction[Green5(word)], kFraction[Blue5(word)]);

@@ -359,10 +359,14 @@ void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, d
   }
 }
 
-double XYZSide(double lon, double lat, double x1, double y1, double z1, double x2, double y2,
-               double z2, double x3, double y3, double z3) {
-  // A picture calls this for every facet with the same direction: its sines and
-  // cosines are worked out once.
+namespace {
+
+// The cosine between the triangle's normal and the direction (lon, lat) is
+// top / sqrt(n2); n2 is 0 for a triangle without area.
+void SideTerms(double lon, double lat, double x1, double y1, double z1, double x2, double y2,
+               double z2, double x3, double y3, double z3, double* top, double* n2) {
+  // A picture asks for every facet with the same direction: its sines and cosines are
+  // worked out once.
   if (lon != sideLon || lat != sideLat || std::isnan(lon) || std::isnan(lat)) {
     sideLon = lon;
     sideLat = lat;
@@ -374,9 +378,32 @@ double XYZSide(double lon, double lat, double x1, double y1, double z1, double x
   const double nx = (y2 - y1) * (z3 - z1) - (z2 - z1) * (y3 - y1);
   const double ny = (z2 - z1) * (x3 - x1) - (x2 - x1) * (z3 - z1);
   const double nz = (x2 - x1) * (y3 - y1) - (y2 - y1) * (x3 - x1);
-  const double n2 = nx * nx + ny * ny + nz * nz;
+  *n2 = nx * nx + ny * ny + nz * nz;
+  *top = sinLat * nz + (nx * cosLon + ny * sinLon) * cosLat;
+}
+
+}  // namespace
+
+bool XYZFacing(double lon, double lat, double x1, double y1, double z1, double x2, double y2,
+               double z2, double x3, double y3, double z3, double* side) {
+  double top, n2;
+  SideTerms(lon, lat, x1, y1, z1, x2, y2, z2, x3, y3, z3, &top, &n2);
+  if (n2 == 0) {
+    *side = 0;
+    return true;
+  }
+  // Divided by a finite, positive length, a negative top stays negative.
+  if (top < 0 && n2 < HUGE_VAL) return false;
+  *side = top / std::sqrt(n2);
+  return *side >= 0;
+}
+
+double XYZSide(double lon, double lat, double x1, double y1, double z1, double x2, double y2,
+               double z2, double x3, double y3, double z3) {
+  double top, n2;
+  SideTerms(lon, lat, x1, y1, z1, x2, y2, z2, x3, y3, z3, &top, &n2);
   if (n2 == 0) return 0;
-  return (sinLat * nz + (nx * cosLon + ny * sinLon) * cosLat) / std::sqrt(n2);
+  return top / std::sqrt(n2);
 }
 
 void XYZWidth(double lon, double lat, double xmin, double ymin, double zmin, double xmax,

@@ -12,6 +12,10 @@
 //   XYZSide(lon, lat, x1, y1, z1, x2, y2, z2, x3, y3, z3)
 //                        cosine between the triangle's normal (2-1) x (3-1) and the
 //                        direction (lon, lat); 0 for a triangle without area
+//   XYZFacing(lon, lat, x1, y1, z1, x2, y2, z2, x3, y3, z3, &side)
+//                        false when XYZSide would be below 0 or not a number (the
+//                        triangle faces away); else true with XYZSide's value in side.
+//                        Spares the square root for the triangles that face away
 //   XYZWidth(lon, lat, xmin, ymin, zmin, xmax, ymax, zmax, &width, &height)
 //                        extent of the box along the view's horizontal and vertical axes
 //   XYZRatio(lon, lat, xmin, ymin, zmin, xmax, ymax, zmax)
@@ -40,6 +44,8 @@ void XYZDraw(double x1, double y1, double z1, double x2, double y2, double z2,
 void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
              double y3, double z3, PixelFunction store);
 
+bool XYZFacing(double lon, double lat, double x1, double y1, double z1, double x2, double y2,
+               double z2, double x3, double y3, double z3, double* side);
 double XYZSide(double lon, double lat, double x1, double y1, double z1, double x2, double y2,
                double z2, double x3, double y3, double z3);
 void XYZWidth(double lon, double lat, double xmin, double ymin, double zmin, double xmax,

@@ -244,6 +244,22 @@ TEST(RenderSide, CosineToTheView) {
   EXPECT_NEAR(XYZSide(0, kPi / 3, 0, 0, 0, 1, 0, 0, 0, 1, 0), std::sin(kPi / 3), 1e-15);
 }
 
+TEST(RenderSide, FacingAgreesWithTheCosine) {
+  std::mt19937 random(5);
+  std::uniform_real_distribution<double> coordinate(-2, 2), angle(-4, 4);
+  for (int i = 0; i < 20000; ++i) {
+    double v[9];
+    for (double& x : v) x = coordinate(random);
+    if (i % 7 == 0) v[6] = v[3], v[7] = v[4], v[8] = v[5];  // no area
+    const double lon = angle(random), lat = angle(random);
+    const double side = XYZSide(lon, lat, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
+    double s = -1;
+    const bool facing = XYZFacing(lon, lat, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &s);
+    ASSERT_EQ(facing, side >= 0) << i;
+    if (facing) ASSERT_EQ(s, side) << i;
+  }
+}
+
 TEST(RenderWidth, ExtentsAlongTheViewAxes) {
   double w, h;
   XYZWidth(0, kPi / 2, 0, 0, 0, 2, 3, 5, &w, &h);  // from above: y across, x up
