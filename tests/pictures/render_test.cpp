@@ -256,7 +256,9 @@ TEST(RenderSide, FacingAgreesWithTheCosine) {
     double s = -1;
     const bool facing = XYZFacing(lon, lat, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &s);
     ASSERT_EQ(facing, side >= 0) << i;
-    if (facing) ASSERT_EQ(s, side) << i;
+    if (facing) {
+      ASSERT_EQ(s, side) << i;
+    }
   }
 }
 
