@@ -21,17 +21,29 @@ size_t Fwrite(void* data, size_t size, size_t count, FILE* stream) {
   return std::fwrite(data, size, count, stream);
 }
 
+// The writer whose file is open: a fatal error while it is open (an input that cannot
+// be read, say) hands its gathered records to the file first, so that the output keeps
+// every facet written before the error, as with plain stdio buffering.
+STLWriter* openWriter = nullptr;
+
 // Hands the gathered records to the stream; a short write is a facet data error.
 void WriteBlock(STLWriter* w) {
-  if (w->used > 0 && std::fwrite(w->block, 1, w->used, w->stream) != w->used) {
+  const size_t used = w->used;
+  w->used = 0;
+  if (used > 0 && std::fwrite(w->block, 1, used, w->stream) != used) {
     Abort(w->name, "STL facet data write error");
   }
-  w->used = 0;
 }
 
 }  // namespace
 
-void Abort(const char* name, const char* phrase) { Fail("%s : %s.\n", name, phrase); }
+void Abort(const char* name, const char* phrase) {
+  if (openWriter != nullptr && openWriter->used > 0) {
+    std::fwrite(openWriter->block, 1, openWriter->used, openWriter->stream);
+    openWriter->used = 0;
+  }
+  Fail("%s : %s.\n", name, phrase);
+}
 
 size_t fWriteReverse(void* data, size_t size, size_t count, FILE* stream) {
   ReverseElements(data, size, count);
@@ -51,6 +63,7 @@ void BeginSTL(STLWriter* w, const char* name) {
   w->used = 0;
   w->stream = OpenFile(name, "wb");
   if (w->stream == nullptr) Abort(name, "file not stored");
+  openWriter = w;
   // The header and the count placeholder; a failed write shows in the
   // stream's error flag, which EndSTL checks.
   for (size_t i = 0; i < kZeroBytes; ++i) std::fputc(0, w->stream);
@@ -74,6 +87,7 @@ void PutSTLFacetNormal(STLWriter* w, const float v[9], int16_t attribute) {
 
 void EndSTL(STLWriter* w) {
   WriteBlock(w);
+  openWriter = nullptr;
   // Everything written so far must have reached the file before the count says so.
   if (std::fflush(w->stream) != 0 || std::ferror(w->stream)) {
     Abort(w->name, "STL facet data write error");

@@ -79,7 +79,7 @@ std::string LiteralData(int codeSize, const std::vector<uint8_t>& pixels) {
   return blocks;
 }
 
-std::string GifFile(const TestGif& gif) {
+std::string GifBytes(const TestGif& gif) {
   std::string out = gif.version;
   PutWord(&out, gif.width);
   PutWord(&out, gif.height);
@@ -108,7 +108,7 @@ std::string GifFile(const TestGif& gif) {
   return out;
 }
 
-std::string DescribeGif(const std::string& b) {
+std::string DescribeBlocks(const std::string& b) {
   std::string text;
   char line[200];
   if (b.size() < 13) return "short file of " + std::to_string(b.size()) + " bytes\n";
@@ -172,127 +172,4 @@ std::string DescribeGif(const std::string& b) {
     return text + line;
   }
   return text + "no trailer\n";
-}
-
-namespace {
-
-// Plain LZW decoding with a table of strings: slow and obvious.
-bool DecodeData(const std::string& data, int m, size_t count, std::vector<uint8_t>* out, std::string* why) {
-  const int clear = 1 << m, end = clear + 1;
-  std::vector<std::string> table;
-  auto reset = [&] {
-    table.assign(static_cast<size_t>(clear + 2), "");
-    for (int i = 0; i < clear; ++i) table[static_cast<size_t>(i)] = std::string(1, static_cast<char>(i));
-  };
-  reset();
-  int width = m + 1;
-  size_t bit = 0;
-  std::string prev;
-  bool havePrev = false;
-  for (;;) {
-    if (bit + static_cast<size_t>(width) > 8 * data.size()) {
-      *why = "data ends without an end code";
-      return false;
-    }
-    int code = 0;
-    for (int i = 0; i < width; ++i, ++bit) code |= ((static_cast<uint8_t>(data[bit / 8]) >> (bit % 8)) & 1) << i;
-    if (code == clear) {
-      reset();
-      width = m + 1;
-      havePrev = false;
-      continue;
-    }
-    if (code == end) break;
-    std::string entry;
-    if (code < static_cast<int>(table.size())) {
-      entry = table[static_cast<size_t>(code)];
-    } else if (code == static_cast<int>(table.size()) && havePrev) {
-      entry = prev + prev[0];
-    } else {
-      *why = "bad code " + std::to_string(code);
-      return false;
-    }
-    if (havePrev && table.size() < 4096) table.push_back(prev + entry[0]);
-    if (table.size() == (1u << width) && width < 12) ++width;
-    out->insert(out->end(), entry.begin(), entry.end());
-    prev = entry;
-    havePrev = true;
-  }
-  if (out->size() != count) {
-    *why = std::to_string(out->size()) + " pixels decoded, " + std::to_string(count) + " wanted";
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool ReadGif(const std::string& b, ReadBack* gif, std::string* why) {
-  *gif = ReadBack{};
-  if (b.size() < 13) return (*why = "short header", false);
-  gif->version = b.substr(0, 6);
-  gif->width = Word(b, 6);
-  gif->height = Word(b, 8);
-  gif->flags = static_cast<uint8_t>(b[10]);
-  size_t at = 13;
-  auto table = [&](int f, std::string* t) {
-    if (!(f & 0x80)) return true;
-    const size_t size = 3u << ((f & 7) + 1);
-    if (at + size > b.size()) return false;
-    *t = b.substr(at, size);
-    at += size;
-    return true;
-  };
-  auto blocks = [&](std::string* data) {
-    while (at < b.size() && b[at] != 0) {
-      const size_t n = static_cast<uint8_t>(b[at]);
-      if (at + 1 + n > b.size()) return false;
-      if (data != nullptr) data->append(b, at + 1, n);
-      at += n + 1;
-    }
-    if (at >= b.size()) return false;
-    ++at;
-    return true;
-  };
-  if (!table(gif->flags, &gif->table)) return (*why = "short global table", false);
-  while (at < b.size()) {
-    const char c = b[at++];
-    if (c == ';') return at == b.size() ? true : (*why = "bytes after the trailer", false);
-    if (c == '!') {
-      if (at >= b.size()) break;
-      gif->extensions.push_back(static_cast<uint8_t>(b[at++]));
-      if (!blocks(nullptr)) break;
-      continue;
-    }
-    if (c != ',' || at + 10 > b.size()) return (*why = "bad block at " + std::to_string(at - 1), false);
-    ReadBackImage image;
-    image.left = Word(b, at);
-    image.top = Word(b, at + 2);
-    image.width = Word(b, at + 4);
-    image.height = Word(b, at + 6);
-    image.flags = static_cast<uint8_t>(b[at + 8]);
-    at += 9;
-    if (!table(image.flags, &image.table)) break;
-    image.codeSize = static_cast<uint8_t>(b[at++]);
-    std::string data;
-    if (!blocks(&data)) break;
-    std::vector<uint8_t> stored;
-    const size_t count = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
-    if (!DecodeData(data, image.codeSize, count, &stored, why)) return false;
-    image.pixels = stored;
-    if (image.flags & 0x40) {
-      size_t k = 0;
-      for (int pass = 0; pass < 4; ++pass) {
-        static const int start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
-        for (int y = start[pass]; y < image.height; y += step[pass]) {
-          std::copy(stored.begin() + static_cast<long>(k), stored.begin() + static_cast<long>(k + static_cast<size_t>(image.width)),
-                    image.pixels.begin() + static_cast<long>(static_cast<size_t>(y) * static_cast<size_t>(image.width)));
-          k += static_cast<size_t>(image.width);
-        }
-      }
-    }
-    gif->images.push_back(image);
-  }
-  *why = "file cut short";
-  return false;
 }

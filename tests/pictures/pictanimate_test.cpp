@@ -20,7 +20,7 @@ std::string ImageBlock(const TestImage& in, int left, int top, int flags, const 
   image.top = top;
   image.extensions.clear();
   one.images = {image};
-  std::string bytes = GifFile(one);
+  std::string bytes = GifBytes(one);
   // Drop the 13-byte header and the trailer; set the flags and table.
   bytes = bytes.substr(13, bytes.size() - 14);
   bytes[9] = static_cast<char>(flags);
@@ -39,7 +39,7 @@ std::string Screen(const char* version, int width, int height, int flags, const 
 }
 
 void ExpectGif(const std::string& got, const std::string& expected) {
-  EXPECT_EQ(got, expected) << "got:\n" << DescribeGif(got) << "expected:\n" << DescribeGif(expected);
+  EXPECT_EQ(got, expected) << "got:\n" << DescribeBlocks(got) << "expected:\n" << DescribeBlocks(expected);
 }
 
 RunResult Animate(const Scratch& dir, const std::vector<std::string>& args) {
@@ -53,9 +53,9 @@ TEST(Pictanimate, CentresImagesOnTheLargestScreen) {
   const std::string table = GrayTable(4);
   const TestGif a = Frame(100, 50, table), b = Frame(80, 80, table), c = Frame(60, 40, table);
   RunCommand({"/bin/mkdir", "pics"}, "", dir.path);
-  dir.Write("pics/a.gif", GifFile(a));
-  dir.Write("pics/b.gif", GifFile(b));
-  dir.Write("pics/c.gif", GifFile(c));
+  dir.Write("pics/a.gif", GifBytes(a));
+  dir.Write("pics/b.gif", GifBytes(b));
+  dir.Write("pics/c.gif", GifBytes(c));
   RunResult r = Animate(dir, {"pics", "-a.gif b.gif\tc.gif", "0", "0", "out.gif"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
@@ -68,7 +68,7 @@ TEST(Pictanimate, CentresImagesOnTheLargestScreen) {
 TEST(Pictanimate, DelayAndLoopExtensions) {
   Scratch dir;
   const TestGif a = Frame(4, 2, GrayTable(2));
-  dir.Write("a.gif", GifFile(a));
+  dir.Write("a.gif", GifBytes(a));
   const std::string control = std::string("!\xf9\x04\x00\x0a\x00\x00\x00", 8);
   const std::string image = ImageBlock(a.images[0], 0, 0, 0, "");
   ASSERT_EQ(Animate(dir, {".", "-a.gif a.gif", "10", "0", "out.gif"}).status, 0);
@@ -96,9 +96,9 @@ TEST(Pictanimate, DifferentTablesStayWithTheirImages) {
   TestGif b = Frame(2, 2, "", 1);
   b.images[0].table = Table({255, 0, 0, 0, 255, 0});
   const TestGif c = Frame(2, 1, GrayTable(256), 200);
-  dir.Write("a.gif", GifFile(a));
-  dir.Write("b.gif", GifFile(b));
-  dir.Write("c.gif", GifFile(c));
+  dir.Write("a.gif", GifBytes(a));
+  dir.Write("b.gif", GifBytes(b));
+  dir.Write("c.gif", GifBytes(c));
   RunResult r = Animate(dir, {".", "-a.gif b.gif c.gif", "0", "0", "out.gif"});
   EXPECT_EQ(r.status, 0) << r.err;
   ExpectGif(dir.Read("out.gif"), Screen("GIF87a", 3, 3, 0x77, "") + ImageBlock(a.images[0], 0, 0, 0x81, GrayTable(4)) +
@@ -113,8 +113,8 @@ TEST(Pictanimate, TablesAreScaledToEightBits) {
   four.resolution = 4;
   TestGif one = Frame(1, 1, Table({255, 0, 17, 34, 51, 68}));
   one.resolution = 1;
-  dir.Write("four.gif", GifFile(four));
-  dir.Write("one.gif", GifFile(one));
+  dir.Write("four.gif", GifBytes(four));
+  dir.Write("one.gif", GifBytes(one));
   ASSERT_EQ(Animate(dir, {".", "-four.gif one.gif", "0", "0", "out.gif"}).status, 0);
   // Both become the same table, so it is global.
   EXPECT_EQ(dir.Read("out.gif").substr(0, 19), Screen("GIF87a", 1, 1, 0xF0, Table({255, 0, 17, 34, 51, 68})));
@@ -122,8 +122,8 @@ TEST(Pictanimate, TablesAreScaledToEightBits) {
   TestGif bare = Frame(1, 1, "");
   bare.sizeField = 1;
   TestGif ramp = Frame(1, 1, Table({0, 0, 0, 85, 85, 85, 170, 170, 170, 255, 255, 255}));
-  dir.Write("bare.gif", GifFile(bare));
-  dir.Write("ramp.gif", GifFile(ramp));
+  dir.Write("bare.gif", GifBytes(bare));
+  dir.Write("ramp.gif", GifBytes(ramp));
   ASSERT_EQ(Animate(dir, {".", "-bare.gif ramp.gif", "0", "0", "out.gif"}).status, 0);
   EXPECT_EQ(dir.Read("out.gif")[10], '\xF1');
 }
@@ -132,7 +132,7 @@ TEST(Pictanimate, InputsWithoutImagesGiveAValidEmptyGif) {
   Scratch dir;
   TestGif empty = Frame(5, 5, GrayTable(2));
   empty.images.clear();
-  dir.Write("e.gif", GifFile(empty));
+  dir.Write("e.gif", GifBytes(empty));
   RunResult r = Animate(dir, {".", "-e.gif e.gif", "0", "0", "out.gif"});
   EXPECT_EQ(r.status, 0) << r.err;
   ExpectGif(dir.Read("out.gif"), Screen("GIF87a", 0, 0, 0x70, "") + ";");
@@ -144,13 +144,13 @@ TEST(Pictanimate, DirectoryOrders) {
   // Image widths tell the files apart in the output.
   const std::vector<std::pair<std::string, int>> files = {{"b10.gif", 1}, {"b9.gif", 2}, {"a.gif", 3},
                                                           {"x-nan.gif", 4}, {"c-2.gif", 5}};
-  for (const auto& [name, width] : files) dir.Write("d/" + name, GifFile(Frame(width, 1, GrayTable(2))));
+  for (const auto& [name, width] : files) dir.Write("d/" + name, GifBytes(Frame(width, 1, GrayTable(2))));
   auto order = [&](const char* option) {
     RunResult r = Animate(dir, {"d", option, "0", "0", "out.gif"});
     EXPECT_EQ(r.status, 0) << option << r.err;
     // The widths from the "image at x,y size WxH" lines of the dump.
     std::string widths;
-    const std::string text = DescribeGif(dir.Read("out.gif"));
+    const std::string text = DescribeBlocks(dir.Read("out.gif"));
     for (size_t at = text.find("image at"); at != std::string::npos; at = text.find("image at", at + 1)) {
       widths += text[text.find(" size ", at) + 6];
     }
@@ -171,11 +171,11 @@ TEST(Pictanimate, DirectoryOrders) {
 TEST(Pictanimate, NameLists) {
   Scratch dir;
   RunCommand({"/bin/mkdir", "-p", "d/sub"}, "", dir.path);
-  dir.Write("d/sub/a.gif", GifFile(Frame(2, 1, GrayTable(2))));
+  dir.Write("d/sub/a.gif", GifBytes(Frame(2, 1, GrayTable(2))));
   dir.Write("names", "  sub/a.gif\n\n sub/a.gif ");
   RunResult r = Animate(dir, {"d", "names", "0", "0", "out.gif"});
   EXPECT_EQ(r.status, 0) << r.err;
-  const std::string text = DescribeGif(dir.Read("out.gif"));
+  const std::string text = DescribeBlocks(dir.Read("out.gif"));
   EXPECT_NE(text.find("image at 0,0 size 2x1"), std::string::npos) << text;
   EXPECT_NE(text.find("image at 0,0 size 2x1", text.find("image at") + 1), std::string::npos) << text;
   dir.Write("empty", " \n\t ");
@@ -187,7 +187,7 @@ TEST(Pictanimate, NameLists) {
   EXPECT_EQ(Animate(dir, {"hollow", "-", "0", "0", "out.gif"}).err, "hollow : no image file name.\n");
   // A name longer than any fixed buffer.
   const std::string longName = std::string(200, 'l') + ".gif";
-  dir.Write("d/" + longName, GifFile(Frame(2, 1, GrayTable(2))));
+  dir.Write("d/" + longName, GifBytes(Frame(2, 1, GrayTable(2))));
   dir.Write("long", longName + " " + longName);
   EXPECT_EQ(Animate(dir, {"d", "long", "0", "0", "out.gif"}).status, 0);
   EXPECT_EQ(Animate(dir, {"d"}).err, "usage : pictanimate directory nameFile delayTime repeatCount GIF\n");
@@ -195,7 +195,7 @@ TEST(Pictanimate, NameLists) {
 
 TEST(Pictanimate, InputAndOutputFailures) {
   Scratch dir;
-  const std::string good = GifFile(Frame(2, 2, GrayTable(2)));
+  const std::string good = GifBytes(Frame(2, 2, GrayTable(2)));
   dir.Write("good.gif", good);
   dir.Write("short.gif", good.substr(0, 30));
   dir.Write("text.gif", "GIF90a" + good.substr(6));
@@ -203,7 +203,7 @@ TEST(Pictanimate, InputAndOutputFailures) {
   dir.Write("odd.gif", good.substr(0, 19) + "?" + good.substr(19));
   TestGif local = Frame(2, 2, "");
   local.images[0].table = GrayTable(4);
-  const std::string withLocal = GifFile(local);
+  const std::string withLocal = GifBytes(local);
   dir.Write("local.gif", withLocal);
   struct Case {
     const char* list;

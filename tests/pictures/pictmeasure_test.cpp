@@ -39,7 +39,7 @@ void ExpectFailure(const RunResult& r, const std::string& message) {
 }  // namespace
 
 TEST(Pictmeasure, OutsideAndInsideOfTheBackground) {
-  const std::string gif = GifFile(Picture());
+  const std::string gif = GifBytes(Picture());
   ExpectLine(Measure("pictmeasure", gif, {"255", "255", "255"}), "2\t1\t9\t5\n");
   ExpectLine(Measure("pictmeasure-inside", gif, {"255", "255", "255"}), "0\t0\t11\t7\n");
   ExpectLine(Measure("pictmeasure-inside", gif, {"255", "0", "0"}), "2\t3\t4\t5\n");
@@ -50,7 +50,7 @@ TEST(Pictmeasure, OutsideAndInsideOfTheBackground) {
 }
 
 TEST(Pictmeasure, EveryColourSelected) {
-  const std::string gif = GifFile(Picture());
+  const std::string gif = GifBytes(Picture());
   ExpectFailure(Measure("pictmeasure", gif, {"0", "0", "0", "255", "255", "255"}), "no area.\n");
   ExpectLine(Measure("pictmeasure-inside", gif, {"-", "-", "-"}), "0\t0\t11\t7\n");
   // Indices past the colour table are never selected: a 2-entry table and pixels of
@@ -58,14 +58,14 @@ TEST(Pictmeasure, EveryColourSelected) {
   TestGif small = Picture();
   small.table = Table({0, 0, 0, 255, 255, 255});
   for (int x = 0; x < 12; ++x) small.images[0].pixels[x] = 3;
-  ExpectLine(Measure("pictmeasure-inside", GifFile(small), {"-", "-", "-"}), "0\t1\t11\t7\n");
+  ExpectLine(Measure("pictmeasure-inside", GifBytes(small), {"-", "-", "-"}), "0\t1\t11\t7\n");
 }
 
 TEST(Pictmeasure, NoColourTableSelectsNothing) {
   TestGif gif = Picture();
   gif.table.clear();
-  ExpectFailure(Measure("pictmeasure", GifFile(gif), {"255", "255", "255"}), "no area.\n");
-  ExpectFailure(Measure("pictmeasure-inside", GifFile(gif), {"-", "-", "-"}), "no area.\n");
+  ExpectFailure(Measure("pictmeasure", GifBytes(gif), {"255", "255", "255"}), "no area.\n");
+  ExpectFailure(Measure("pictmeasure-inside", GifBytes(gif), {"-", "-", "-"}), "no area.\n");
 }
 
 TEST(Pictmeasure, FramesAccumulateAndUseTheirOwnTables) {
@@ -80,18 +80,18 @@ TEST(Pictmeasure, FramesAccumulateAndUseTheirOwnTables) {
   corner.pixels = {1, 1, 1, 0};
   corner.codeSize = 2;
   gif.images.push_back(corner);
-  ExpectLine(Measure("pictmeasure", GifFile(gif), {"255", "255", "255"}), "2\t1\t11\t7\n");
+  ExpectLine(Measure("pictmeasure", GifBytes(gif), {"255", "255", "255"}), "2\t1\t11\t7\n");
   // A third frame inside the rectangle is not decoded: its damaged data goes unread.
   TestImage inside = corner;
   inside.left = 3;
   inside.top = 2;
   inside.data = std::string("\x03\xff\xff\xff\x00", 5);
   gif.images.push_back(inside);
-  ExpectLine(Measure("pictmeasure", GifFile(gif), {"255", "255", "255"}), "2\t1\t11\t7\n");
+  ExpectLine(Measure("pictmeasure", GifBytes(gif), {"255", "255", "255"}), "2\t1\t11\t7\n");
   // The same damaged frame at the edge is decoded and refused.
   gif.images.back().left = 0;
   gif.images.back().top = 0;
-  RunResult r = Measure("pictmeasure", GifFile(gif), {"255", "255", "255"});
+  RunResult r = Measure("pictmeasure", GifBytes(gif), {"255", "255", "255"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "bad code after clear code.\n");
 }
@@ -101,12 +101,12 @@ TEST(Pictmeasure, ColoursOfLowResolutionFiles) {
   TestGif four = Picture();
   four.resolution = 4;
   four.table = Table({15, 15, 15, 15, 0, 0, 0, 0, 15, 0, 0, 0});
-  ExpectLine(Measure("pictmeasure", GifFile(four), {"255", "255", "255"}), "2\t1\t9\t5\n");
+  ExpectLine(Measure("pictmeasure", GifBytes(four), {"255", "255", "255"}), "2\t1\t9\t5\n");
   // Resolution 1 with 8-bit components, as many writers store them: taken as stored.
   TestGif one = Picture();
   one.resolution = 1;
-  ExpectLine(Measure("pictmeasure", GifFile(one), {"255", "255", "255"}), "2\t1\t9\t5\n");
-  ExpectLine(Measure("pictmeasure-inside", GifFile(one), {"255", "0", "0"}), "2\t3\t4\t5\n");
+  ExpectLine(Measure("pictmeasure", GifBytes(one), {"255", "255", "255"}), "2\t1\t9\t5\n");
+  ExpectLine(Measure("pictmeasure-inside", GifBytes(one), {"255", "0", "0"}), "2\t3\t4\t5\n");
 }
 
 TEST(Pictmeasure, StandardInputAndInterlace) {
@@ -117,7 +117,7 @@ TEST(Pictmeasure, StandardInputAndInterlace) {
   std::vector<uint8_t> stored;
   for (int y : {0, 4, 2, 6, 1, 3, 5, 7}) stored.insert(stored.end(), rows.begin() + y * 12, rows.begin() + y * 12 + 12);
   gif.images[0].pixels = stored;
-  RunResult r = ::Run("pictmeasure-inside", {"-", "255", "0", "0"}, GifFile(gif));
+  RunResult r = ::Run("pictmeasure-inside", {"-", "255", "0", "0"}, GifBytes(gif));
   ExpectLine(r, "2\t3\t4\t5\n");
 }
 
@@ -129,7 +129,7 @@ TEST(Pictmeasure, UsageAndArguments) {
     ExpectFailure(::Run("pictmeasure", args), usage);
     ExpectFailure(::Run("pictmeasure-inside", args), usage);
   }
-  const std::string gif = GifFile(Picture());
+  const std::string gif = GifBytes(Picture());
   ExpectFailure(Measure("pictmeasure", gif, {"9-7", "0", "0"}), "bad range list.\n");
   ExpectFailure(Measure("pictmeasure", gif, {"0", "0", "256"}), "bad range list.\n");
   for (const auto& corners : std::vector<std::vector<std::string>>{{"-1", "0", "0", "0", "0", "0"},
@@ -146,23 +146,23 @@ TEST(Pictmeasure, UsageAndArguments) {
 
 TEST(Pictmeasure, DamagedFiles) {
   TestGif gif = Picture();
-  std::string bytes = GifFile(gif);
+  std::string bytes = GifBytes(gif);
   ExpectFailure(Measure("pictmeasure", "GIF90a" + bytes.substr(6), {"-", "-", "-"}), "bad magic number.\n");
   ExpectFailure(Measure("pictmeasure", bytes.substr(0, 30), {"-", "-", "-"}), "byte read error.\n");
   gif.images[0].left = 1;
-  ExpectFailure(Measure("pictmeasure", GifFile(gif), {"-", "-", "-"}), "bad image size.\n");
+  ExpectFailure(Measure("pictmeasure", GifBytes(gif), {"-", "-", "-"}), "bad image size.\n");
   gif.images[0].left = 0;
   gif.images[0].height = 9;
-  ExpectFailure(Measure("pictmeasure", GifFile(gif), {"-", "-", "-"}), "bad image size.\n");
+  ExpectFailure(Measure("pictmeasure", GifBytes(gif), {"-", "-", "-"}), "bad image size.\n");
   gif = Picture();
   gif.images[0].data = LiteralData(8, gif.images[0].pixels);
   gif.images[0].codeSize = 9;
-  ExpectFailure(Measure("pictmeasure", GifFile(gif), {"-", "-", "-"}), "bad code size.\n");
+  ExpectFailure(Measure("pictmeasure", GifBytes(gif), {"-", "-", "-"}), "bad code size.\n");
 }
 
 TEST(Pictmeasure, LostOutputIsReported) {
   Scratch dir;
-  dir.Write("in.gif", GifFile(Picture()));
+  dir.Write("in.gif", GifBytes(Picture()));
   RunResult r = RunCommand({"/bin/sh", "-c", "\"$0\" in.gif 255 255 255 > /dev/full", ProgramPath("pictmeasure")}, "",
                            dir.path);
   EXPECT_EQ(r.status, 1);

@@ -35,7 +35,7 @@ Tiff ReadTiff(const Scratch& dir, const std::string& name) {
 std::vector<int> Samples(const Tiff& t) { return std::vector<int>(t.file.samples.begin(), t.file.samples.end()); }
 
 RunResult Stack(const Scratch& dir, const std::string& program, const TestGif& gif, const char* format = "f%d.tif") {
-  dir.Write("in.gif", GifFile(gif));
+  dir.Write("in.gif", GifBytes(gif));
   return ::Run(program, {"in.gif", format}, "", dir.path);
 }
 
@@ -181,7 +181,7 @@ TEST(Pictstack, ArgumentsAndFailures) {
     RunResult listing = RunCommand({"/bin/ls"}, "", dir.path);
     EXPECT_EQ(listing.out, "in.gif\n");
     EXPECT_EQ(::Run(program, {"none.gif", "%d"}, "", dir.path).err, "file not found.\n");
-    RunResult magic = ::Run(program, {"-", "%d"}, "GIF89b" + GifFile(gif).substr(6), dir.path);
+    RunResult magic = ::Run(program, {"-", "%d"}, "GIF89b" + GifBytes(gif).substr(6), dir.path);
     EXPECT_EQ(magic.err, "bad magic number.\n");
     TestGif wide = gif;
     wide.images[0].codeSize = 1;
@@ -193,7 +193,7 @@ TEST(Pictstack, ArgumentsAndFailures) {
     RunResult full = Stack(dir, program, gif, "/dev/full%.0d");
     EXPECT_EQ(full.err, "/dev/full : file not stored.\n");
     EXPECT_EQ(full.status, 1);
-    RunResult stdinRun = ::Run(program, {"-", "s%02x.tif"}, GifFile(gif), dir.path);
+    RunResult stdinRun = ::Run(program, {"-", "s%02x.tif"}, GifBytes(gif), dir.path);
     EXPECT_EQ(stdinRun.status, 0);
     EXPECT_TRUE(dir.Exists("s00.tif"));
   }

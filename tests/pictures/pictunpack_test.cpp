@@ -39,12 +39,12 @@ std::string Single(const TestGif& gif, size_t i) {
   one.images = {gif.images[i]};
   one.images[0].extensions.clear();
   one.tail.clear();
-  return GifFile(one);
+  return GifBytes(one);
 }
 
 void ExpectFile(const Scratch& dir, const std::string& name, const std::string& expected) {
   const std::string got = dir.Read(name);
-  EXPECT_EQ(got, expected) << name << ":\n" << DescribeGif(got) << "expected:\n" << DescribeGif(expected);
+  EXPECT_EQ(got, expected) << name << ":\n" << DescribeBlocks(got) << "expected:\n" << DescribeBlocks(expected);
 }
 
 }  // namespace
@@ -52,7 +52,7 @@ void ExpectFile(const Scratch& dir, const std::string& name, const std::string& 
 TEST(Pictunpack, EveryImageToAFileOfItsOwn) {
   Scratch dir;
   const TestGif gif = Animation();
-  dir.Write("anim.gif", GifFile(gif));
+  dir.Write("anim.gif", GifBytes(gif));
   RunResult r = ::Run("pictunpack", {"anim.gif", "frame%03d.gif"}, "", dir.path);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
@@ -69,7 +69,7 @@ TEST(Pictunpack, StandardInputAndFormats) {
   gif.table.clear();
   gif.sizeField = 5;
   for (const char* format : {"%d", "x%%%+05ia", "%#x.gif", "%-3o|", "%.2X"}) {
-    RunResult r = ::Run("pictunpack", {"-", format}, GifFile(gif), dir.path);
+    RunResult r = ::Run("pictunpack", {"-", format}, GifBytes(gif), dir.path);
     EXPECT_EQ(r.status, 0) << format << r.err;
     char name[64];
     std::snprintf(name, sizeof name, format, 1);
@@ -82,7 +82,7 @@ TEST(Pictunpack, NoImageNoFile) {
   TestGif gif = Animation();
   gif.images.clear();
   gif.tail = std::string("!\xfe\x01x\x00", 5);
-  RunResult r = ::Run("pictunpack", {"-", "f%d.gif"}, GifFile(gif), dir.path);
+  RunResult r = ::Run("pictunpack", {"-", "f%d.gif"}, GifBytes(gif), dir.path);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_FALSE(dir.Exists("f0.gif"));
@@ -90,7 +90,7 @@ TEST(Pictunpack, NoImageNoFile) {
 
 TEST(Pictunpack, BadFileNameFormatWritesNothing) {
   Scratch dir;
-  dir.Write("anim.gif", GifFile(Animation()));
+  dir.Write("anim.gif", GifBytes(Animation()));
   for (const char* format : {"plain.gif", "%s.gif", "%n", "%d%d", "%ld", "%f", "%5", "%*d", "%%d", "%"}) {
     RunResult r = ::Run("pictunpack", {"anim.gif", format}, "", dir.path);
     EXPECT_EQ(r.status, 1) << format;
@@ -107,7 +107,7 @@ TEST(Pictunpack, ArgumentsAndOutputFiles) {
   RunResult missing = ::Run("pictunpack", {"none.gif", "%d"}, "", dir.path);
   EXPECT_EQ(missing.err, "GIF file not open.\n");
   EXPECT_EQ(missing.status, 1);
-  dir.Write("anim.gif", GifFile(Animation()));
+  dir.Write("anim.gif", GifBytes(Animation()));
   RunResult nowhere = ::Run("pictunpack", {"anim.gif", "no/such/%d.gif"}, "", dir.path);
   EXPECT_EQ(nowhere.err, "no/such/0.gif : GIF file not stored.\n");
   EXPECT_EQ(nowhere.status, 1);
@@ -122,7 +122,7 @@ TEST(Pictunpack, ArgumentsAndOutputFiles) {
 }
 
 TEST(Pictunpack, DamagedInputs) {
-  const std::string good = GifFile(Animation());
+  const std::string good = GifBytes(Animation());
   // Offsets in the good file: header 13, global table 12, image 0 starts at 25 with its
   // extension (8 bytes), so its separator is at 33.
   const size_t image0 = 33;

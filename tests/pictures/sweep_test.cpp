@@ -22,7 +22,7 @@ std::string SmallGif() {
   part.interlace = true;
   part.codeSize = 2;
   gif.images.push_back(part);
-  return GifFile(gif);
+  return GifBytes(gif);
 }
 
 void Sweep(const std::vector<std::string>& command) {

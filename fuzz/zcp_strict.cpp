@@ -1,0 +1,27 @@
+// Fuzz target: the strict ZCP header reader, then the vertex and face records it
+// announces, read and checked until the first short or bad record.
+#include <cstdlib>
+
+#include "support.h"
+#include "zcp/zcp.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FILE* stream = MemoryStream(data, size);
+  if (stream == nullptr) return 0;
+  uint32_t n, m;
+  if (ReadZCPHeader(stream, &n, &m)) {
+    if (n == 0 || m == 0) std::abort();
+    float v[3];
+    uint32_t i = 0;
+    while (i < n && ReadZCPVertex(stream, v)) ++i;
+    ZCPFace face;
+    for (uint32_t k = 0; i == n && k < m; ++k) {
+      if (ReadZCPFace(stream, n, &face) != kZCPFaceOK) break;
+      for (uint32_t index : face.index) {
+        if (index >= n) std::abort();
+      }
+    }
+  }
+  std::fclose(stream);
+  return 0;
+}

@@ -1,0 +1,473 @@
+#include "gifwrite/sgif.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/program.h"
+#include "gifwrite/reduce.h"
+
+// Header, written by InitStoreGIF (16-bit numbers little-endian):
+//   offset  size  field
+//   0       6     "GIF87a"
+//   6       2     logical screen width
+//   8       2     logical screen height
+//   10      1     0xF7 with a global colour table of 256 entries, 0x77 without
+//   11      1     background colour index: 0
+//   12      1     pixel aspect ratio: 0 (none given)
+//   13      768   global colour table (only with 0xF7): red, green, blue per entry
+//
+// Image, written by StoreGIF and StoreGIF_RGB:
+//   0       1     image separator ","
+//   1       2     left
+//   3       2     top
+//   5       2     width
+//   7       2     height
+//   9       1     0x87 with a local colour table of 256 entries, 0x07 without
+//   10      768   local colour table (only with 0x87)
+//   next    1     LZW minimum code size: 8
+//   next    ...   sub-blocks: a count byte (1..255) and that many bytes of codes
+//   next    1     block terminator 0
+//
+// The file trailer ";" follows the last image (TermStoreGIF).
+
+namespace {
+
+constexpr char kSignature[] = "GIF87a";
+constexpr int kScreenWithTable = 0xF7;     // table present, 8-bit colour, 256 entries
+constexpr int kScreenWithoutTable = 0x77;  // the same fields, table flag clear
+constexpr int kImageWithTable = 0x87;      // table present, not interlaced, 256 entries
+constexpr int kImageWithoutTable = 0x07;
+constexpr int kImageSeparator = 0x2C;
+constexpr int kTrailer = 0x3B;
+constexpr int kTableBytes = 768;
+
+// LZW with 8-bit pixels: codes 0..255 are the pixels themselves.
+constexpr int kMinCodeSize = 8;
+constexpr int kClearCode = 256;
+constexpr int kEndCode = 257;
+constexpr int kFirstCode = 258;
+constexpr int kCodeLimit = 4096;  // codes are at most 12 bits
+constexpr int kFirstRoof = 512;   // 9-bit codes until 512 is assigned
+constexpr int kNone = 4096;       // no string matched yet
+constexpr int kSlots = 9001;      // prime: the probe step visits every slot
+constexpr uint32_t kKeyMask = 0xFFFFF000;  // prefix code (bits 20..31), pixel (12..19)
+constexpr uint32_t kCodeMask = 0x00000FFF;
+
+// Encoder state, one image at a time.
+uint32_t buf;             // bits not yet moved into the sub-block, least significant first
+int num;                  // valid bits in buf
+int len;                  // current code width, 9..12
+unsigned char out[256];   // out[0]: bytes held, out[1..255]: the sub-block being filled
+uint32_t str[kSlots];     // (prefix << 20) | (pixel << 12) | code; 0 is an empty slot
+int ent;                  // next free code
+int roof;                 // the code whose assignment widens the codes
+int head;                 // code of the string matched so far
+
+[[noreturn]] void Error(const char* message) { Fail("%s error.\n", message); }
+
+int fPutC(int c, FILE* stream) {
+  if (std::fputc(c, stream) != c) Error("byte write");
+  return c;
+}
+
+void fWrite(const void* data, size_t size, size_t count, FILE* stream) {
+  if (std::fwrite(data, size, count, stream) < count) Error("bytes write");
+}
+
+// A 16-bit field: the low byte, then the value shifted right by 8. A value outside
+// 0..65535 makes the second byte differ from what fputc reports and so fails.
+void PutWord(int value, FILE* stream) {
+  fPutC(value & 0xFF, stream);
+  fPutC(value >> 8, stream);
+}
+
+void PutTable(const unsigned char* red, const unsigned char* green, const unsigned char* blue,
+              FILE* stream) {
+  unsigned char table[kTableBytes];
+  for (int i = 0; i < 256; ++i) {
+    table[3 * i] = red[i];
+    table[3 * i + 1] = green[i];
+    table[3 * i + 2] = blue[i];
+  }
+  fWrite(table, 1, kTableBytes, stream);
+}
+
+void PutDescriptor(FILE* stream, int left, int top, int width, int height, int flags) {
+  fPutC(kImageSeparator, stream);
+  PutWord(left, stream);
+  PutWord(top, stream);
+  PutWord(width, stream);
+  PutWord(height, stream);
+  fPutC(flags, stream);
+}
+
+// Appends a code of len bits; a full sub-block is written at once.
+void Put(int code, FILE* stream) {
+  buf |= static_cast<uint32_t>(code) << num;
+  num += len;
+  while (num >= 8) {
+    out[++out[0]] = static_cast<unsigned char>(buf);
+    buf >>= 8;
+    if (out[0] == 255) {
+      fWrite(out, 1, 256, stream);
+      out[0] = 0;
+    }
+    num -= 8;
+  }
+}
+
+void ClearTable() {
+  std::memset(str, 0, sizeof str);
+  ent = kFirstCode;
+  roof = kFirstRoof;
+}
+
+void InitEncode(FILE* stream) {
+  fPutC(kMinCodeSize, stream);
+  buf = 0;
+  num = 0;
+  len = kMinCodeSize + 1;
+  out[0] = 0;
+  Put(kClearCode, stream);
+  ClearTable();
+  head = kNone;
+}
+
+inline void Encode(int p, FILE* stream) {
+  if (head == kNone) {
+    head = p;
+    return;
+  }
+  const uint32_t key = (static_cast<uint32_t>(head) << 20) | (static_cast<uint32_t>(p) << 12);
+  int h = (p << 5) ^ head;  // below 8192
+  if (str[h] != 0) {
+    if ((str[h] & kKeyMask) == key) {
+      head = static_cast<int>(str[h] & kCodeMask);
+      return;
+    }
+    const int d = h == 0 ? kSlots - 1 : h;
+    for (;;) {
+      h = (h + d) % kSlots;
+      if (str[h] == 0) break;
+      if ((str[h] & kKeyMask) == key) {
+        head = static_cast<int>(str[h] & kCodeMask);
+        return;
+      }
+    }
+  }
+  // A new string: send the longest known one and remember the new one.
+  Put(head, stream);
+  if (ent == kCodeLimit) {
+    Put(kClearCode, stream);  // still at 12 bits
+    len = kMinCodeSize + 1;
+    ClearTable();
+  } else {
+    str[h] = key | static_cast<uint32_t>(ent);
+    if (ent == roof) {
+      ++len;
+      roof *= 2;
+    }
+    ++ent;
+  }
+  head = p;
+}
+
+void TermEncode(FILE* stream) {
+  if (head != kNone) {
+    Put(head, stream);
+    // The width a decoder uses once it has added its entry for that code.
+    if (ent == roof && len < 12) ++len;
+  }
+  Put(kEndCode, stream);
+  if (num != 0) out[++out[0]] = static_cast<unsigned char>(buf);
+  if (out[0] != 0) fWrite(out, 1, out[0] + 1u, stream);
+  fPutC(0, stream);  // block terminator
+}
+
+// ---- Colour reduction ----------------------------------------------------------------
+
+constexpr int kBoxes = 256;
+constexpr int kEnoughBoxes = 250;  // at most 7 more come from the next cut
+
+struct ColourBox {
+  uint32_t total;  // pixels in the box; 0 marks a free slot
+  uint32_t start;  // its colours are nodes[start .. end - 1]
+  uint32_t end;
+  uint8_t side;    // edge length (128 .. 1); 0 for a single colour, never cut
+  uint8_t red, green, blue;  // low corner
+};
+
+inline unsigned Sample(const ColourNode* node, int channel) {
+  return (node->key >> (8 * channel)) & 0xFF;
+}
+
+// Moves the nodes of start..end-1 whose sample is below the threshold to the front;
+// returns where the others begin.
+uint32_t Bisect(ColourNode** nodes, uint32_t start, uint32_t end, int channel,
+                unsigned threshold) {
+  while (start < end && Sample(nodes[start], channel) < threshold) ++start;
+  for (uint32_t i = start + 1; i < end; ++i) {
+    if (Sample(nodes[i], channel) < threshold) {
+      ColourNode* t = nodes[start];
+      nodes[start] = nodes[i];
+      nodes[i] = t;
+      ++start;
+    }
+  }
+  return start;
+}
+
+// Files a box in the first free slot.
+void Register(ColourBox* boxes, ColourNode** nodes, uint32_t start, uint32_t end, unsigned side,
+              unsigned red, unsigned green, unsigned blue) {
+  ColourBox* box = boxes;
+  while (box->total != 0) ++box;
+  uint32_t total = 0;
+  for (uint32_t i = start; i < end; ++i) total += nodes[i]->count;
+  box->total = total;
+  box->start = start;
+  box->end = end;
+  if (end == start + 1) {
+    box->side = 0;
+  } else {
+    box->side = static_cast<uint8_t>(side);
+    box->red = static_cast<uint8_t>(red);
+    box->green = static_cast<uint8_t>(green);
+    box->blue = static_cast<uint8_t>(blue);
+  }
+}
+
+}  // namespace
+
+int ReduceColours(ColourNode** nodes, uint32_t n, unsigned char table[kTableBytes]) {
+  ColourBox boxes[kBoxes] = {};
+  int count = 0;  // boxes in use: always the slots 0 .. count - 1
+  uint32_t start = 0, end = n;
+  unsigned h = 128, r0 = 0, g0 = 0, b0 = 0;
+  for (;;) {
+    // Cut start..end-1 into the up to eight octants around the centre.
+    const unsigned rc = r0 + h, gc = g0 + h, bc = b0 + h;
+    const uint32_t blue = Bisect(nodes, start, end, 2, bc);
+    const uint32_t blueParts[3] = {start, blue, end};
+    for (int b = 0; b < 2; ++b) {
+      const uint32_t s = blueParts[b], e = blueParts[b + 1];
+      const uint32_t green = Bisect(nodes, s, e, 1, gc);
+      const uint32_t lowGreen = Bisect(nodes, s, green, 0, rc);
+      const uint32_t highGreen = Bisect(nodes, green, e, 0, rc);
+      const uint32_t parts[5] = {s, lowGreen, green, highGreen, e};
+      for (int p = 0; p < 4; ++p) {
+        if (parts[p] == parts[p + 1]) continue;
+        Register(boxes, nodes, parts[p], parts[p + 1], h, p % 2 ? rc : r0, p / 2 ? gc : g0,
+                 b ? bc : b0);
+        ++count;
+      }
+    }
+    if (count >= kEnoughBoxes) break;
+    // The most populous box that can still be cut; ties go to the lowest slot.
+    int chosen = -1;
+    uint32_t most = 0;
+    for (int i = 0; i < kBoxes; ++i) {
+      if (boxes[i].side > 1 && boxes[i].total > most) {
+        most = boxes[i].total;
+        chosen = i;
+      }
+    }
+    if (chosen < 0) break;
+    ColourBox& box = boxes[chosen];
+    box.total = 0;
+    --count;
+    start = box.start;
+    end = box.end;
+    h = box.side / 2u;
+    r0 = box.red;
+    g0 = box.green;
+    b0 = box.blue;
+  }
+
+  int entries = 0;
+  for (const ColourBox& box : boxes) {
+    if (box.total == 0) continue;
+    double sum[3] = {0, 0, 0};
+    for (uint32_t i = box.start; i < box.end; ++i) {
+      for (int c = 0; c < 3; ++c) sum[c] += static_cast<double>(nodes[i]->count) * Sample(nodes[i], c);
+    }
+    for (int c = 0; c < 3; ++c) {
+      table[3 * entries + c] = static_cast<unsigned char>(sum[c] / box.total + 0.5);
+    }
+    for (uint32_t i = box.start; i < box.end; ++i) nodes[i]->count = static_cast<uint32_t>(entries);
+    ++entries;
+  }
+  return entries;
+}
+
+namespace {
+
+constexpr int kBuckets = 4096;
+constexpr int kNodesPerChunk = 4096;
+
+// Colour nodes come from chunks, released together at the end of the image.
+struct NodePool {
+  struct Chunk {
+    Chunk* next;
+    int used;
+    ColourNode nodes[kNodesPerChunk];
+  };
+  Chunk* chunks = nullptr;
+
+  ColourNode* New(uint32_t key) {
+    if (chunks == nullptr || chunks->used == kNodesPerChunk) {
+      auto* chunk = static_cast<Chunk*>(std::malloc(sizeof(Chunk)));
+      if (chunk == nullptr) Error("list memory allocation");
+      chunk->next = chunks;
+      chunk->used = 0;
+      chunks = chunk;
+    }
+    ColourNode* node = &chunks->nodes[chunks->used++];
+    node->key = key;
+    node->count = 1;
+    node->next = nullptr;
+    return node;
+  }
+  ~NodePool() {
+    while (chunks != nullptr) {
+      Chunk* next = chunks->next;
+      std::free(chunks);
+      chunks = next;
+    }
+  }
+};
+
+inline uint32_t Key(unsigned red, unsigned green, unsigned blue) {
+  return red | (green << 8) | (blue << 16);
+}
+
+// Buckets by the top four bits of each channel, blue highest.
+inline int Bucket(uint32_t key) {
+  return static_cast<int>(((key >> 20) & 0xF) << 8 | ((key >> 12) & 0xF) << 4 | ((key >> 4) & 0xF));
+}
+
+// The distinct colours of one picture: one list per bucket, each in the order in
+// which its colours first occur.
+struct Palette {
+  ColourNode* first[kBuckets];
+  ColourNode* last[kBuckets];
+  uint32_t n;
+  ColourNode* recent;  // neighbouring pixels mostly share their colour
+  NodePool pool;
+
+  Palette() : first{}, last{}, n(0), recent(nullptr) {}
+
+  ColourNode* Find(uint32_t key) {
+    if (recent != nullptr && recent->key == key) return recent;
+    ColourNode* node = first[Bucket(key)];
+    while (node != nullptr && node->key != key) node = node->next;
+    if (node != nullptr) recent = node;
+    return node;
+  }
+
+  void Count(uint32_t key) {
+    ColourNode* node = Find(key);
+    if (node != nullptr) {
+      ++node->count;
+      return;
+    }
+    node = pool.New(key);
+    const int b = Bucket(key);
+    if (first[b] == nullptr) {
+      first[b] = node;
+    } else {
+      last[b]->next = node;
+    }
+    last[b] = node;
+    recent = node;
+    ++n;
+  }
+};
+
+}  // namespace
+
+const unsigned char StoreGIF_Gray[256] = {
+#define ROW(i) i, i + 1, i + 2, i + 3, i + 4, i + 5, i + 6, i + 7, i + 8, i + 9, i + 10, i + 11, \
+               i + 12, i + 13, i + 14, i + 15
+    ROW(0),   ROW(16),  ROW(32),  ROW(48),  ROW(64),  ROW(80),  ROW(96),  ROW(112),
+    ROW(128), ROW(144), ROW(160), ROW(176), ROW(192), ROW(208), ROW(224), ROW(240),
+#undef ROW
+};
+
+void InitStoreGIF(FILE* stream, int width, int height, const unsigned char* red,
+                  const unsigned char* green, const unsigned char* blue) {
+  const bool table = red != nullptr && green != nullptr && blue != nullptr;
+  fWrite(kSignature, 1, 6, stream);
+  PutWord(width, stream);
+  PutWord(height, stream);
+  fPutC(table ? kScreenWithTable : kScreenWithoutTable, stream);
+  fPutC(0, stream);  // background colour index
+  fPutC(0, stream);  // no aspect ratio given
+  if (table) PutTable(red, green, blue, stream);
+}
+
+void StoreGIF(FILE* stream, int left, int top, int width, int height, const unsigned char* red,
+              const unsigned char* green, const unsigned char* blue,
+              const unsigned char* const* rows) {
+  const bool table = red != nullptr && green != nullptr && blue != nullptr;
+  PutDescriptor(stream, left, top, width, height, table ? kImageWithTable : kImageWithoutTable);
+  if (table) PutTable(red, green, blue, stream);
+  InitEncode(stream);
+  for (int r = 0; r < height; ++r) {
+    const unsigned char* row = rows[r];
+    for (int c = 0; c < width; ++c) Encode(row[c], stream);
+  }
+  TermEncode(stream);
+}
+
+void StoreGIF_RGB(FILE* stream, int left, int top, int width, int height,
+                  const unsigned char* const* red, const unsigned char* const* green,
+                  const unsigned char* const* blue) {
+  PutDescriptor(stream, left, top, width, height, kImageWithTable);
+
+  Palette palette;
+  for (int r = 0; r < height; ++r) {
+    const unsigned char *pr = red[r], *pg = green[r], *pb = blue[r];
+    for (int c = 0; c < width; ++c) palette.Count(Key(pr[c], pg[c], pb[c]));
+  }
+
+  unsigned char table[kTableBytes] = {};  // entries beyond the colours stay black
+  if (palette.n <= 256) {
+    // Every colour exactly, in bucket order.
+    uint32_t index = 0;
+    for (ColourNode* node : palette.first) {
+      for (; node != nullptr; node = node->next) {
+        table[3 * index] = static_cast<unsigned char>(node->key);
+        table[3 * index + 1] = static_cast<unsigned char>(node->key >> 8);
+        table[3 * index + 2] = static_cast<unsigned char>(node->key >> 16);
+        node->count = index++;
+      }
+    }
+  } else {
+    auto** nodes = static_cast<ColourNode**>(std::malloc(palette.n * sizeof(ColourNode*)));
+    if (nodes == nullptr) Error("LUT memory allocation");
+    uint32_t i = 0;
+    for (ColourNode* node : palette.first) {
+      for (; node != nullptr; node = node->next) nodes[i++] = node;
+    }
+    ReduceColours(nodes, palette.n, table);
+    std::free(nodes);
+  }
+  fWrite(table, 1, kTableBytes, stream);
+
+  InitEncode(stream);
+  for (int r = 0; r < height; ++r) {
+    const unsigned char *pr = red[r], *pg = green[r], *pb = blue[r];
+    for (int c = 0; c < width; ++c) {
+      Encode(static_cast<int>(palette.Find(Key(pr[c], pg[c], pb[c]))->count), stream);
+    }
+  }
+  TermEncode(stream);
+}
+
+void TermStoreGIF(FILE* stream) {
+  fPutC(kTrailer, stream);
+  // Buffered bytes reach the file only now: a full disk shows here.
+  if (!CloseOutput(stream)) Error("bytes write");
+}

@@ -1,0 +1,53 @@
+// cplydump: prints a ZCP model as text: the vertex and face counts, one line per
+// vertex (x, y, z) and one line per face (three indices, then red, green, blue).
+#include <cstdint>
+
+#include "common/program.h"
+#include "common/textout.h"
+#include "zcp/zcp.h"
+
+namespace {
+
+TextOut out{stdout};
+
+// The lines printed so far stay on standard output.
+[[noreturn]] void Error(const char* message) {
+  out.Flush();
+  Fail("%s\n", message);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) Usage("usage : cplydump ZCP");
+  uint32_t n, m;
+  FILE* in = OpenZCPInput(argv[1], &n, &m);
+
+  out.Int(n);
+  out.Char('\t');
+  out.Int(m);
+  out.Char('\n');
+  for (uint32_t i = 0; i < n; ++i) {
+    float v[3];
+    if (!ReadZCPVertex(in, v)) Error("bad vertex.");
+    PutPointText(&out, v, '\t');
+  }
+  for (uint32_t i = 0; i < m; ++i) {
+    ZCPFace face;
+    if (ReadZCPFace(in, n, &face) != kZCPFaceOK) Error("bad face.");
+    for (uint32_t index : face.index) {
+      out.Int(index);
+      out.Char('\t');
+    }
+    out.Int(face.red);
+    out.Char('\t');
+    out.Int(face.green);
+    out.Char('\t');
+    out.Int(face.blue);
+    out.Char('\n');
+  }
+  out.Flush();
+  CloseInput(in);
+  FinishOutput();
+  return 0;
+}

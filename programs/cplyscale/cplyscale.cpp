@@ -1,0 +1,65 @@
+// cplyscale: prints the extents of a ZCP model (minimum, maximum and size along x, y
+// and z), or writes a copy scaled by one factor or by one factor per axis. Faces and
+// colours are copied unchanged.
+#include <cstdint>
+#include <cstdio>
+
+#include "common/numbers.h"
+#include "common/program.h"
+#include "zcp/zcp.h"
+
+namespace {
+
+[[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2 && argc != 4 && argc != 6) Usage("usage : cplyscale orgZCP {scale|(Sx Sy Sz) newZCP}");
+  uint32_t n, m;
+  FILE* in = OpenZCPInput(argv[1], &n, &m);
+
+  const bool scaling = argc > 2;
+  double factor[3] = {1, 1, 1};
+  FILE* out = nullptr;
+  if (scaling) {
+    for (int i = 0; i < 3; ++i) factor[i] = ParseReal(argv[argc == 4 ? 2 : 2 + i]);
+    out = OpenOutput(argv[argc - 1]);
+    if (out == nullptr) Error("file not stored.");
+    PutZCPHeader(out, n, m);
+  }
+
+  double low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
+  for (uint32_t i = 0; i < n; ++i) {
+    float v[3];
+    if (!ReadZCPVertex(in, v)) Error("bad vertex.");
+    if (scaling) {
+      const float scaled[3] = {static_cast<float>(v[0] * factor[0]), static_cast<float>(v[1] * factor[1]),
+                               static_cast<float>(v[2] * factor[2])};
+      PutZCPVertex(out, scaled);
+      continue;
+    }
+    for (int k = 0; k < 3; ++k) {
+      if (i == 0) {
+        low[k] = high[k] = v[k];
+      } else if (v[k] < low[k]) {
+        low[k] = v[k];
+      } else if (v[k] > high[k]) {
+        high[k] = v[k];
+      }
+    }
+  }
+  if (!scaling) {
+    for (int k = 0; k < 3; ++k) std::printf("%f\t%f\t%f\n", low[k], high[k], high[k] - low[k]);
+  }
+
+  for (uint32_t i = 0; i < m; ++i) {
+    ZCPFace face;
+    if (ReadZCPFace(in, n, &face) != kZCPFaceOK) Error("bad face.");
+    if (scaling) PutZCPFace(out, face);
+  }
+  if (scaling && !CloseOutput(out)) Error("file not stored.");
+  CloseInput(in);
+  if (!scaling) FinishOutput();
+  return 0;
+}

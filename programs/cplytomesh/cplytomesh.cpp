@@ -1,0 +1,110 @@
+// cplytomesh: converts a ZCP file into binary STL, one facet per face, with the face
+// colour in the attribute word (the top five bits of each channel) and the normal
+// computed from the vertices. The facet count is known from the header, so the STL
+// streams out, to a file or to standard output.
+#include <cmath>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+#include "common/bytes.h"
+#include "common/program.h"
+#include "mesh/colour.h"
+#include "mesh/stlwrite.h"
+#include "zcp/words.h"
+#include "zcp/zcp.h"
+
+namespace {
+
+// Binary STL as written:
+//   offset  size  field
+//   0       80    header: zeros
+//   80      4     facet count: M, from the ZCP header
+//   84+50i  50    normal, vertex 1, vertex 2, vertex 3 (twelve floats), attribute word
+constexpr size_t kHeaderZeros = 80;
+constexpr size_t kFirstChunk = size_t{1} << 20;  // vertex bytes read at first
+
+[[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
+
+// The whole vertex block as it lies in the file. The buffer grows with the data read,
+// so a header that promises more vertices than the file holds costs no more memory
+// than the file.
+std::vector<unsigned char> ReadVertexBlock(FILE* in, uint32_t n) {
+  const uint64_t total = uint64_t{n} * kZCPVertexSize;
+  if (total > SIZE_MAX) Error("vertex memory allocation error.");
+  std::vector<unsigned char> block;
+  size_t have = 0;
+  while (have < total) {
+    size_t step = static_cast<size_t>(total) - have;
+    const size_t most = have > kFirstChunk ? have : kFirstChunk;
+    if (step > most) step = most;
+    try {
+      block.resize(have + step);
+    } catch (const std::bad_alloc&) {
+      Error("vertex memory allocation error.");
+    }
+    const size_t got = std::fread(block.data() + have, 1, step, in);
+    have += got;
+    if (got < step) Error("vertex data read error.");
+  }
+  return block;
+}
+
+// Unit normal of (p2 - p1) x (p3 - p1) in extended precision; a degenerate face,
+// which has none, gets 0, 0, 0.
+void FaceNormal(const float* p1, const float* p2, const float* p3, float n[3]) {
+  long double ux = static_cast<long double>(p2[0]) - p1[0], uy = static_cast<long double>(p2[1]) - p1[1],
+              uz = static_cast<long double>(p2[2]) - p1[2];
+  long double wx = static_cast<long double>(p3[0]) - p1[0], wy = static_cast<long double>(p3[1]) - p1[1],
+              wz = static_cast<long double>(p3[2]) - p1[2];
+  long double cx = uy * wz - uz * wy, cy = uz * wx - ux * wz, cz = ux * wy - uy * wx;
+  long double length = std::sqrt(cx * cx + cy * cy + cz * cz);
+  if (!(length > 0)) {
+    n[0] = n[1] = n[2] = 0.0f;
+    return;
+  }
+  n[0] = static_cast<float>(cx / length);
+  n[1] = static_cast<float>(cy / length);
+  n[2] = static_cast<float>(cz / length);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) Usage("usage : cplytomesh ZCP STL");
+  FILE* in = OpenInput(argv[1]);
+  if (in == nullptr) Error("file not found.");
+  uint32_t n, m;
+  ReadWordHeader(in, &n, &m);
+  const std::vector<unsigned char> vertexBlock = ReadVertexBlock(in, n);
+
+  FILE* out = OpenOutput(argv[2]);
+  if (out == nullptr) Error("file not stored.");
+  unsigned char header[kSTLHeaderSize] = {};  // 80 zero bytes, then the facet count
+  PutLE32(header + kHeaderZeros, m);
+  std::fwrite(header, 1, kSTLHeaderSize, out);
+
+  for (uint32_t i = 0; i < m; ++i) {
+    ZCPFace face;
+    switch (ReadZCPFace(in, n, &face)) {
+      case kZCPFaceOK: break;
+      case kZCPShortColour: Error("color data read error.");
+      case kZCPBadCorners: Error("bad number of vertices per face.");
+      case kZCPShortIndex: Error("face data read error.\n");  // two line feeds, as always
+      case kZCPBadIndex: Error("bad vertex index.");
+    }
+    float block[12];  // normal, then the three corners in face order
+    for (int k = 0; k < 3; ++k) {
+      UnpackZCPVertex(vertexBlock.data() + size_t{face.index[k]} * kZCPVertexSize, block + 3 + 3 * k);
+    }
+    FaceNormal(block + 3, block + 6, block + 9, block);
+    const uint16_t word =
+        ColourWord(TruncateChannel(face.red), TruncateChannel(face.green), TruncateChannel(face.blue));
+    unsigned char record[kSTLRecordSize];
+    PackSTLFacet(record, block, static_cast<int16_t>(word));
+    std::fwrite(record, 1, kSTLRecordSize, out);
+  }
+  CloseInput(in);
+  if (!CloseOutput(out)) Error("file not stored.");
+  return 0;
+}

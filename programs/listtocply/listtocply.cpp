@@ -1,0 +1,51 @@
+// listtocply: builds a ZCP file from text on standard input: a line "N M", N lines
+// "x y z", then M lines "i j k" with an optional grey level or red, green and blue.
+// Faces without a colour take the default: white, or R G B from the command line.
+#include <cstdint>
+
+#include "common/program.h"
+#include "zcp/lists.h"
+#include "zcp/zcp.h"
+
+namespace {
+
+[[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2 && argc != 5) Usage("usage : listtocply ZCP {R G B}");
+  unsigned char colour[3] = {255, 255, 255};
+  if (argc == 5) {
+    for (int i = 0; i < 3; ++i) {
+      size_t pos = 0;
+      uint32_t value;
+      if (!ScanUnsigned(argv[2 + i], &pos, &value) || value > 255) {
+        Error("bad face's default R, G and/or B values.");
+      }
+      colour[i] = static_cast<unsigned char>(value);
+    }
+  }
+
+  ListLine line;
+  uint32_t n, m;
+  if (!ReadListLine(stdin, &line) || !ParseCounts(line, &n, &m)) {
+    Error("bad number of vertices and/or faces.");
+  }
+  FILE* out = OpenOutput(argv[1]);
+  if (out == nullptr) Error("file not stored.");
+  PutZCPHeader(out, n, m);
+  // A fault below leaves the file as far as it was written, header included.
+  for (uint32_t i = 0; i < n; ++i) {
+    float v[3];
+    if (!ReadListLine(stdin, &line) || !ParseVertex(line, v)) Error("bad vertex.");
+    PutZCPVertex(out, v);
+  }
+  for (uint32_t i = 0; i < m; ++i) {
+    ZCPFace face;
+    if (!ReadListLine(stdin, &line) || !ParseFace(line, n, colour, &face)) Error("bad face.");
+    PutZCPFace(out, face);
+  }
+  if (!CloseOutput(out)) Error("file not stored.");
+  return 0;
+}

@@ -1,0 +1,25 @@
+// meshjoin: the facets of several STL files, in argument order, as one binary STL
+// file, each facet keeping its attribute word (colour) and getting a recomputed normal.
+#include <cstdint>
+
+#include "common/program.h"
+#include "mesh/stl.h"
+#include "mesh/stlwrite.h"
+
+int main(int argc, char** argv) {
+  if (argc < 3) Usage("usage : meshjoin STL_files STL");
+  // The output is created first; an input that fails later ends the program with
+  // the facets written so far and the count field still 0.
+  STLWriter writer;
+  BeginSTL(&writer, argv[argc - 1]);
+  for (int i = 1; i < argc - 1; ++i) {
+    STLReader reader;
+    OpenSTLInput(&reader, argv[i]);
+    float block[12];
+    int16_t attribute;
+    while (ScanSTLBlock(&reader, block, &attribute) == 1) PutSTLFacet(&writer, block, attribute);
+    CloseInput(reader.stream);
+  }
+  EndSTL(&writer);
+  return 0;
+}

@@ -1,0 +1,160 @@
+// meshorbit: flat-shaded pictures of STL models, with coloured polylines, as one GIF
+// file: one image per view direction read from standard input ("lon lat", or
+// "lon lat dlon dlat n" for n views), each seen from outside the model's bounding box.
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "common/lines.h"
+#include "common/numbers.h"
+#include "common/program.h"
+#include "render/line.h"
+#include "render/scene.h"
+#include "render/xyz.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage : meshorbit STL_files scale gamma bias \\\n"
+    "                                bgR bgG bgB fgR fgG fgB scR scG scB GIF";
+constexpr int kFixed = 13;       // scale gamma bias bgR..bgB fgR..fgB scR..scB GIF
+constexpr int kMaxSide = 65535;  // the largest picture side a GIF can hold
+
+// Everything drawn, kept until the end.
+Facet* facets;
+Polyline* lines;
+
+// The bounding box of all finite vertices and points.
+double xmin, ymin, zmin, xmax, ymax, zmax;
+bool boxed;
+
+double scale;  // pixels per model unit
+int size;      // the picture is size x size
+
+void Include(double x, double y, double z) {
+  if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return;
+  if (!boxed) {
+    xmin = xmax = x;
+    ymin = ymax = y;
+    zmin = zmax = z;
+    boxed = true;
+    return;
+  }
+  xmin = std::min(xmin, x);
+  xmax = std::max(xmax, x);
+  ymin = std::min(ymin, y);
+  ymax = std::max(ymax, y);
+  zmin = std::min(zmin, z);
+  zmax = std::max(zmax, z);
+}
+
+void ReadInputs(char** names, int count) {
+  Facet** facetTail = &facets;
+  Polyline** lineTail = &lines;
+  for (int i = 0; i < count; ++i) {
+    const char* name = names[i];
+    if (IsDash(name)) {
+      FILE* stream = OpenFile(name + 1, "r");
+      if (stream == nullptr) Fail("%s : file not found.\n", name);
+      *lineTail = ReadLine(stream);
+      CloseFile(stream);
+      if (*lineTail == nullptr) Fail("%s : file read error.\n", name);
+      while (*lineTail != nullptr) lineTail = &(*lineTail)->next;
+    } else {
+      *facetTail = ReadModel(name);
+      while (*facetTail != nullptr) facetTail = &(*facetTail)->next;
+    }
+  }
+}
+
+void Bound() {
+  for (const Facet* f = facets; f != nullptr; f = f->next) {
+    if (!FacetIsFinite(f)) continue;
+    Include(f->x1, f->y1, f->z1);
+    Include(f->x2, f->y2, f->z2);
+    Include(f->x3, f->y3, f->z3);
+  }
+  for (const Polyline* p = lines; p != nullptr; p = p->next) {
+    for (int i = 0; i < p->count; ++i) Include(p->xs[i], p->ys[i], p->zs[i]);
+  }
+}
+
+// A projected extent in whole pixels, within 1..size: rounding can make the
+// projection of the box one pixel longer than its diagonal.
+int Pixels(double extent) {
+  const double n = std::ceil(scale * extent);
+  return n >= size ? size : n >= 1 ? static_cast<int>(n) : 1;
+}
+
+void DrawLines() {
+  for (const Polyline* p = lines; p != nullptr; p = p->next) {
+    Paint(p->red & 0xFF, p->green & 0xFF, p->blue & 0xFF);
+    if (p->count == 1) {
+      XYZPlot(p->xs[0], p->ys[0], p->zs[0], Plot);
+      continue;
+    }
+    for (int i = 0; i + 1 < p->count; ++i) {
+      XYZDraw(p->xs[i], p->ys[i], p->zs[i], p->xs[i + 1], p->ys[i + 1], p->zs[i + 1], Plot);
+    }
+  }
+}
+
+void Frame(double lon, double lat) {
+  double w, h;
+  XYZWidth(lon, lat, xmin, ymin, zmin, xmax, ymax, zmax, &w, &h);
+  const int Q = Pixels(w), R = Pixels(h);
+  PlaceView((size - Q) / 2, (size + R) / 2 - 1);  // the projected box in the middle
+  BeginFrame(Q, R, lon, lat, xmin, ymin, zmin, xmax, ymax, zmax);
+  // Facets with coordinates that are not finite face no way and are left out.
+  for (const Facet* f = facets; f != nullptr; f = f->next) {
+    DrawFacet(lon, lat, f->x1, f->y1, f->z1, f->x2, f->y2, f->z2, f->x3, f->y3, f->z3,
+              f->attribute);
+  }
+  DrawLines();
+  if (ShowBox()) DrawBox(xmin, ymin, zmin, xmax, ymax, zmax);
+  EndFrame();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < kFixed + 2) Usage(kUsage);
+  char** fixed = argv + argc - kFixed;
+  if (IsDash(fixed[0])) {
+    const int n = ParseInt(fixed[0] + 1);
+    if (n < 1 || n > kMaxSide) Error("bad size.");
+    size = n;
+  } else {
+    scale = ParseReal(fixed[0]);
+    if (!(scale > 0) || !std::isfinite(scale)) Error("bad scale.");
+  }
+  CheckLook(fixed + 1);
+
+  ReadInputs(argv + 1, argc - 1 - kFixed);
+  if (facets == nullptr) Error("no facet");
+  Bound();
+  if (!boxed) Error("no facet");  // nothing finite to draw
+
+  const double dx = xmax - xmin, dy = ymax - ymin, dz = zmax - zmin;
+  const double diag = std::sqrt(dx * dx + dy * dy + dz * dz);
+  if (size > 0) {
+    scale = size / diag;
+  } else {
+    const double n = std::ceil(diag * scale);
+    if (!(n <= kMaxSide)) Error("bad scale.");
+    size = std::max(1, static_cast<int>(n));  // a single point still gets a pixel
+  }
+  NewPicture(size, size);
+  OpenPicture(fixed[12]);
+
+  std::string line;
+  while (ReadTextLine(stdin, &line)) {
+    ViewLine v;
+    if (!ParseViewLine(line, &v)) continue;
+    for (int k = 0; k < v.frames; ++k) {
+      Frame(ViewAngle(v.lon, v.dlon, k), ViewAngle(v.lat, v.dlat, k));
+    }
+  }
+  ClosePicture();
+  return 0;
+}

@@ -1,0 +1,111 @@
+// meshtally: a histogram of the facet areas of one STL file: how many facets fall into
+// each area bin of a given width, over all facets, the facets carrying one attribute
+// word (flag), or the facets of one colour (R G B).
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/numbers.h"
+#include "common/program.h"
+#include "common/textout.h"
+#include "mesh/colour.h"
+#include "mesh/stl.h"
+
+namespace {
+
+// The bin table: one count per bin from 0 up to the largest bin reached. It grows to
+// exactly the new bin's index plus one entries; the new entries are zero.
+int32_t* bins = nullptr;
+size_t binCount = 0;
+
+// The largest bin index taken: counts are printed with "%d", and beyond this the
+// table would outgrow any memory.
+constexpr double kMaxBin = INT_MAX;
+
+void Grow(size_t index) {
+  const size_t size = index + 1;
+  if (size > SIZE_MAX / sizeof(int32_t)) Fail("bin memory allocation error.\n");
+  // calloc rather than realloc: the new entries come zeroed, and a large table's
+  // untouched pages cost no memory.
+  auto* grown = static_cast<int32_t*>(std::calloc(size, sizeof(int32_t)));
+  if (grown == nullptr) Fail("bin memory allocation error.\n");
+  if (binCount > 0) std::memcpy(grown, bins, binCount * sizeof(int32_t));
+  std::free(bins);
+  bins = grown;
+  binCount = size;
+}
+
+// Twice the facet's area: the length of the cross product of its edges, each edge
+// component rounded to a float.
+double DoubleArea(const float v[9]) {
+  const float ax = v[3] - v[0], ay = v[4] - v[1], az = v[5] - v[2];
+  const float bx = v[6] - v[0], by = v[7] - v[1], bz = v[8] - v[2];
+  const double cx = double{ay} * bz - double{az} * by;
+  const double cy = double{az} * bx - double{ax} * bz;
+  const double cz = double{ax} * by - double{ay} * bx;
+  return std::sqrt(cx * cx + cy * cy + cz * cz);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 && argc != 4 && argc != 6) Usage("usage : meshtally STL_file {flag|(R G B)} bin_size");
+  FILE* stream = OpenInput(argv[1]);
+  if (stream == nullptr) Fail("%s : STL file not found.\n", argv[1]);
+  STLReader reader;
+  if (SetUpSTL(&reader, stream) != 1) Fail("%s : STL header read error.\n", argv[1]);
+
+  const bool select = argc != 3;
+  uint16_t word = 0;  // the attribute word counted, with select
+  if (argc == 4) {
+    const int flag = ParseInt(argv[2]);
+    if (!InRange(flag, 0, 65535)) Fail("bad flag.\n");
+    word = static_cast<uint16_t>(flag);
+  } else if (argc == 6) {
+    int rgb[3];
+    for (int i = 0; i < 3; ++i) {
+      const double channel = ParseReal(argv[2 + i]);
+      if (!InRange(channel, 0, 255)) Fail("bad color.\n");
+      rgb[i] = RoundChannel(channel);
+    }
+    word = ColourWord(rgb[0], rgb[1], rgb[2]);
+  }
+  const double size = ParseReal(argv[argc - 1]);
+  if (!(size > 0)) Fail("bad bin size.\n");
+
+  float v[9];
+  int16_t attribute;
+  while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8],
+                 &attribute) == 1) {
+    if (select && static_cast<uint16_t>(attribute) != word) continue;
+    // The area over the bin width, rounded to the nearest bin, halves up. A facet with
+    // a not-a-number coordinate has no bin and is not counted.
+    const double bin = std::floor(DoubleArea(v) / (2 * size) + 0.5);
+    if (std::isnan(bin)) continue;
+    if (bin > kMaxBin) Fail("bin memory allocation error.\n");
+    const auto index = static_cast<size_t>(bin);
+    if (index >= binCount) Grow(index);
+    if (bins[index] < INT32_MAX) ++bins[index];
+  }
+  CloseInput(stream);
+
+  TextOut out{stdout};
+  for (size_t j = 0; j < binCount; ++j) {
+    if (bins[j] == 0) continue;
+    const double bin = static_cast<double>(j);
+    out.Int(static_cast<long long>(j));
+    out.Char('\t');
+    out.Fixed(j == 0 ? 0.0 : (bin - 0.5) * size);
+    out.Char('\t');
+    out.Fixed((bin + 0.5) * size);
+    out.Text("\t\t");
+    out.Int(bins[j]);
+    out.Char('\n');
+  }
+  out.Flush();
+  std::free(bins);
+  FinishOutput();
+  return 0;
+}

@@ -1,0 +1,151 @@
+// Program tests of meshjoin and meshpaint.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/run.h"
+#include "support/stlfiles.h"
+#include "tools.h"
+
+namespace {
+
+// Two coloured facets and one without colour, stored with normals of the right sense.
+std::vector<TestFacet> Coloured() {
+  return {Tri(0, 0, 0, 2, 0, 0, 0, 3, 0, 0xFC00), Tri(1, 1, 1, 1, 2, 1, 1, 1, 2, 0x7FFF),
+          Tri(-1, 0, 5, 0, -1, 5, 0, 0, 6, 0x8000)};
+}
+
+std::vector<TestFacet> Joined(std::vector<TestFacet> a, const std::vector<TestFacet>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST(MeshJoin, WritesAllFacetsInArgumentOrder) {
+  Scratch dir;
+  dir.Write("a.stl", AsciiSTL(UnitCube()));
+  dir.Write("b.stl", BinarySTL(Coloured()));
+  RunResult r = ::Run("meshjoin", {"a.stl", "-", "b.stl", "out.stl"}, BinarySTL(Coloured()),
+                      dir.path);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  // ASCII facets carry the word 0; binary facets keep theirs.
+  EXPECT_TRUE(EqualSTL(WrittenSTL(Joined(Joined(UnitCube(), Coloured()), Coloured())),
+                       dir.Read("out.stl")));
+}
+
+TEST(MeshJoin, OneInputIsCopiedWithRecomputedNormals) {
+  Scratch dir;
+  auto facets = Coloured();
+  for (auto& f : facets) {
+    for (float& n : f.n) n *= 10;
+  }
+  dir.Write("a.stl", BinarySTL(facets));
+  EXPECT_EQ(::Run("meshjoin", {"a.stl", "out.stl"}, "", dir.path).status, 0);
+  EXPECT_TRUE(EqualSTL(WrittenSTL(Coloured()), dir.Read("out.stl")));
+}
+
+TEST(MeshJoin, InputErrorsStopWithTheFacetsWrittenAndCountZero) {
+  Scratch dir;
+  dir.Write("a.stl", BinarySTL(Coloured()));
+  dir.Write("short.stl", "solid\n");
+  for (const char* second : {"missing.stl", "short.stl"}) {
+    RunResult r = ::Run("meshjoin", {"a.stl", second, "out.stl"}, "", dir.path);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, std::string(second) + (std::string(second) == "missing.stl"
+                                                 ? " : file not found.\n"
+                                                 : " : STL header read error.\n"));
+    std::string expected = WrittenSTL(Coloured());
+    expected.replace(80, 4, 4, '\0');
+    EXPECT_EQ(dir.Read("out.stl"), expected) << DescribeSTL(dir.Read("out.stl"));
+  }
+  // A read error inside an input ends that input only.
+  std::string broken = BinarySTL(Coloured(), 5);
+  dir.Write("broken.stl", broken);
+  EXPECT_EQ(::Run("meshjoin", {"broken.stl", "a.stl", "out.stl"}, "", dir.path).status, 0);
+  EXPECT_TRUE(EqualSTL(WrittenSTL(Joined(Coloured(), Coloured())), dir.Read("out.stl")));
+}
+
+TEST(MeshJoin, ReportsUsageAndOutputFailures) {
+  Scratch dir;
+  dir.Write("a.stl", BinarySTL(Coloured()));
+  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"a.stl"}}) {
+    RunResult r = ::Run("meshjoin", args, "", dir.path);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "usage : meshjoin STL_files STL\n");
+  }
+  RunResult r = ::Run("meshjoin", {"a.stl", "no/dir.stl"}, "", dir.path);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "no/dir.stl : file not stored.\n");
+  r = ::Run("meshjoin", {"a.stl", "/dev/full"}, "", dir.path);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "/dev/full : STL facet data write error.\n");
+}
+
+TEST(MeshPaint, PaintsEveryFacetWithTheTopFiveBits) {
+  Scratch dir;
+  dir.Write("in.stl", BinarySTL(Coloured()));
+  struct Case {
+    std::vector<std::string> rgb;
+    int word;
+  };
+  for (const Case& c : std::vector<Case>{{{"255", "0", "0"}, 0xFC00},
+                                         {{"250", "0", "0"}, 0xFC00},
+                                         {{"7", "7", "7"}, 0x8000},  // a coloured black
+                                         {{"100", "150", "200"}, 0x8000 | 12 << 10 | 18 << 5 | 25},
+                                         {{"0x10", "12abc", "word"}, 0x8000 | 1 << 5}}) {
+    std::vector<std::string> args{"in.stl"};
+    args.insert(args.end(), c.rgb.begin(), c.rgb.end());
+    args.push_back("out.stl");
+    RunResult r = ::Run("meshpaint", args, "", dir.path);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(EqualSTL(WrittenSTL(Coloured(), c.word), dir.Read("out.stl"))) << c.rgb[0];
+  }
+  // The colour as meshdump shows it: cut to five bits and expanded again.
+  ASSERT_EQ(::Run("meshpaint", {"in.stl", "100", "150", "200", "out.stl"}, "", dir.path).status, 0);
+  RunResult dump = ::Run("meshdump", {"out.stl"}, "", dir.path);
+  EXPECT_NE(dump.out.find(" 99 148 206\n"), std::string::npos) << dump.out;
+}
+
+TEST(MeshPaint, TwoArgumentsRemoveEveryColour) {
+  Scratch dir;
+  RunResult r = ::Run("meshpaint", {"-", "out.stl"}, BinarySTL(Coloured()), dir.path);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(EqualSTL(WrittenSTL(Coloured(), 0), dir.Read("out.stl")));
+}
+
+TEST(MeshPaint, ChecksArgumentsInputColourThenOutput) {
+  Scratch dir;
+  dir.Write("in.stl", BinarySTL(Coloured()));
+  const std::string usage = "usage : meshpaint orgSTL {R G B} newSTL\n";
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {}, {"in.stl"}, {"in.stl", "1", "out.stl"}, {"in.stl", "1", "2", "out.stl"},
+           {"in.stl", "1", "2", "3", "4", "out.stl"}}) {
+    RunResult r = ::Run("meshpaint", args, "", dir.path);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, usage);
+  }
+  for (const char* bad : {"256", "-1", "99999999999", "-99999999999"}) {
+    for (int channel = 0; channel < 3; ++channel) {
+      std::vector<std::string> args{"in.stl", "0", "0", "0", "out.stl"};
+      args[1 + channel] = bad;
+      RunResult r = ::Run("meshpaint", args, "", dir.path);
+      EXPECT_EQ(r.status, 1) << bad;
+      EXPECT_EQ(r.err, "bad surface color.\n") << bad;
+      EXPECT_FALSE(dir.Exists("out.stl")) << bad;
+    }
+  }
+  RunResult r = ::Run("meshpaint", {"missing.stl", "256", "0", "0", "out.stl"}, "", dir.path);
+  EXPECT_EQ(r.err, "missing.stl : file not found.\n");
+  r = ::Run("meshpaint", {"-", "256", "0", "0", "out.stl"}, "short", dir.path);
+  EXPECT_EQ(r.err, "- : STL header read error.\n");
+  r = ::Run("meshpaint", {"in.stl", "no/dir.stl"}, "", dir.path);
+  EXPECT_EQ(r.err, "no/dir.stl : file not stored.\n");
+  r = ::Run("meshpaint", {"in.stl", "/dev/full"}, "", dir.path);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "/dev/full : STL facet data write error.\n");
+}
+
+}  // namespace

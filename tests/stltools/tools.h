@@ -1,0 +1,23 @@
+// Helpers of the STL tool tests.
+//
+//   Written(facets, attribute)     the facets as the binary writers write them: the normal
+//                                  is CalcNormal of the vertices, narrowed to floats, and
+//                                  the attribute word is replaced (kKeep: kept)
+//   WrittenSTL(facets, attribute)  the same as binary STL bytes
+//   RunToFull(program, args)       the program with standard output on /dev/full (every
+//                                  write fails); gives standard error and the status
+//   Line(fmt, ...)                 printf into a std::string
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/run.h"
+#include "support/stlfiles.h"
+
+constexpr int kKeep = -1;
+
+std::vector<TestFacet> Written(std::vector<TestFacet> facets, int attribute = kKeep);
+std::string WrittenSTL(const std::vector<TestFacet>& facets, int attribute = kKeep);
+RunResult RunToFull(const std::string& program, const std::vector<std::string>& args);
+__attribute__((format(printf, 1, 2))) std::string Line(const char* format, ...);
