@@ -6,7 +6,7 @@ import subprocess
 import sys
 import tempfile
 
-from gifcheck import CONVERT, Image, ImageDraw, frames, images, need, np, run
+from gifcheck import CONVERT, Image, ImageDraw, frames, images, make_inputs, need, np, run
 
 bin_dir = sys.argv[1]
 need(CONVERT, "gifsicle")
@@ -89,3 +89,15 @@ with tempfile.TemporaryDirectory() as d:
     assert open(out, "rb").read(6) == b"GIF87a"
     check(out, [os.path.join(same, "%d.gif" % i) for i in range(3)], 0, 0, uniform=True)
     print("one table: 3 frames on a global table, endless loop; GIF87a without delay and loop")
+
+    # Our own turntable, split and joined again: every frame has its own table.
+    orbit = [p for p in make_inputs(d, bin_dir) if p.endswith("meshorbit.gif")]
+    if orbit:
+        views = os.path.join(d, "views")
+        os.mkdir(views)
+        run(unpack, orbit[0], os.path.join(views, "v%d.gif"))
+        out = os.path.join(d, "orbit.gif")
+        run(animate, views, "--rn", 4, 1, out)
+        count = len(images(orbit[0]))
+        check(out, [os.path.join(views, "v%d.gif" % i) for i in reversed(range(count))], 4, 1, uniform=False)
+        print("meshorbit's turntable: %d frames joined in reverse, local tables" % count)
