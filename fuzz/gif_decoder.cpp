@@ -56,7 +56,7 @@ void Walk(Form form) {
     const int codeSize = GetCodeSize();
     const bool interlace = (imageFlags & kInterlaceFlag) != 0;
     if (form == Form::Screen) {
-      if (image.left + image.width > width || image.top + image.height > height) return;
+      if (!image.Inside(width, height)) return;
       DecodeImage(image.left, image.top, image.width, image.height, interlace, codeSize, screen.rows.data());
     } else if (form == Form::Index) {
       CellPicture picture = DecodeImage(image.width, image.height, interlace, codeSize);

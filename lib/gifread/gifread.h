@@ -76,6 +76,13 @@ void CheckMagic();
 
 struct ImageBox {
   int left = 0, top = 0, width = 0, height = 0;
+  int Right() const { return left + width - 1; }
+  int Bottom() const { return top + height - 1; }
+  // Within a logical screen of width x height (an image without pixels may lie on its
+  // right or bottom edge).
+  bool Inside(int screenWidth, int screenHeight) const {
+    return Right() < screenWidth && Bottom() < screenHeight;
+  }
 };
 bool NextImage(ImageBox* box);
 int GetCodeSize();

@@ -245,6 +245,23 @@ void CopyBlocks(Input* in, FILE* out) {
   if (out != nullptr) std::putc(0, out);
 }
 
+// Blocks up to the next image, extensions skipped: true with the image's width and
+// height read (its position is not used; the flags byte is next), false at the trailer.
+bool NextImage(Input* in, int* width, int* height) {
+  for (;;) {
+    const int c = GetC(in);
+    if (c == kTrailer) return false;
+    if (c == kImageSeparator) break;
+    if (c != kExtensionIntroducer) Error(in->path, "unknown extension introducer.");
+    GetC(in);  // label
+    CopyBlocks(in, nullptr);
+  }
+  Skip(in, 4);
+  *width = GetW(in);
+  *height = GetW(in);
+  return true;
+}
+
 // The bits of an image's colour table: its own with a local table, else its file's
 // global table's, whatever its size field holds.
 int ImageBits(const Input& in, int flags) { return (flags & kTableFlag) ? TableBits(flags) : in.globalBits; }
@@ -274,18 +291,8 @@ void SurveyFile(const std::string& path, Survey* survey) {
   Input in;
   unsigned char global[kMaxTable];
   Open(&in, path, survey->uniform ? global : nullptr);
-  for (;;) {
-    const int c = GetC(&in);
-    if (c == kTrailer) break;
-    if (c == kExtensionIntroducer) {
-      GetC(&in);
-      CopyBlocks(&in, nullptr);
-      continue;
-    }
-    if (c != kImageSeparator) Error(path, "unknown extension introducer.");
-    Skip(&in, 4);
-    const int width = GetW(&in);
-    const int height = GetW(&in);
+  int width, height;
+  while (NextImage(&in, &width, &height)) {
     const int flags = GetC(&in);
     const int bits = ImageBits(in, flags);
     if (flags & kTableFlag) {
@@ -342,18 +349,8 @@ void CopyFile(const std::string& path, const Survey& survey, unsigned delay, FIL
   Input in;
   unsigned char global[kMaxTable];
   Open(&in, path, survey.uniform ? nullptr : global);
-  for (;;) {
-    const int c = GetC(&in);
-    if (c == kTrailer) break;
-    if (c == kExtensionIntroducer) {
-      GetC(&in);
-      CopyBlocks(&in, nullptr);
-      continue;
-    }
-    if (c != kImageSeparator) Error(path, "unknown extension introducer.");
-    Skip(&in, 4);
-    const int width = GetW(&in);
-    const int height = GetW(&in);
+  int width, height;
+  while (NextImage(&in, &width, &height)) {
     if (width > survey.width || height > survey.height) Error(path, "bad image size.");
     if (delay != 0) {
       // Graphic control: no disposal, no user input, no transparency; the delay.

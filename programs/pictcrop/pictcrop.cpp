@@ -30,8 +30,8 @@ struct Crop {
 // from > to when it covers none.
 void Covered(const Crop& crop, const ImageBox& image, int y, int* from, int* to) {
   *from = std::max(crop.x1, image.left);
-  *to = std::min(crop.x2, image.left + image.width - 1);
-  if (y < image.top || y > image.top + image.height - 1) *to = *from - 1;
+  *to = std::min(crop.x2, image.Right());
+  if (y < image.top || y > image.Bottom()) *to = *from - 1;
 }
 
 // The crop as indices, built in place in the index plane: every target lies at or
@@ -131,9 +131,7 @@ int main(int argc, char** argv) {
   Tables local;
   ImageBox image;
   while (NextImage(&image)) {
-    const int right = image.left + image.width - 1;
-    const int bottom = image.top + image.height - 1;
-    if (right >= screenWidth || bottom >= screenHeight) Fail("bad image size.\n");
+    if (!image.Inside(screenWidth, screenHeight)) Fail("bad image size.\n");
     const int imageFlags = Get();
     const bool hasLocal = (imageFlags & kTableFlag) != 0;
     if (hasLocal) {
@@ -143,7 +141,8 @@ int main(int argc, char** argv) {
     const int codeSize = GetCodeSize();
     DecodeImage(image.left, image.top, image.width, image.height, (imageFlags & kInterlaceFlag) != 0, codeSize,
                 index.rows.data());
-    const bool covered = crop.x1 >= image.left && crop.x2 <= right && crop.y1 >= image.top && crop.y2 <= bottom;
+    const bool covered =
+        crop.x1 >= image.left && crop.x2 <= image.Right() && crop.y1 >= image.top && crop.y2 <= image.Bottom();
     if (active.fill == -1 && !covered) {
       ColourCrop(crop, image, active, fill, &red, &green, &index);
       StoreGIF_RGB(out, 0, 0, crop.width(), crop.height(), red.rows.data(), green.rows.data(), index.rows.data());

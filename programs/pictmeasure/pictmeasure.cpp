@@ -85,9 +85,7 @@ int main(int argc, char** argv) {
   unsigned char local[256];
   ImageBox image;
   while (NextImage(&image)) {
-    const int right = image.left + image.width - 1;
-    const int bottom = image.top + image.height - 1;
-    if (right >= screenWidth || bottom >= screenHeight) Fail("bad image size.\n");
+    if (!image.Inside(screenWidth, screenHeight)) Fail("bad image size.\n");
     const int imageFlags = Get();
     const unsigned char* selection = global;
     if (imageFlags & kTableFlag) {
@@ -96,8 +94,8 @@ int main(int argc, char** argv) {
     }
     const int codeSize = GetCodeSize();
     // An image inside the rectangle found so far cannot enlarge it.
-    if (image.left >= area.left && right <= area.right && image.top >= area.top &&
-        bottom <= area.bottom) {
+    if (image.left >= area.left && image.Right() <= area.right && image.top >= area.top &&
+        image.Bottom() <= area.bottom) {
       SkipBlock();
       continue;
     }
