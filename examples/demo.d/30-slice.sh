@@ -3,15 +3,13 @@
 # The grid is a cube of 32 voxels a side around the model's bounding box.
 MODEL=${MODEL:-$OUT/cube.stl}
 N=32
-GRID=$("$BIN/meshdump-plain" "$MODEL" | awk -v n=$N '
-  NR > 1 { for (i = 1; i <= 9; i++) { a = (i - 1) % 3
-             if (!(a in lo) || $i < lo[a]) lo[a] = $i
-             if (!(a in hi) || $i > hi[a]) hi[a] = $i } }
-  END { side = 0
-        for (a = 0; a < 3; a++) if (hi[a] - lo[a] > side) side = hi[a] - lo[a]
-        size = side * 1.1 / n
-        for (a = 0; a < 3; a++) printf "%.6f ", (lo[a] + hi[a]) / 2 - size * n / 2
-        printf "%.6f\n", size }')
+# meshbounds prints: name, facets, x y z minimum, x y z maximum.
+GRID=$("$BIN/meshbounds" "$MODEL" | awk -v n=$N '{
+  side = 0
+  for (a = 0; a < 3; a++) if ($(a + 6) - $(a + 3) > side) side = $(a + 6) - $(a + 3)
+  size = side * 1.1 / n
+  for (a = 0; a < 3; a++) printf "%.6f ", ($(a + 3) + $(a + 6)) / 2 - size * n / 2
+  printf "%.6f\n", size }')
 read -r X0 Y0 Z0 SIZE <<END
 $GRID
 END
