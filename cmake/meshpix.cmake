@@ -9,6 +9,11 @@ function(meshpix_program name)
   if(P_DEFINES)
     target_compile_definitions(${name} PRIVATE ${P_DEFINES})
   endif()
+  # The C++ runtime is linked in: the programs then stand alone, and each run maps
+  # about a megabyte less than with the shared runtime (its relocations and start-up).
+  if(NOT MESHPIX_SANITIZE AND NOT MESHPIX_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_link_options(${name} PRIVATE -static-libstdc++ -static-libgcc)
+  endif()
   install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endfunction()
 

@@ -13,7 +13,7 @@ ExitHandler exitHandler = nullptr;
 
 // Streams of bulk data get a larger buffer than stdio's default: models and
 // pictures run to tens of megabytes and are read and written sequentially.
-constexpr size_t kStreamBuffer = 1 << 18;
+constexpr size_t kStreamBuffer = 1 << 16;
 constexpr int kBufferSlots = 8;
 struct BufferSlot {
   FILE* stream;

@@ -92,7 +92,7 @@ constexpr uint64_t kMaxFile = 0xFFFFFFFFu;
 
 // ---- Output --------------------------------------------------------------------
 
-constexpr size_t kOutSize = 1 << 16;
+constexpr size_t kOutSize = 1 << 14;  // bytes gathered per write
 
 const char* filePath;    // the file being written, for messages
 FILE* out;               // its stream
