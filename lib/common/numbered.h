@@ -1,11 +1,16 @@
-// Names of numbered files, made from a printf-style format with one integer conversion
-// (check the format first with IsFormat from common/numbers.h).
+// Names of numbered files, made from a printf-style format with one integer conversion.
 //
-//   NumberedName(format, k)    the format applied to k, a name of any length
+//   IsNameFormat(format)       literal text, "%%" and exactly one conversion of d i u o x X
+//   NumberedName(format, k)    the format applied to k, a name of any length (check the
+//                              format with IsNameFormat first)
 #pragma once
 
 #include <cstdio>
 #include <string>
+
+#include "common/numbers.h"
+
+inline bool IsNameFormat(const char* format) { return IsFormat(format, "diuoxX", false); }
 
 inline std::string NumberedName(const char* format, int k) {
 #pragma GCC diagnostic push

@@ -12,6 +12,7 @@
 #include "common/lines.h"
 #include "common/numbers.h"
 #include "common/program.h"
+#include "mesh/colour.h"
 #include "mesh/stlwrite.h"
 
 namespace {
@@ -180,11 +181,7 @@ int Level(const char* text) {
 }
 
 int16_t Flag(const char* r, const char* g, const char* b) {
-  const int red = ParseInt(r), green = ParseInt(g), blue = ParseInt(b);
-  if (!InRange(red, 0, 255) || !InRange(green, 0, 255) || !InRange(blue, 0, 255)) {
-    Fail("bad surface color.\n");
-  }
-  return static_cast<int16_t>(0x8000 | (red & 0xF8) << 7 | (green & 0xF8) << 2 | (blue & 0xF8) >> 3);
+  return static_cast<int16_t>(SurfaceColourWord(r, g, b));
 }
 
 ShapeParameters* Parameter(int level, const char* const w[9], int16_t attribute) {

@@ -13,15 +13,7 @@ int main(int argc, char** argv) {
   STLReader reader;
   OpenSTLInput(&reader, argv[1]);
 
-  uint16_t word = 0;  // no colour
-  if (argc == 6) {
-    int rgb[3];
-    for (int i = 0; i < 3; ++i) {
-      rgb[i] = ParseInt(argv[2 + i]);
-      if (!InRange(rgb[i], 0, 255)) Fail("bad surface color.\n");
-    }
-    word = ColourWord(TruncateChannel(rgb[0]), TruncateChannel(rgb[1]), TruncateChannel(rgb[2]));
-  }
+  const uint16_t word = argc == 6 ? SurfaceColourWord(argv[2], argv[3], argv[4]) : 0;  // 0: no colour
 
   STLWriter writer;
   BeginSTL(&writer, argv[argc - 1]);

@@ -81,7 +81,7 @@ void StoreImage(const ImageBox& image, bool interlace, int codeSize, const Table
 
 int main(int argc, char** argv) {
   if (argc != 3) Usage("usage : pictstack GIF file_name_format");
-  if (!IsFormat(argv[2], "diuoxX", false)) Fail("bad file name format.\n");
+  if (!IsNameFormat(argv[2])) Fail("bad file name format.\n");
   Stream in{OpenInput(argv[1])};
   if (!in) Fail("file not found.\n");
   SetGIFInput(in.get());

@@ -104,7 +104,7 @@ void Unpack(FILE* in, const char* format) {
 
 int main(int argc, char** argv) {
   if (argc != 3) Usage("usage : pictunpack GIF file_name_format");
-  if (!IsFormat(argv[2], "diuoxX", false)) Fail("bad file name format.\n");
+  if (!IsNameFormat(argv[2])) Fail("bad file name format.\n");
   Stream in{OpenInput(argv[1])};
   if (!in) Fail("GIF file not open.\n");
   Unpack(in.get(), argv[2]);
