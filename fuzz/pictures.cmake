@@ -8,7 +8,7 @@ set(pictanimate_source ${PROJECT_SOURCE_DIR}/programs/pictanimate/pictanimate.cp
 set_source_files_properties(${pictunpack_source} PROPERTIES COMPILE_DEFINITIONS main=PictunpackMain)
 set_source_files_properties(${pictanimate_source} PROPERTIES COMPILE_DEFINITIONS main=PictanimateMain)
 meshpix_fuzzer(pictunpack_walk SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_walk.cpp ${pictunpack_source}
-  CORPUS gif_blocks)
+  LIBS meshpix_gifread CORPUS gif_blocks)
 target_compile_definitions(pictunpack_walk PRIVATE MESHPIX_WALK_PICTUNPACK)
 meshpix_fuzzer(pictanimate_walk SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_walk.cpp ${pictanimate_source}
   LIBS meshpix_gifread CORPUS gif_blocks)

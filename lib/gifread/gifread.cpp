@@ -348,6 +348,20 @@ int GetBlock(unsigned char* buffer) {
   return size;
 }
 
+bool CopySubBlocks(FILE* in, FILE* out) {
+  unsigned char block[kBlockSize + 1];  // the length byte, then the data
+  for (;;) {
+    const int size = std::getc(in);
+    if (size == EOF) return false;
+    block[0] = static_cast<unsigned char>(size);
+    if (size == 0) break;
+    if (std::fread(block + 1, 1, static_cast<size_t>(size), in) != static_cast<size_t>(size)) return false;
+    if (out != nullptr) std::fwrite(block, 1, static_cast<size_t>(size) + 1, out);
+  }
+  if (out != nullptr) std::putc(0, out);
+  return true;
+}
+
 void SkipBlock() {
   unsigned char buffer[kBlockSize];
   while (GetBlock(buffer) != 0) {

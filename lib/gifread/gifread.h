@@ -30,6 +30,10 @@
 //   DecodeImage(W, H, interlace, m, red, green, blue, &grey)
 //                            one image as a new true-colour picture; grey is 1 when every
 //                            pixel has red = green = blue
+//   CopySubBlocks(in, out)   sub-blocks up to and including the terminator, copied from
+//                            the stream in to out (dropped when out is null), for the
+//                            programs that copy images without decoding them; false when
+//                            the input ends first
 //   MakePlane(&plane, width, height)
 //                            a zeroed plane of bytes; false when memory runs out
 //
@@ -58,6 +62,8 @@ constexpr int kTrailer = 0x3B;            // ";"
 constexpr int kTableFlag = 0x80;          // a colour table follows (screen and image flags)
 constexpr int kInterlaceFlag = 0x40;      // image rows stored in four passes
 constexpr int kBlockSize = 255;           // the largest data sub-block
+
+bool CopySubBlocks(FILE* in, FILE* out);
 
 inline int ColourResolution(int screenFlags) { return ((screenFlags >> 4) & 7) + 1; }
 inline int TableBits(int flags) { return (flags & 7) + 1; }

@@ -232,17 +232,7 @@ void Open(Input* in, const std::string& path, unsigned char* global) {
 
 // Sub-blocks up to and including the terminator, copied to out when it is given.
 void CopyBlocks(Input* in, FILE* out) {
-  unsigned char block[256];
-  for (;;) {
-    const int size = GetC(in);
-    block[0] = static_cast<unsigned char>(size);
-    if (size == 0) break;
-    if (std::fread(block + 1, 1, static_cast<size_t>(size), in->file.get()) != static_cast<size_t>(size)) {
-      Error(in->path, "unexpected end of file.");
-    }
-    if (out != nullptr) std::fwrite(block, 1, static_cast<size_t>(size) + 1, out);
-  }
-  if (out != nullptr) std::putc(0, out);
+  if (!CopySubBlocks(in->file.get(), out)) Error(in->path, "unexpected end of file.");
 }
 
 // Blocks up to the next image, extensions skipped: true with the image's width and

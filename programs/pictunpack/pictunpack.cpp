@@ -10,6 +10,7 @@
 #include "common/numbers.h"
 #include "common/program.h"
 #include "common/stream.h"
+#include "gifread/gifread.h"
 
 namespace {
 
@@ -25,10 +26,6 @@ constexpr int kFlagsOffset = 10;
 // Image descriptor after ",": left, top, width, height (2 bytes each), flags.
 constexpr int kDescriptorSize = 9;
 constexpr int kImageFlagsOffset = 8;
-constexpr int kTableFlag = 0x80;
-constexpr int kImageSeparator = 0x2C;
-constexpr int kExtensionIntroducer = 0x21;
-constexpr int kTrailer = 0x3B;
 
 int TableSize(int flags) { return 3 << ((flags & 7) + 1); }
 
@@ -44,15 +41,7 @@ int GetByte(FILE* in, const char* message) {
 
 // Sub-blocks up to and including the terminator, copied to out when it is given.
 void CopyBlocks(FILE* in, FILE* out, const char* message) {
-  unsigned char block[256];
-  for (;;) {
-    const int size = GetByte(in, message);
-    block[0] = static_cast<unsigned char>(size);
-    if (size == 0) break;
-    if (!ReadAll(in, block + 1, static_cast<size_t>(size))) Fail("%s\n", message);
-    if (out != nullptr) std::fwrite(block, 1, static_cast<size_t>(size) + 1, out);
-  }
-  if (out != nullptr) std::putc(0, out);
+  if (!CopySubBlocks(in, out)) Fail("%s\n", message);
 }
 
 void Unpack(FILE* in, const char* format) {
