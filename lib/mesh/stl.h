@@ -16,12 +16,18 @@
 //                                 the whole stream as a facet list (null when empty or
 //                                 when the header cannot be read); *outOfMemory tells a
 //                                 list cut short by exhausted memory
+//   ReportSTLEnd(reader, name)    after the last scan: false, with "NAME : STL data
+//                                 error after N facets." on stderr, when the scan ended
+//                                 on an error; true otherwise ("NAME : no endsolid
+//                                 (warning)." for an ASCII file that just stops)
+//   RequireSTLEnd(reader, name)   the same, but an error ends the program, status 1
 //   EachSTLFile(argc, argv, usage, each, context)
 //                                 the frame of the programs that report on several
 //                                 files: usage without arguments; per argument open it
-//                                 ("-": stdin), set it up and call each(reader, name,
-//                                 context), reporting "file not found." or "STL header
-//                                 read error." and going on; stdout checked at the end
+//                                 ("-": stdin), set it up, call each(reader, name,
+//                                 context) and ReportSTLEnd, reporting "file not found."
+//                                 or "STL header read error." and going on; stdout
+//                                 checked at the end; 1 when any file failed, else 0
 //
 // Two builds of one source: with MESHPIX_STL_ATTRIBUTE defined, ScanSTL hands out the
 // 16-bit attribute word of each facet and Facet keeps it; without, it is dropped.
@@ -54,6 +60,10 @@ struct STLReader {
     unsigned char buffer[80];  // ASCII: header bytes, then the current token (lower case)
     ReadFunction read;         // binary: fread, or the byte-reversing reader on big-endian hosts
   };
+  // How the scan ended, for ReportSTLEnd; set by SetUpSTL and ScanSTL.
+  uint64_t facets;  // facets delivered so far (result 1), either kind
+  bool failed;      // a scan gave -1: the model was not read to its end
+  bool noEndsolid;  // ASCII: the file ended after a complete facet, without "endsolid"
 };
 
 constexpr int kSTLAscii = 0;
@@ -96,7 +106,12 @@ Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double 
                   double y3, double z3);
 #endif
 
-Facet* ReadFacet(FILE* stream, bool* outOfMemory = nullptr);
+// With end given, the reader's state after the last scan is copied there, for
+// ReportSTLEnd (a header that cannot be read leaves it as set up: no error).
+Facet* ReadFacet(FILE* stream, bool* outOfMemory = nullptr, STLReader* end = nullptr);
+
+bool ReportSTLEnd(const STLReader* reader, const char* name);
+void RequireSTLEnd(const STLReader* reader, const char* name);
 
 using STLFileFunction = void (*)(STLReader* reader, const char* name, void* context);
 int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context);

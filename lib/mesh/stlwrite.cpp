@@ -1,5 +1,7 @@
 #include "mesh/stlwrite.h"
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "common/bytes.h"
@@ -23,8 +25,17 @@ size_t Fwrite(void* data, size_t size, size_t count, FILE* stream) {
 
 // The writer whose file is open: a fatal error while it is open (an input that cannot
 // be read, say) hands its gathered records to the file first, so that the output keeps
-// every facet written before the error, as with plain stdio buffering.
+// every facet written before the error, as with plain stdio buffering. Abort does so
+// itself; for a fatal error reported elsewhere (a model cut short) the same is done
+// at exit, before stdio flushes and closes the streams.
 STLWriter* openWriter = nullptr;
+
+void FlushOpenWriter() {
+  if (openWriter != nullptr && openWriter->used > 0) {
+    std::fwrite(openWriter->block, 1, openWriter->used, openWriter->stream);
+    openWriter->used = 0;
+  }
+}
 
 // Hands the gathered records to the stream; a short write is a facet data error.
 void WriteBlock(STLWriter* w) {
@@ -38,10 +49,7 @@ void WriteBlock(STLWriter* w) {
 }  // namespace
 
 void Abort(const char* name, const char* phrase) {
-  if (openWriter != nullptr && openWriter->used > 0) {
-    std::fwrite(openWriter->block, 1, openWriter->used, openWriter->stream);
-    openWriter->used = 0;
-  }
+  FlushOpenWriter();
   Fail("%s : %s.\n", name, phrase);
 }
 
@@ -64,6 +72,8 @@ void BeginSTL(STLWriter* w, const char* name) {
   w->stream = OpenFile(name, "wb");
   if (w->stream == nullptr) Abort(name, "file not stored");
   openWriter = w;
+  static const bool atExit = std::atexit(FlushOpenWriter) == 0;
+  (void)atExit;
   // The header and the count placeholder; a failed write shows in the
   // stream's error flag, which EndSTL checks.
   for (size_t i = 0; i < kZeroBytes; ++i) std::fputc(0, w->stream);
@@ -72,6 +82,8 @@ void BeginSTL(STLWriter* w, const char* name) {
 void PutSTLFacet(STLWriter* w, float block[12], int16_t attribute) {
   // Records are packed little-endian whatever the host, and written in blocks.
   if (w->used == sizeof w->block) WriteBlock(w);
+  // The count field holds 32 bits: one facet more would wrap it to a small number.
+  if (w->count == UINT32_MAX) Abort(w->name, "too many facets");
   PackSTLFacet(w->block + w->used, block, attribute);
   w->used += kSTLRecordSize;
   ++w->count;

@@ -246,12 +246,14 @@ void Resolve(Grid* g) {
   Free(list);
 }
 
-// Every facet of one open STL stream.
-void SliceStream(Grid* g, STLReader* reader) {
+// Every facet of one open STL stream. A model cut short ends the program before its
+// cells are resolved and before any slice is written.
+void SliceStream(Grid* g, STLReader* reader, const char* name) {
   float v[9];
   while (ScanSTL(reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
     AddFacet(g, v);
   }
+  RequireSTLEnd(reader, name);
   Resolve(g);
 }
 
@@ -260,7 +262,7 @@ void SliceFile(Grid* g, const char* name) {
   if (stream == nullptr) Fail("%s : STL file not found.\n", name);
   STLReader reader;
   if (SetUpSTL(&reader, stream) != 1) Fail("%s : STL header read error.\n", name);
-  SliceStream(g, &reader);
+  SliceStream(g, &reader, name);
   CloseInput(stream);
 }
 

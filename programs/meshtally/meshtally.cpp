@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
     if (index >= binCount) Grow(index);
     if (bins[index] < INT32_MAX) ++bins[index];
   }
+  RequireSTLEnd(&reader, argv[1]);
   CloseInput(stream);
 
   TextOut out{stdout};

@@ -1,8 +1,9 @@
 // meshtopoly: converts a binary STL model into a ZCP file facet by facet: every facet
-// gets three vertices of its own (3 F vertices for F facets), so the vertices stream
-// out while the facets are read and only the face colours wait in memory.
+// gets three vertices of its own (3 F vertices for F facets). The model is read whole
+// first (36 bytes of vertices and 3 of colour a facet), then written.
 #include <cstdint>
-#include <cstdlib>
+#include <new>
+#include <vector>
 
 #include "common/program.h"
 #include "mesh/stl.h"
@@ -25,31 +26,45 @@ int main(int argc, char** argv) {
   OpenSTLInput(&reader, inName);
   if (reader.kind != kSTLBinary) Abort(inName, "not a binary STL");
 
-  // 3 F vertices must fit the 32-bit vertex count; the colours take 3 bytes a facet.
-  const uint64_t facets = reader.count;
-  const uint64_t corners = 3 * facets;
-  if (corners > UINT32_MAX) Error("memory allocation error.");
-  auto* colours = static_cast<unsigned char*>(std::malloc(corners > 0 ? corners : 1));
-  if (colours == nullptr) Error("memory allocation error.");
-
   unsigned char colour[3] = {kWhite[0], kWhite[1], kWhite[2]};
   if (argc == 6 && !ParseSurfaceColour(argv + 2, colour)) Error("bad surface color.");
 
-  FILE* out = OpenOutput(outName);
-  if (out == nullptr) Abort(outName, "file not stored");
-  PutZCPHeader(out, static_cast<uint32_t>(corners), static_cast<uint32_t>(facets));
+  // The whole model is read before anything is written, so that a model cut short
+  // leaves no output. The lists grow with the facets actually read, not with the
+  // count the header claims; 3 F vertices must fit the 32-bit vertex count.
+  constexpr uint64_t kMostFacets = UINT32_MAX / 3;
+  constexpr uint32_t kFirstFacets = 1 << 16;
+  std::vector<float> vertices;      // nine floats a facet
+  std::vector<unsigned char> colours;  // three bytes a facet
+  try {
+    const uint32_t first = reader.count < kFirstFacets ? reader.count : kFirstFacets;
+    vertices.reserve(size_t{9} * first);
+    colours.reserve(size_t{3} * first);
+  } catch (const std::bad_alloc&) {
+    Error("memory allocation error.");
+  }
   float v[9];
   int16_t attribute;
-  for (uint64_t i = 0; i < facets; ++i) {
-    if (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8],
-                &attribute) != 1) {
-      Abort(inName, "unexpected end of file");
+  while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8],
+                 &attribute) == 1) {
+    if (colours.size() / 3 == kMostFacets) Error("memory allocation error.");
+    unsigned char rgb[3];
+    AttributeColour(attribute, colour, rgb);
+    try {
+      vertices.insert(vertices.end(), v, v + 9);
+      colours.insert(colours.end(), rgb, rgb + 3);
+    } catch (const std::bad_alloc&) {
+      Error("memory allocation error.");
     }
-    AttributeColour(attribute, colour, colours + 3 * i);
-    for (int k = 0; k < 3; ++k) PutZCPVertex(out, v + 3 * k);
   }
+  RequireSTLEnd(&reader, inName);
   CloseInput(reader.stream);
 
+  const uint64_t facets = colours.size() / 3;
+  FILE* out = OpenOutput(outName);
+  if (out == nullptr) Abort(outName, "file not stored");
+  PutZCPHeader(out, static_cast<uint32_t>(3 * facets), static_cast<uint32_t>(facets));
+  for (size_t k = 0; k < vertices.size(); k += 3) PutZCPVertex(out, &vertices[k]);
   for (uint64_t i = 0; i < facets; ++i) {
     const auto first = static_cast<uint32_t>(3 * i);
     const ZCPFace face = {colours[3 * i], colours[3 * i + 1], colours[3 * i + 2],
@@ -57,6 +72,5 @@ int main(int argc, char** argv) {
     PutZCPFace(out, face);
   }
   if (!CloseOutput(out)) Abort(outName, "file not stored");
-  std::free(colours);
   return 0;
 }

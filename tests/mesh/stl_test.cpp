@@ -131,10 +131,11 @@ TEST(StlReader, KeywordsInAnyCaseButWhole) {
   EXPECT_EQ(ScanAll(wrong).last, -1);
 }
 
-TEST(StlReader, AsciiWithoutEndsolidEndsWithError) {
+TEST(StlReader, AsciiWithoutEndsolidEndsCleanlyAfterACompleteFacet) {
   Outcome o = ScanAll(Ascii("solid t\n", 3, ""));
   EXPECT_EQ(o.facets.size(), 3u);
-  EXPECT_EQ(o.last, -1);
+  EXPECT_EQ(o.last, 0);
+  EXPECT_EQ(ScanAll(Ascii("solid t\n", 3, "\n \t\r\n")).last, 0);  // blanks only
 }
 
 TEST(StlReader, TokenOf79CharactersIsAcceptedAnd80IsNot) {

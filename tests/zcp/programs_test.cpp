@@ -91,12 +91,16 @@ TEST(MeshToCply, AsciiModelTakesTheColourArguments) {
   EXPECT_TRUE(EqualZCP(ZCPFile(kSquarePoints, {{0, 0, 255, {3, 2, 1}}, {0, 0, 255, {2, 0, 1}}}), zcp));
 }
 
-TEST(MeshToCply, TruncatedModelIsConvertedUpToItsLastFacet) {
+TEST(MeshToCply, TruncatedModelIsNotConverted) {
   Scratch dir;
   std::string stl = BinarySTL(Square());
   dir.Write("in.stl", stl.substr(0, stl.size() - 10));
   RunResult r = ::Run("meshtocply", {"in.stl", "-"}, "", dir.path);
-  EXPECT_TRUE(EqualZCP(ZCPFile({0, 2, 0, 2, 0, 0, 0, 0, 0}, {{255, 255, 255, {2, 1, 0}}}), r.out));
+  ExpectFailure(r, "in.stl : STL data error after 1 facets.\n");
+  EXPECT_EQ(r.out, "");
+  r = ::Run("meshtocply", {"in.stl", "out.zcp"}, "", dir.path);
+  ExpectFailure(r, "in.stl : STL data error after 1 facets.\n");
+  EXPECT_FALSE(dir.Exists("out.zcp"));
 }
 
 TEST(MeshToCply, MessagesAndStatus) {
@@ -138,7 +142,8 @@ TEST(MeshToPoly, MessagesAndStatus) {
   dir.Write("in.stl", BinarySTL(Square()));
   dir.Write("ascii.stl", AsciiSTL(Square()));
   dir.Write("short.stl", "tiny");
-  // 3 F does not fit 32 bits: no allocation is tried.
+  // A count whose 3 F would not fit 32 bits, over two facets: the count is not
+  // believed; the file is read up to its end and found short.
   dir.Write("huge.stl", BinarySTL(Square(), 0x60000000));
   std::string stl = BinarySTL(Square());
   dir.Write("cut.stl", stl.substr(0, stl.size() - 1));
@@ -147,23 +152,19 @@ TEST(MeshToPoly, MessagesAndStatus) {
   ExpectFailure(::Run("meshtopoly", {"none.stl", "o"}, "", dir.path), "none.stl : file not found.\n");
   ExpectFailure(::Run("meshtopoly", {"short.stl", "o"}, "", dir.path), "short.stl : STL header read error.\n");
   ExpectFailure(::Run("meshtopoly", {"ascii.stl", "o"}, "", dir.path), "ascii.stl : not a binary STL.\n");
-  ExpectFailure(::Run("meshtopoly", {"huge.stl", "o"}, "", dir.path), "memory allocation error.\n");
+  ExpectFailure(::Run("meshtopoly", {"huge.stl", "o"}, "", dir.path), "huge.stl : STL data error after 2 facets.\n");
   // The colour arguments are checked after the input.
   ExpectFailure(::Run("meshtopoly", {"ascii.stl", "0", "0", "256", "o"}, "", dir.path), "ascii.stl : not a binary STL.\n");
   ExpectFailure(::Run("meshtopoly", {"in.stl", "0", "0", "256", "o"}, "", dir.path), "bad surface color.\n");
   ExpectFailure(::Run("meshtopoly", {"in.stl", "nodir/o"}, "", dir.path), "nodir/o : file not stored.\n");
   ExpectFailure(::Run("meshtopoly", {"in.stl", "/dev/full"}, "", dir.path), "/dev/full : file not stored.\n");
 
-  // A model cut short: the header and the vertices of the whole facets stay.
-  ExpectFailure(::Run("meshtopoly", {"cut.stl", "o.zcp"}, "", dir.path), "cut.stl : unexpected end of file.\n");
-  std::string partial = dir.Read("o.zcp");
-  std::string expected = ZCPHeader(6, 2);
-  unsigned char b[4];
-  for (float v : {0.0f, 0.0f, 0.0f, 2.0f, 0.0f, 0.0f, 0.0f, 2.0f, 0.0f}) {
-    PutLEFloat(b, v);
-    expected.append(reinterpret_cast<char*>(b), 4);
-  }
-  EXPECT_EQ(partial, expected);
+  // A model cut short: nothing is written, to a file or to standard output.
+  ExpectFailure(::Run("meshtopoly", {"cut.stl", "o.zcp"}, "", dir.path), "cut.stl : STL data error after 1 facets.\n");
+  EXPECT_FALSE(dir.Exists("o.zcp"));
+  RunResult piped = ::Run("meshtopoly", {"-", "-"}, stl.substr(0, stl.size() - 1), dir.path);
+  ExpectFailure(piped, "- : STL data error after 1 facets.\n");
+  EXPECT_EQ(piped.out, "");
 }
 
 namespace {
