@@ -2,6 +2,8 @@
 // MESHPIX_STL_ATTRIBUTE (the attribute word is handed out and kept) and without.
 #include "mesh/stl.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -313,6 +315,22 @@ Facet* ReadFacet(FILE* stream, bool* outOfMemory, STLReader* end) {
   }
   if (end != nullptr) *end = reader;
   return head;
+}
+
+uint64_t STLFacetRoom(const STLReader* r) {
+#if defined(S_ISREG)
+  if (r->kind != kSTLBinary) return 0;
+  struct stat st;
+  if (fstat(fileno(r->stream), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  const long at = std::ftell(r->stream);
+  if (at < 0 || st.st_size < at) return 0;
+  const uint64_t room = static_cast<uint64_t>(st.st_size - at) / kFacetSize;
+  const uint64_t left = r->count - r->delivered;
+  return room < left ? room : left;
+#else
+  (void)r;
+  return 0;
+#endif
 }
 
 bool ReportSTLEnd(const STLReader* r, const char* name) {

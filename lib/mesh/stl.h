@@ -16,6 +16,10 @@
 //                                 the whole stream as a facet list (null when empty or
 //                                 when the header cannot be read); *outOfMemory tells a
 //                                 list cut short by exhausted memory
+//   STLFacetRoom(reader)          right after SetUpSTL: how many facets a binary regular
+//                                 file can still hold (its count, but never more than
+//                                 its bytes); 0 when unknown (ASCII, pipes). A count read
+//                                 from the file is a claim: allocate by this, or grow
 //   ReportSTLEnd(reader, name)    after the last scan: false, with "NAME : STL data
 //                                 error after N facets." on stderr, when the scan ended
 //                                 on an error; true otherwise ("NAME : no endsolid
@@ -110,6 +114,7 @@ Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double 
 // ReportSTLEnd (a header that cannot be read leaves it as set up: no error).
 Facet* ReadFacet(FILE* stream, bool* outOfMemory = nullptr, STLReader* end = nullptr);
 
+uint64_t STLFacetRoom(const STLReader* reader);
 bool ReportSTLEnd(const STLReader* reader, const char* name);
 void RequireSTLEnd(const STLReader* reader, const char* name);
 

@@ -30,14 +30,17 @@ int main(int argc, char** argv) {
   if (argc == 6 && !ParseSurfaceColour(argv + 2, colour)) Error("bad surface color.");
 
   // The whole model is read before anything is written, so that a model cut short
-  // leaves no output. The lists grow with the facets actually read, not with the
-  // count the header claims; 3 F vertices must fit the 32-bit vertex count.
+  // leaves no output. The lists are sized by what the file can hold, and otherwise grow
+  // with the facets actually read, never by the count the header claims; 3 F vertices
+  // must fit the 32-bit vertex count.
   constexpr uint64_t kMostFacets = UINT32_MAX / 3;
-  constexpr uint32_t kFirstFacets = 1 << 16;
-  std::vector<float> vertices;      // nine floats a facet
+  constexpr uint64_t kFirstFacets = 1 << 16;
+  std::vector<float> vertices;         // nine floats a facet
   std::vector<unsigned char> colours;  // three bytes a facet
   try {
-    const uint32_t first = reader.count < kFirstFacets ? reader.count : kFirstFacets;
+    const uint64_t room = STLFacetRoom(&reader);
+    uint64_t first = room > 0 ? room : reader.count < kFirstFacets ? reader.count : kFirstFacets;
+    if (first > kMostFacets) first = kMostFacets;
     vertices.reserve(size_t{9} * first);
     colours.reserve(size_t{3} * first);
   } catch (const std::bad_alloc&) {

@@ -236,3 +236,49 @@ TEST(StlDataError, AsciiWithoutEndsolidIsReadWholeWithAWarning) {
     }
   }
 }
+
+TEST(StlDataError, CountOfFourBillionTakesNoMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+#else
+  // Two facets under a count of 4,294,967,295 (214 GB of facets): every program reads
+  // the two and reports the rest missing, within 40 MB of address space, from a file
+  // and (but for the picture programs, which read their views there) from a pipe.
+  Scratch dir;
+  dir.Write("huge.stl", BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0), Tri(0, 0, 0, 0, 1, 0, 0, 0, 1)}, 4294967295u));
+  std::filesystem::create_directory(dir.Path("slices"));
+  for (const Program& p : kPrograms) {
+    SCOPED_TRACE(p.name);
+    for (const std::string in : {"huge.stl", "-"}) {
+      if (in == "-" && !p.input.empty()) continue;  // standard input holds the views
+      std::string command = "ulimit -v 40000 && ";
+      if (in == "-") command += "cat huge.stl | ";
+      command += ProgramPath(p.name);
+      for (const auto& a : p.args) command += " " + (a == "IN" ? in : a == "OUT" ? (p.name == "meshslice" ? "slices" : "out") : a);
+      if (!p.input.empty()) command += " < /dev/null";
+      const RunResult r = RunCommand({"/bin/sh", "-c", command}, "", dir.path);
+      EXPECT_EQ(r.status, 1) << in;
+      const std::string message = in + " : STL data error after 2 facets.\n";
+      EXPECT_TRUE(r.err.ends_with(message)) << in << ": " << r.err;
+    }
+  }
+#endif
+}
+
+TEST(StlDataError, ModelTooLargeForMemoryIsTheProgramsOwnMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+#else
+  // 300,000 facets need 12 MB in meshtopoly; it is allowed 10 MB: its own message,
+  // status 1, and no output (the model is read whole before anything is written).
+  Scratch dir;
+  dir.Write("big.stl", BinarySTL(Strip(300000)));
+  for (const std::string feed : {"big.stl", "- < big.stl"}) {
+    const RunResult r = RunCommand(
+        {"/bin/sh", "-c", "ulimit -v 10000 && " + ProgramPath("meshtopoly") + " " + feed + " out.zcp"}, "", dir.path);
+    EXPECT_EQ(r.status, 1) << feed;
+    EXPECT_EQ(r.err, "memory allocation error.\n") << feed;
+    EXPECT_FALSE(dir.Exists("out.zcp")) << feed;
+  }
+#endif
+}
