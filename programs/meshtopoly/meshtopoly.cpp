@@ -1,6 +1,8 @@
 // meshtopoly: converts a binary STL model into a ZCP file facet by facet: every facet
-// gets three vertices of its own (3 F vertices for F facets). The model is read whole
-// first (36 bytes of vertices and 3 of colour a facet), then written.
+// gets three vertices of its own (3 F vertices for F facets). From a file that holds
+// all its facets the vertices stream out while the facets are read and only the face
+// colours wait in memory; from a pipe the model is read whole first (36 bytes of
+// vertices and 3 of colour a facet), so that a model cut short leaves no output.
 #include <cstdint>
 #include <new>
 #include <vector>
@@ -29,19 +31,29 @@ int main(int argc, char** argv) {
   unsigned char colour[3] = {kWhite[0], kWhite[1], kWhite[2]};
   if (argc == 6 && !ParseSurfaceColour(argv + 2, colour)) Error("bad surface color.");
 
-  // The whole model is read before anything is written, so that a model cut short
-  // leaves no output. The lists are sized by what the file can hold, and otherwise grow
-  // with the facets actually read, never by the count the header claims; 3 F vertices
-  // must fit the 32-bit vertex count.
+  // A model cut short must leave no output. A regular file that holds every facet its
+  // count claims cannot be cut short: its vertices stream out as they are read, and only
+  // the colours wait in memory. Any other input (a pipe, a file shorter than its count)
+  // is read whole before anything is written. The lists are sized by what the file can
+  // hold, and otherwise grow with the facets actually read, never by the count the
+  // header claims; 3 F vertices must fit the 32-bit vertex count.
   constexpr uint64_t kMostFacets = UINT32_MAX / 3;
   constexpr uint64_t kFirstFacets = 1 << 16;
-  std::vector<float> vertices;         // nine floats a facet
+  const uint64_t room = STLFacetRoom(&reader);
+  const bool streaming = room == reader.count && room > 0;
+  FILE* out = nullptr;
+  if (streaming) {
+    if (room > kMostFacets) Error("memory allocation error.");
+    out = OpenOutput(outName);
+    if (out == nullptr) Abort(outName, "file not stored");
+    PutZCPHeader(out, static_cast<uint32_t>(3 * room), static_cast<uint32_t>(room));
+  }
+  std::vector<float> vertices;         // nine floats a facet, unless streaming
   std::vector<unsigned char> colours;  // three bytes a facet
   try {
-    const uint64_t room = STLFacetRoom(&reader);
     uint64_t first = room > 0 ? room : reader.count < kFirstFacets ? reader.count : kFirstFacets;
     if (first > kMostFacets) first = kMostFacets;
-    vertices.reserve(size_t{9} * first);
+    if (!streaming) vertices.reserve(size_t{9} * first);
     colours.reserve(size_t{3} * first);
   } catch (const std::bad_alloc&) {
     Error("memory allocation error.");
@@ -54,7 +66,11 @@ int main(int argc, char** argv) {
     unsigned char rgb[3];
     AttributeColour(attribute, colour, rgb);
     try {
-      vertices.insert(vertices.end(), v, v + 9);
+      if (streaming) {
+        for (int k = 0; k < 3; ++k) PutZCPVertex(out, v + 3 * k);
+      } else {
+        vertices.insert(vertices.end(), v, v + 9);
+      }
       colours.insert(colours.end(), rgb, rgb + 3);
     } catch (const std::bad_alloc&) {
       Error("memory allocation error.");
@@ -64,10 +80,12 @@ int main(int argc, char** argv) {
   CloseInput(reader.stream);
 
   const uint64_t facets = colours.size() / 3;
-  FILE* out = OpenOutput(outName);
-  if (out == nullptr) Abort(outName, "file not stored");
-  PutZCPHeader(out, static_cast<uint32_t>(3 * facets), static_cast<uint32_t>(facets));
-  for (size_t k = 0; k < vertices.size(); k += 3) PutZCPVertex(out, &vertices[k]);
+  if (!streaming) {
+    out = OpenOutput(outName);
+    if (out == nullptr) Abort(outName, "file not stored");
+    PutZCPHeader(out, static_cast<uint32_t>(3 * facets), static_cast<uint32_t>(facets));
+    for (size_t k = 0; k < vertices.size(); k += 3) PutZCPVertex(out, &vertices[k]);
+  }
   for (uint64_t i = 0; i < facets; ++i) {
     const auto first = static_cast<uint32_t>(3 * i);
     const ZCPFace face = {colours[3 * i], colours[3 * i + 1], colours[3 * i + 2],
