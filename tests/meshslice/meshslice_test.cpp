@@ -359,3 +359,15 @@ TEST(MeshSlice, GridsWhoseCrossingsCannotBeHeldStopBeforeReading) {
   EXPECT_EQ(solid, 1000000u);
 #endif
 }
+
+TEST(MeshSlice, RowsCrossedMoreThanTwiceStillFill) {
+  // Three boxes along x in a grid of one row: six crossings in a cell, three times
+  // the two a row cell reserved before reading.
+  Scratch dir;
+  Facets boxes = Box(0, 0, 0, 2, 1, 1);
+  for (const Facets& b : {Box(4, 0, 0, 5, 1, 1), Box(7, 0, 0, 10, 1, 1)}) boxes.insert(boxes.end(), b.begin(), b.end());
+  Sliced s = SliceModels(dir, {boxes}, {"0", "0", "0", "1", "1", "1", "11", "1", "1"}, 1);
+  ASSERT_EQ(s.run.status, 0) << s.run.err;
+  ASSERT_EQ(s.slices.size(), 1u);
+  EXPECT_EQ(s.slices[0], Slice{"##..#..###."});
+}
