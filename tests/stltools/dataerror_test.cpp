@@ -196,18 +196,6 @@ TEST(StlDataError, AsciiWithABrokenFacetInTheMiddle) {
   CheckAll({"an ASCII STL broken in its middle", 1000, false}, dir, "broken.stl", "first.stl");
 }
 
-TEST(StlDataError, StandardInputIsNamedAsGiven) {
-  Scratch dir;
-  std::string bytes = BinarySTL(UnitCube());
-  RunResult r = ::Run("meshstats", {"-"}, bytes.substr(0, bytes.size() - 60));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "- : STL data error after 10 facets.\n");
-  EXPECT_EQ(r.out.substr(0, 5), "-\t10\t");
-  r = ::Run("meshsolve", {"-"}, bytes.substr(0, bytes.size() - 60));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "- : STL data error after 10 facets.\n");
-}
-
 TEST(StlDataError, AsciiWithoutEndsolidIsReadWholeWithAWarning) {
   Scratch dir;
   std::string text = AsciiSTL(UnitCube());
