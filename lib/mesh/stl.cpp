@@ -11,6 +11,7 @@
 #include "common/bytes.h"
 #include "common/numbers.h"
 #include "common/program.h"
+#include "mesh/colour.h"
 
 namespace {
 
@@ -118,6 +119,11 @@ int ScanAscii(STLReader* r, float n[3], float* v[9]) {
   return 1;
 }
 
+// The attribute word as handed out: in the other colour form it becomes a colour word.
+inline int16_t DeliveredWord(const STLReader* r, uint16_t word) {
+  return static_cast<int16_t>(r->objectForm ? FromObjectForm(word, r->objectColour) : word);
+}
+
 // Binary facet: one 50-byte record. Returns 1, 0 after the counted facets, -1 on a
 // short read.
 int ScanBinary(STLReader* r, float n[3], float* v[9], int16_t* attribute) {
@@ -134,7 +140,7 @@ int ScanBinary(STLReader* r, float n[3], float* v[9], int16_t* attribute) {
   const unsigned char* record = r->ahead + kFacetSize * r->aheadNext++;
   for (int i = 0; i < 3; ++i) n[i] = GetLEFloat(record + 4 * i);
   for (int i = 0; i < 9; ++i) *v[i] = GetLEFloat(record + 12 + 4 * i);
-  *attribute = static_cast<int16_t>(GetLE16(record + kAttributeOffset));
+  *attribute = DeliveredWord(r, GetLE16(record + kAttributeOffset));
   return 1;
 }
 
@@ -172,6 +178,8 @@ int SetUpSTL(STLReader* r, FILE* stream) {
   r->facets = 0;
   r->failed = false;
   r->noEndsolid = false;
+  r->objectForm = false;
+  r->objectColour = 0;
   if (std::fread(r->buffer, 1, kHeaderSize, stream) != kHeaderSize) return 0;
 
   bool binary = std::memchr(r->buffer, 0, kHeaderSize) != nullptr;
@@ -199,6 +207,14 @@ int SetUpSTL(STLReader* r, FILE* stream) {
   r->kind = kSTLBinary;
   r->delivered = 0;
   r->position = 0;
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  // Read before the buffer is given over to the read function.
+  unsigned char rgba[4];
+  if (FindColourHeader(r->buffer, rgba)) {
+    r->objectForm = true;
+    r->objectColour = ColourWord(TruncateChannel(rgba[0]), TruncateChannel(rgba[1]), TruncateChannel(rgba[2]));
+  }
+#endif
   r->read = HostIsLittleEndian() ? std::fread : fRead;
   uint32_t count;
   if (r->read(&count, 4, 1, stream) != 1) return 0;

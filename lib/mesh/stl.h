@@ -35,6 +35,8 @@
 //
 // Two builds of one source: with MESHPIX_STL_ATTRIBUTE defined, ScanSTL hands out the
 // 16-bit attribute word of each facet and Facet keeps it; without, it is dropped.
+// A binary header holding "COLOR=" and four colour bytes marks the other common colour
+// form (see colour.h); the attribute build hands its words out as colour words.
 // While reading, the vertex order of every facet is made to agree with the normal
 // stored in the file (vertices 2 and 3 are swapped when they disagree). The unit
 // normal computed for that check stays in reader->normal, so that writers need not
@@ -56,6 +58,11 @@ struct STLReader {
   uint32_t delivered;  // binary: facets handed out so far
   uint32_t count;      // binary: the facet count of the file
   double normal[3];    // CalcNormal of the facet last delivered, in its delivered order
+  // binary, attribute build: the header holds "COLOR=" and the object's colour, and the
+  // words are in that form; they are handed out as colour words (objectColour: the
+  // object's colour as one)
+  bool objectForm;
+  uint16_t objectColour;
   // binary: facet records read ahead in one block, never past the counted facets
   static constexpr uint32_t kAhead = 64;
   uint32_t aheadNext, aheadEnd;
