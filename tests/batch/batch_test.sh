@@ -8,8 +8,8 @@
 # Usage: batch_test.sh make bin_dir Makefile
 set -u
 MAKE=$1
-PATH=$2:$PATH
-makefile=$3
+PATH=$(cd "$2" && pwd):$PATH
+makefile=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
 export PATH LC_ALL=C
 work=$(mktemp -d "${TMPDIR:-/tmp}/meshpix-batch.XXXXXX")
 trap 'rm -rf "$work"' EXIT
