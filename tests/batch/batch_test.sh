@@ -4,7 +4,7 @@
 # count, area and volume near the ellipsoid's), the slice count, TIFF signatures and
 # sizes, and solid voxels where the model is; then that a second make has nothing to do,
 # that a changed model is rebuilt alone, and that the README's xargs -P recipe gives the
-# same statistics. gifsicle and Pillow, where present, read the pictures independently.
+# same statistics (and GNU parallel's the same turntables). gifsicle and Pillow, where present, read the pictures independently.
 # Usage: batch_test.sh make bin_dir Makefile
 set -u
 MAKE=$1
@@ -98,6 +98,16 @@ find models -name '*.stl' -print0 |
 for s in out/*.stats; do
   cmp -s "$s" "stats/$(basename "$s")" || fail "xargs gives another $(basename "$s")"
 done
+
+# The README's GNU parallel recipe, where parallel is installed: the same turntables.
+if command -v parallel >/dev/null 2>&1; then
+  mkdir turntables
+  parallel -j 4 "echo '0 20 15 0 24' | meshorbit {} -160 1 60 255 255 255 0 0 0 200 200 200 turntables/{/.}.gif" \
+    ::: models/*.stl </dev/null || fail "parallel recipe failed"
+  for g in out/*.gif; do
+    cmp -s "$g" "turntables/$(basename "$g")" || fail "parallel gives another $(basename "$g")"
+  done
+fi
 
 [ "$failed" = 0 ] && echo "batch: 3 models, turntables, statistics and slices checked"
 exit $failed
