@@ -1,9 +1,9 @@
-"""Runs the commands of the EXAMPLES section of every manual page and compares what
-they print with what the page shows.
+"""Runs the commands of the OUTPUT and EXAMPLES sections of every manual page and
+compares what they print with what the page shows.
 
-In an EXAMPLES section, each .EX/.EE block holds commands ("$ " lines) and, after each,
+In those sections, an .EX/.EE block that holds commands ("$ " lines) shows after each
 the standard output it prints; a last line "..." stands for more output that the page
-leaves out. The commands of one page run in order in a scratch folder of their own that
+leaves out. Blocks without a command are literal samples and are not run. The commands of one page run in order in a scratch folder of their own that
 holds cube.stl (examples/cube.stl), with the built programs first on PATH; each must exit
 with 0.
 
@@ -23,27 +23,28 @@ def unescape(line):
 
 
 def examples(path):
-    """The (command, expected lines, truncated) triples of the page's EXAMPLES."""
-    items, section, block = [], None, False
+    """The (command, expected lines, truncated) triples of the page's OUTPUT and EXAMPLES."""
+    items, section, block, current = [], None, False, None
     with open(path, encoding="utf-8") as f:
         for raw in f.read().split("\n"):
             if raw.startswith(".SH"):
                 section = raw[3:].strip().strip('"')
                 continue
-            if section != "EXAMPLES":
+            if section not in ("OUTPUT", "EXAMPLES"):
                 continue
             if raw == ".EX":
-                block = True
+                block, current = True, None
             elif raw == ".EE":
                 block = False
             elif block:
                 line = unescape(raw)
                 if line.startswith("$ "):
-                    items.append([line[2:], [], False])
-                elif items and line == "...":
-                    items[-1][2] = True
-                elif items:
-                    items[-1][1].append(line)
+                    current = [line[2:], [], False]
+                    items.append(current)
+                elif current is not None and line == "...":
+                    current[2] = True
+                elif current is not None:
+                    current[1].append(line)
     return items
 
 
