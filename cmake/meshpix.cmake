@@ -17,6 +17,9 @@ function(meshpix_program name)
     target_link_options(${name} PRIVATE -static-libstdc++ -static-libgcc)
   endif()
   install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The list of programs: the target "programs" builds them alone (the demo needs no
+  # tests), and the package test checks that each one is in the package.
+  set_property(GLOBAL APPEND PROPERTY MESHPIX_PROGRAMS ${name})
 endfunction()
 
 # meshpix_library(name SOURCES src... [LIBS lib...] [DEFINES def...])

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FILE* stream = MemoryStream(data + kGridBytes, size - kGridBytes);
     if (stream == nullptr) return 0;
     STLReader reader;
-    if (SetUpSTL(&reader, stream) == 1) SliceStream(&g, &reader);
+    if (SetUpSTL(&reader, stream) == 1) SliceStream(&g, &reader, "fuzz");
     std::fclose(stream);
     std::vector<uint16_t> samples(size_t(g.n[0]) * g.n[1]);
     std::vector<uint16_t*> rows;

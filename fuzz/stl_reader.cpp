@@ -12,18 +12,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (SetUpSTL(&reader, stream) == 1) {
     float v[9];
     int result;
+    uint64_t delivered = 0;
     // A huge binary count over a short file ends at the first short read.
 #if defined(MESHPIX_STL_ATTRIBUTE)
     int16_t attribute;
     while ((result = ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
                              &v[8], &attribute)) == 1) {
+      ++delivered;
     }
 #else
     while ((result = ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
                              &v[8])) == 1) {
+      ++delivered;
     }
 #endif
     if (result != 0 && result != -1) std::abort();
+    // The end state agrees with the results: an error only after -1, a missing
+    // "endsolid" only at the regular end of an ASCII file, every facet counted.
+    if (reader.failed != (result == -1) || reader.facets != delivered) std::abort();
+    if (reader.noEndsolid && (result != 0 || reader.kind != kSTLAscii)) std::abort();
   }
   std::rewind(stream);
   Facet* list = ReadFacet(stream);

@@ -2,6 +2,8 @@
 // MESHPIX_STL_ATTRIBUTE (the attribute word is handed out and kept) and without.
 #include "mesh/stl.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,7 @@
 #include "common/bytes.h"
 #include "common/numbers.h"
 #include "common/program.h"
+#include "mesh/colour.h"
 
 namespace {
 
@@ -85,9 +88,16 @@ bool Number(STLReader* r, float* value) {
 }
 
 // ASCII facet: "facet normal n n n outer loop vertex x y z (x3) endloop endfacet".
-// Returns 1 with the stored normal in n[], 0 at "endsolid", -1 on any error.
+// Returns 1 with the stored normal in n[], 0 at "endsolid" or at the end of the file
+// where the next facet would begin, -1 on any error.
 int ScanAscii(STLReader* r, float n[3], float* v[9]) {
-  if (GetStr(r) != 1) return -1;
+  if (GetStr(r) != 1) {
+    // Only blanks up to the end of the file: the model stops cleanly after its last
+    // facet, just without "endsolid". Anything else (an over-long token) is an error.
+    if (r->current != kEndOfFile) return -1;
+    r->noEndsolid = true;
+    return 0;
+  }
   const char* token = reinterpret_cast<const char*>(r->buffer);
   if (std::strcmp(token, "endsolid") == 0) {
     // The rest of the "endsolid" line (the solid's name) is skipped.
@@ -109,6 +119,11 @@ int ScanAscii(STLReader* r, float n[3], float* v[9]) {
   return 1;
 }
 
+// The attribute word as handed out: in the other colour form it becomes a colour word.
+inline int16_t DeliveredWord(const STLReader* r, uint16_t word) {
+  return static_cast<int16_t>(r->objectForm ? FromObjectForm(word, r->objectColour) : word);
+}
+
 // Binary facet: one 50-byte record. Returns 1, 0 after the counted facets, -1 on a
 // short read.
 int ScanBinary(STLReader* r, float n[3], float* v[9], int16_t* attribute) {
@@ -125,7 +140,7 @@ int ScanBinary(STLReader* r, float n[3], float* v[9], int16_t* attribute) {
   const unsigned char* record = r->ahead + kFacetSize * r->aheadNext++;
   for (int i = 0; i < 3; ++i) n[i] = GetLEFloat(record + 4 * i);
   for (int i = 0; i < 9; ++i) *v[i] = GetLEFloat(record + 12 + 4 * i);
-  *attribute = static_cast<int16_t>(GetLE16(record + kAttributeOffset));
+  *attribute = DeliveredWord(r, GetLE16(record + kAttributeOffset));
   return 1;
 }
 
@@ -160,6 +175,11 @@ int SetUpSTL(STLReader* r, FILE* stream) {
   r->delivered = 0;
   r->count = 0;
   r->aheadNext = r->aheadEnd = 0;
+  r->facets = 0;
+  r->failed = false;
+  r->noEndsolid = false;
+  r->objectForm = false;
+  r->objectColour = 0;
   if (std::fread(r->buffer, 1, kHeaderSize, stream) != kHeaderSize) return 0;
 
   bool binary = std::memchr(r->buffer, 0, kHeaderSize) != nullptr;
@@ -187,6 +207,14 @@ int SetUpSTL(STLReader* r, FILE* stream) {
   r->kind = kSTLBinary;
   r->delivered = 0;
   r->position = 0;
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  // Read before the buffer is given over to the read function.
+  unsigned char rgba[4];
+  if (FindColourHeader(r->buffer, rgba)) {
+    r->objectForm = true;
+    r->objectColour = ColourWord(TruncateChannel(rgba[0]), TruncateChannel(rgba[1]), TruncateChannel(rgba[2]));
+  }
+#endif
   r->read = HostIsLittleEndian() ? std::fread : fRead;
   uint32_t count;
   if (r->read(&count, 4, 1, stream) != 1) return 0;
@@ -212,10 +240,14 @@ int ScanSTL(STLReader* r, float* x1, float* y1, float* z1, float* x2, float* y2,
   } else if (r->kind == kSTLBinary) {
     result = ScanBinary(r, n, v, attribute);
   } else {
-    return -1;
+    result = -1;
   }
-  if (result != 1) return result;
+  if (result != 1) {
+    if (result < 0) r->failed = true;
+    return result;
+  }
   RepairWinding(n, v, r->normal);
+  ++r->facets;
   return 1;
 }
 
@@ -272,10 +304,13 @@ Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double 
   return f;
 }
 
-Facet* ReadFacet(FILE* stream, bool* outOfMemory) {
+Facet* ReadFacet(FILE* stream, bool* outOfMemory, STLReader* end) {
   if (outOfMemory != nullptr) *outOfMemory = false;
   STLReader reader;
-  if (SetUpSTL(&reader, stream) != 1) return nullptr;
+  if (SetUpSTL(&reader, stream) != 1) {
+    if (end != nullptr) *end = reader;
+    return nullptr;
+  }
   Facet* head = nullptr;
   Facet** tail = &head;
   float x1, y1, z1, x2, y2, z2, x3, y3, z3;
@@ -294,26 +329,62 @@ Facet* ReadFacet(FILE* stream, bool* outOfMemory) {
     *tail = f;
     tail = &f->next;
   }
+  if (end != nullptr) *end = reader;
   return head;
+}
+
+uint64_t STLFacetRoom(const STLReader* r) {
+#if defined(S_ISREG)
+  if (r->kind != kSTLBinary) return 0;
+  struct stat st;
+  if (fstat(fileno(r->stream), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  const long at = std::ftell(r->stream);
+  if (at < 0 || st.st_size < at) return 0;
+  const uint64_t room = static_cast<uint64_t>(st.st_size - at) / kFacetSize;
+  const uint64_t left = r->count - r->delivered;
+  return room < left ? room : left;
+#else
+  (void)r;
+  return 0;
+#endif
+}
+
+bool ReportSTLEnd(const STLReader* r, const char* name) {
+  if (r->failed) {
+    std::fprintf(stderr, "%s : STL data error after %llu facets.\n", name,
+                 static_cast<unsigned long long>(r->facets));
+    return false;
+  }
+  if (r->noEndsolid) std::fprintf(stderr, "%s : no endsolid (warning).\n", name);
+  return true;
+}
+
+void RequireSTLEnd(const STLReader* r, const char* name) {
+  if (!ReportSTLEnd(r, name)) ExitProgram(1);
 }
 
 int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context) {
   if (argc < 2) Usage(usage);
+  int status = 0;  // 1 once any file could not be opened, set up or read to its end
   for (int i = 1; i < argc; ++i) {
     const char* name = argv[i];
     FILE* stream = OpenInput(name);
     if (stream == nullptr) {
       std::fprintf(stderr, "%s : file not found.\n", name);
+      status = 1;
       continue;
     }
     STLReader reader;
     if (SetUpSTL(&reader, stream) != 1) {
       std::fprintf(stderr, "%s : STL header read error.\n", name);
+      status = 1;
     } else {
+      // The line for the facets read comes first, then the error, if any.
       each(&reader, name, context);
+      if (!ReportSTLEnd(&reader, name)) status = 1;
     }
     CloseInput(stream);
   }
   FinishOutput();
-  return 0;
+  return status;
 }

@@ -16,15 +16,27 @@
 //                                 the whole stream as a facet list (null when empty or
 //                                 when the header cannot be read); *outOfMemory tells a
 //                                 list cut short by exhausted memory
+//   STLFacetRoom(reader)          right after SetUpSTL: how many facets a binary regular
+//                                 file can still hold (its count, but never more than
+//                                 its bytes); 0 when unknown (ASCII, pipes). A count read
+//                                 from the file is a claim: allocate by this, or grow
+//   ReportSTLEnd(reader, name)    after the last scan: false, with "NAME : STL data
+//                                 error after N facets." on stderr, when the scan ended
+//                                 on an error; true otherwise ("NAME : no endsolid
+//                                 (warning)." for an ASCII file that just stops)
+//   RequireSTLEnd(reader, name)   the same, but an error ends the program, status 1
 //   EachSTLFile(argc, argv, usage, each, context)
 //                                 the frame of the programs that report on several
 //                                 files: usage without arguments; per argument open it
-//                                 ("-": stdin), set it up and call each(reader, name,
-//                                 context), reporting "file not found." or "STL header
-//                                 read error." and going on; stdout checked at the end
+//                                 ("-": stdin), set it up, call each(reader, name,
+//                                 context) and ReportSTLEnd, reporting "file not found."
+//                                 or "STL header read error." and going on; stdout
+//                                 checked at the end; 1 when any file failed, else 0
 //
 // Two builds of one source: with MESHPIX_STL_ATTRIBUTE defined, ScanSTL hands out the
 // 16-bit attribute word of each facet and Facet keeps it; without, it is dropped.
+// A binary header holding "COLOR=" and four colour bytes marks the other common colour
+// form (see colour.h); the attribute build hands its words out as colour words.
 // While reading, the vertex order of every facet is made to agree with the normal
 // stored in the file (vertices 2 and 3 are swapped when they disagree). The unit
 // normal computed for that check stays in reader->normal, so that writers need not
@@ -46,6 +58,11 @@ struct STLReader {
   uint32_t delivered;  // binary: facets handed out so far
   uint32_t count;      // binary: the facet count of the file
   double normal[3];    // CalcNormal of the facet last delivered, in its delivered order
+  // binary, attribute build: the header holds "COLOR=" and the object's colour, and the
+  // words are in that form; they are handed out as colour words (objectColour: the
+  // object's colour as one)
+  bool objectForm;
+  uint16_t objectColour;
   // binary: facet records read ahead in one block, never past the counted facets
   static constexpr uint32_t kAhead = 64;
   uint32_t aheadNext, aheadEnd;
@@ -54,6 +71,10 @@ struct STLReader {
     unsigned char buffer[80];  // ASCII: header bytes, then the current token (lower case)
     ReadFunction read;         // binary: fread, or the byte-reversing reader on big-endian hosts
   };
+  // How the scan ended, for ReportSTLEnd; set by SetUpSTL and ScanSTL.
+  uint64_t facets;  // facets delivered so far (result 1), either kind
+  bool failed;      // a scan gave -1: the model was not read to its end
+  bool noEndsolid;  // ASCII: the file ended after a complete facet, without "endsolid"
 };
 
 constexpr int kSTLAscii = 0;
@@ -96,7 +117,13 @@ Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double 
                   double y3, double z3);
 #endif
 
-Facet* ReadFacet(FILE* stream, bool* outOfMemory = nullptr);
+// With end given, the reader's state after the last scan is copied there, for
+// ReportSTLEnd (a header that cannot be read leaves it as set up: no error).
+Facet* ReadFacet(FILE* stream, bool* outOfMemory = nullptr, STLReader* end = nullptr);
+
+uint64_t STLFacetRoom(const STLReader* reader);
+bool ReportSTLEnd(const STLReader* reader, const char* name);
+void RequireSTLEnd(const STLReader* reader, const char* name);
 
 using STLFileFunction = void (*)(STLReader* reader, const char* name, void* context);
 int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context);

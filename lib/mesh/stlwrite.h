@@ -1,12 +1,19 @@
-// Writing binary STL while reading: 84 zero bytes, then one 50-byte record per
-// facet, then the facet count patched in at offset 80.
+// Writing binary STL while reading: the 80-byte header (zeros unless given) and a
+// zero count, then one 50-byte record per facet, then the facet count patched in at
+// offset 80. An output name beginning with "-" is standard output: where it can seek
+// (a regular file), the count is patched there the same way; where it cannot (a pipe,
+// a terminal), the records are held, in memory up to kSTLHoldBytes and in a temporary
+// file beyond, until the count is known, and then written after the header with the
+// count in place. The bytes are the same either way.
 //
 //   Abort(name, phrase)                 "name : phrase." on stderr, status 1
 //   fWriteReverse(data, size, count, s) fwrite after reversing each element's bytes
 //                                       in place (the caller's data stays reversed)
 //   OpenSTLInput(reader, name)          open an input ("-": stdin) and set it up
 //                                       ("file not found", "STL header read error")
-//   BeginSTL(writer, name)              create the file ("file not stored"), 84 zeros
+//   BeginSTL(writer, name [, header])   create the file ("file not stored") or take
+//                                       stdout ("-..."); the header (80 bytes; zeros
+//                                       when null) and a zero count
 //   PutSTLFacet(writer, block, attribute)
 //                                       normal and three vertices (12 floats), then the
 //                                       attribute word ("STL facet data write error")
@@ -14,7 +21,8 @@
 //                                       the same with the normal computed by CalcNormal
 //   EndSTL(writer)                      check the data, patch the count, close
 //                                       ("STL facet data write error",
-//                                        "STL facet number write error")
+//                                        "STL facet number write error",
+//                                        "temporary file write error")
 //   PackSTLFacet(record, block, attribute)
 //                                       the 50 little-endian bytes of one facet record,
 //                                       for writers of their own (count known up front)
@@ -35,6 +43,10 @@ void OpenSTLInput(STLReader* reader, const char* name);
 
 constexpr size_t kSTLHeaderSize = 84;  // 80 header bytes and the 4-byte facet count
 constexpr size_t kSTLRecordSize = 50;
+constexpr size_t kSTLHeaderText = 80;  // the header proper, before the count
+// Record bytes held in memory for an output that cannot seek; more go to a temporary
+// file (in $TMPDIR, else /tmp), so a model of any size passes a pipe in bounded memory.
+constexpr size_t kSTLHoldBytes = size_t{32} << 20;
 
 struct STLWriter {
   using WriteFunction = size_t (*)(void* data, size_t size, size_t count, FILE* stream);
@@ -44,6 +56,14 @@ struct STLWriter {
   const char* name;
   uint32_t count;       // facets written so far
   WriteFunction write;  // for the count: fwrite on little-endian hosts, else fWriteReverse
+  // Where the records go: a named file (count patched by reopening it), standard
+  // output that seeks (patched by seeking), or standard output that does not (held).
+  enum Sink { kNamedFile, kSeekingStdout, kHeld } sink;
+  long long start;        // kSeekingStdout: offset of the header in the file
+  unsigned char header[kSTLHeaderText];
+  unsigned char* held;    // kHeld: the first records, up to kSTLHoldBytes
+  size_t heldUsed;
+  FILE* spill;            // kHeld: the records after those, or null
   size_t used;          // bytes waiting in block
   unsigned char block[kRecords * kSTLRecordSize];
 };
@@ -52,7 +72,7 @@ inline void PackSTLFacet(unsigned char record[kSTLRecordSize], const float block
   PutLE16(record + 48, static_cast<uint16_t>(attribute));
 }
 
-void BeginSTL(STLWriter* writer, const char* name);
+void BeginSTL(STLWriter* writer, const char* name, const unsigned char* header = nullptr);
 void PutSTLFacet(STLWriter* writer, float block[12], int16_t attribute);
 void PutSTLFacetNormal(STLWriter* writer, const float vertices[9], int16_t attribute);
 void EndSTL(STLWriter* writer);

@@ -107,10 +107,12 @@ Facet* ReadModel(const char* name) {
   FILE* stream = OpenInput(name);
   if (stream == nullptr) Fail("%s : file not found.\n", name);
   bool outOfMemory;
-  Facet* list = ReadFacet(stream, &outOfMemory);
+  STLReader end;
+  Facet* list = ReadFacet(stream, &outOfMemory, &end);
   CloseInput(stream);
   // A model cut short would be drawn with holes: better none at all.
   if (outOfMemory) Error("facet memory allocation error.");
+  RequireSTLEnd(&end, name);
   if (list == nullptr) Fail("%s : file read error.\n", name);
   return list;
 }

@@ -4,8 +4,16 @@
 //   PutZCPHeader(stream, n, m)       the twelve header lines, both counts with "%u"
 //   ReadZCPHeader(stream, &n, &m)    the strict header reader; false on any fault
 //                                    (the programs say "bad header.")
-//   OpenZCPInput(name, &n, &m)       open ("-": stdin) and read the header strictly:
+//   OpenZCPInput(name, &n, &m)       open ("-": stdin), read the header strictly and
+//                                    check the body's length (CheckZCPBody):
 //                                    "file not found." or "bad header.", status 1
+//   CheckZCPBody(stream, name, n, m) a regular file whose bytes after the header cannot
+//                                    hold n vertices and m faces ends the program with
+//                                    the data error it would meet while reading; other
+//                                    streams (pipes) are found short as they are read
+//   ZCPDataError(name, count, what)  "NAME : ZCP data error after COUNT vertices." (what:
+//                                    "vertices" or "faces"), status 1: the body ends
+//                                    before the header's counts
 //   PackZCPVertex(record, v)         the 12 bytes of vertex v[3]
 //   UnpackZCPVertex(record, v)       and back
 //   PackZCPFace(record, face)        the 16 bytes of one face (count byte 3)
@@ -54,6 +62,8 @@ enum ZCPFaceResult {
 void PutZCPHeader(FILE* stream, uint32_t n, uint32_t m);
 bool ReadZCPHeader(FILE* stream, uint32_t* n, uint32_t* m);
 FILE* OpenZCPInput(const char* name, uint32_t* n, uint32_t* m);
+void CheckZCPBody(FILE* stream, const char* name, uint32_t n, uint32_t m);
+[[noreturn]] void ZCPDataError(const char* name, uint64_t count, const char* what);
 
 void PackZCPVertex(unsigned char record[kZCPVertexSize], const float v[3]);
 void UnpackZCPVertex(const unsigned char record[kZCPVertexSize], float v[3]);

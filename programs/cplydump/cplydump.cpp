@@ -1,6 +1,7 @@
 // cplydump: prints a ZCP model as text: the vertex and face counts, one line per
 // vertex (x, y, z) and one line per face (three indices, then red, green, blue).
 #include <cstdint>
+#include <cstdio>
 
 #include "common/program.h"
 #include "common/textout.h"
@@ -21,6 +22,12 @@ TextOut out{stdout};
   Fail("%s\n", message);
 }
 
+// The body ends before the header's counts.
+[[noreturn]] void Short(const char* name, uint32_t count, const char* what) {
+  out.Flush();
+  ZCPDataError(name, count, what);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,12 +42,15 @@ int main(int argc, char** argv) {
   out.Char('\n');
   for (uint32_t i = 0; i < n; ++i) {
     float v[3];
-    if (!ReadZCPVertex(in, v)) Error("bad vertex.");
+    if (!ReadZCPVertex(in, v)) Short(argv[1], i, "vertices");
     PutPointText(&out, v, '\t');
   }
   for (uint32_t i = 0; i < m; ++i) {
     ZCPFace face;
-    if (ReadZCPFace(in, n, &face) != kZCPFaceOK) Error("bad face.");
+    if (ReadZCPFace(in, n, &face) != kZCPFaceOK) {
+      if (std::feof(in)) Short(argv[1], i, "faces");
+      Error("bad face.");
+    }
     for (uint32_t index : face.index) {
       out.Int(index);
       out.Char('\t');

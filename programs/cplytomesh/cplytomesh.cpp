@@ -4,6 +4,7 @@
 // streams out, to a file or to standard output.
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <new>
 #include <vector>
 
@@ -35,7 +36,7 @@ constexpr size_t kFirstChunk = size_t{1} << 20;  // vertex bytes read at first
 // The whole vertex block as it lies in the file. The buffer grows with the data read,
 // so a header that promises more vertices than the file holds costs no more memory
 // than the file.
-std::vector<unsigned char> ReadVertexBlock(FILE* in, uint32_t n) {
+std::vector<unsigned char> ReadVertexBlock(FILE* in, const char* name, uint32_t n) {
   const uint64_t total = uint64_t{n} * kZCPVertexSize;
   if (total > SIZE_MAX) Error("vertex memory allocation error.");
   std::vector<unsigned char> block;
@@ -51,7 +52,7 @@ std::vector<unsigned char> ReadVertexBlock(FILE* in, uint32_t n) {
     }
     const size_t got = std::fread(block.data() + have, 1, step, in);
     have += got;
-    if (got < step) Error("vertex data read error.");
+    if (got < step) ZCPDataError(name, have / kZCPVertexSize, "vertices");
   }
   return block;
 }
@@ -84,7 +85,8 @@ int main(int argc, char** argv) {
   if (in == nullptr) Error("file not found.");
   uint32_t n, m;
   ReadWordHeader(in, &n, &m);
-  const std::vector<unsigned char> vertexBlock = ReadVertexBlock(in, n);
+  CheckZCPBody(in, argv[1], n, m);
+  const std::vector<unsigned char> vertexBlock = ReadVertexBlock(in, argv[1], n);
 
   FILE* out = OpenOutput(argv[2]);
   if (out == nullptr) Error("file not stored.");
@@ -94,13 +96,13 @@ int main(int argc, char** argv) {
 
   for (uint32_t i = 0; i < m; ++i) {
     ZCPFace face;
-    switch (ReadZCPFace(in, n, &face)) {
-      case kZCPFaceOK: break;
-      case kZCPShortColour: Error("color data read error.");
-      case kZCPBadCorners: Error("bad number of vertices per face.");
-      case kZCPShortIndex: Error("face data read error.\n");  // two line feeds, as always
-      case kZCPBadIndex: Error("bad vertex index.");
+    const ZCPFaceResult result = ReadZCPFace(in, n, &face);
+    // A record cut off by the end of the input: the body is shorter than the header says.
+    if (result == kZCPShortColour || result == kZCPShortIndex || (result == kZCPBadCorners && std::feof(in))) {
+      ZCPDataError(argv[1], i, "faces");
     }
+    if (result == kZCPBadCorners) Error("bad number of vertices per face.");
+    if (result == kZCPBadIndex) Error("bad vertex index.");
     float block[12];  // normal, then the three corners in face order
     for (int k = 0; k < 3; ++k) {
       UnpackZCPVertex(vertexBlock.data() + size_t{face.index[k]} * kZCPVertexSize, block + 3 + 3 * k);

@@ -36,6 +36,12 @@ TextOut out{stdout};
   Fail("%s\n", message);
 }
 
+// The body ends before the header's counts.
+[[noreturn]] void Short(const char* name, uint32_t count, const char* what) {
+  out.Flush();
+  ZCPDataError(name, count, what);
+}
+
 void Channel(unsigned char value) {
   char text[32];
   int length = std::snprintf(text, sizeof text, "%g", static_cast<double>(value / 255.0f));
@@ -65,7 +71,7 @@ int main(int argc, char** argv) {
   out.Text(kOpening);
   for (uint32_t i = 0; i < n; ++i) {
     float v[3];
-    if (!ReadZCPVertex(in, v)) Error("bad vertex.");
+    if (!ReadZCPVertex(in, v)) Short(argv[1], i, "vertices");
     PutPointText(&out, v, ' ');
   }
 
@@ -73,7 +79,10 @@ int main(int argc, char** argv) {
   uint32_t lastColour = UINT32_MAX, lastIndex = 0;  // most faces repeat their neighbour's colour
   for (uint32_t i = 0; i < m; ++i) {
     ZCPFace face;
-    if (ReadZCPFace(in, n, &face) != kZCPFaceOK) Error("bad face.");
+    if (ReadZCPFace(in, n, &face) != kZCPFaceOK) {
+      if (std::feof(in)) Short(argv[1], i, "faces");
+      Error("bad face.");
+    }
     const uint32_t colour = uint32_t{face.red} << 16 | uint32_t{face.green} << 8 | face.blue;
     try {
       if (colour != lastColour) {

@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
     ++counts[word];
     areas[word] += std::sqrt(cx * cx + cy * cy + cz * cz) * 0.5;
   }
+  RequireSTLEnd(&reader, argv[1]);
 
   for (int word = 0; word < kWords; ++word) {
     if (counts[word] == 0) continue;

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
     float block[12];
     int16_t attribute;
     while (ScanSTLBlock(&reader, block, &attribute) == 1) PutSTLFacet(&writer, block, attribute);
+    RequireSTLEnd(&reader, argv[i]);
     CloseInput(reader.stream);
   }
   EndSTL(&writer);

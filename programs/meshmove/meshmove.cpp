@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     }
     PutSTLFacet(&writer, b, attribute);
   }
+  RequireSTLEnd(&reader, argv[1]);
   CloseInput(reader.stream);
   EndSTL(&writer);
   return 0;

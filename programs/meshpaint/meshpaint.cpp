@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
   while (ScanSTLBlock(&reader, block, &attribute) == 1) {
     PutSTLFacet(&writer, block, static_cast<int16_t>(word));
   }
+  RequireSTLEnd(&reader, argv[1]);
   CloseInput(reader.stream);
   EndSTL(&writer);
   return 0;

@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 9; ++i) v[i] = static_cast<float>(v[i] * r[i % 3]);
     PutSTLFacetNormal(&writer, v, attribute);
   }
+  RequireSTLEnd(&reader, argv[1]);
   CloseInput(reader.stream);
   EndSTL(&writer);
   return 0;

@@ -67,6 +67,8 @@ struct Grid {
   std::unique_ptr<unsigned char[], FreeDeleter> bits;
   CrossingList crossings;  // of the file being read
   TextOut* report;         // where inconsistent cells are printed
+  std::unique_ptr<uint16_t*[], FreeDeleter> rows;  // the output rows (AllocateRows)
+  std::unique_ptr<uint16_t[], FreeDeleter> samples;
 };
 
 // Reports of inconsistent cells; flushed at exit too, so that what was reported
@@ -100,6 +102,33 @@ void AllocateWalls(Grid* g) {
   }
   g->bits.reset(static_cast<unsigned char*>(std::calloc(total, 1)));
   if (g->bits == nullptr) Error("wall memory allocation error.");
+
+  // The crossings of one file, for all Nz slices held at once: a closed surface meets
+  // the centre line of every row it passes through in an entry and an exit, so two a
+  // row cell are reserved before any facet is read. A grid whose crossings could not
+  // be held stops here, not after growing until the machine runs out; the list grows
+  // past this only for a model whose rows cross it more often.
+  size_t crossings;
+  if (!SizeProduct(2 * sizeof(Crossing), static_cast<uint64_t>(g->n[1]), static_cast<uint64_t>(g->n[2]),
+                   &crossings)) {
+    Error("wall memory allocation error.");
+  }
+  void* pool = std::malloc(crossings);
+  if (pool == nullptr) Error("wall memory allocation error.");
+  g->crossings.items = static_cast<Crossing*>(pool);
+  g->crossings.count = 0;
+  g->crossings.capacity = crossings / sizeof(Crossing);
+}
+
+// The output rows, reused for every slice: Ny rows of Nx 16-bit samples, taken before
+// any facet is read.
+void AllocateRows(Grid* g) {
+  const size_t nx = static_cast<size_t>(g->n[0]);
+  const size_t ny = static_cast<size_t>(g->n[1]);
+  g->rows.reset(static_cast<uint16_t**>(std::malloc(ny * sizeof(uint16_t*))));
+  g->samples.reset(static_cast<uint16_t*>(std::malloc(ny * nx * sizeof(uint16_t))));
+  if (g->rows == nullptr || g->samples == nullptr) Error("cell memory allocation error.");
+  for (size_t j = 0; j < ny; ++j) g->rows[j] = g->samples.get() + j * nx;
 }
 
 // Lowest and highest voxel index of an axis whose centre lies within [min, max] of
@@ -116,7 +145,9 @@ int Extent(double a, double b, double c, int n, int* first, int* last) {
   return to >= from;
 }
 
-void Free(CrossingList* list) {
+// Releases the crossings' memory: the program keeps it until exit; the fuzz target,
+// which slices many grids in one process, gives it back.
+[[maybe_unused]] void Free(CrossingList* list) {
   std::free(list->items);
   *list = CrossingList{};
 }
@@ -231,7 +262,7 @@ void ResolveCell(Grid* g, uint64_t cell, std::span<const Crossing> entries,
 }
 
 // After a file: every cell with crossings, slices and rows ascending, then the
-// crossings are released. Equal values of one list count once (two facets sharing
+// crossings are emptied (their memory is kept for the next file). Equal values of one list count once (two facets sharing
 // the edge a centre line passes through).
 void Resolve(Grid* g) {
   CrossingList* list = &g->crossings;
@@ -250,15 +281,17 @@ void Resolve(Grid* g) {
     while (c < end && c->key == cell * 2 + kExit) ++c;
     ResolveCell(g, cell, {entries, exits}, {exits, c});
   }
-  Free(list);
+  list->count = 0;
 }
 
-// Every facet of one open STL stream.
-void SliceStream(Grid* g, STLReader* reader) {
+// Every facet of one open STL stream. A model cut short ends the program before its
+// cells are resolved and before any slice is written.
+void SliceStream(Grid* g, STLReader* reader, const char* name) {
   float v[9];
   while (ScanSTL(reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
     AddFacet(g, v);
   }
+  RequireSTLEnd(reader, name);
   Resolve(g);
 }
 
@@ -267,7 +300,7 @@ void SliceFile(Grid* g, const char* name) {
   if (stream == nullptr) Fail("%s : STL file not found.\n", name);
   STLReader reader;
   if (SetUpSTL(&reader, stream) != 1) Fail("%s : STL header read error.\n", name);
-  SliceStream(g, &reader);
+  SliceStream(g, &reader, name);
   CloseInput(stream);
 }
 
@@ -297,19 +330,12 @@ std::string SliceName(const std::string& directory, int number, int digits) {
 }
 
 void WriteSlices(const Grid* g, const std::string& directory, const InputFiles& models) {
-  const size_t nx = static_cast<size_t>(g->n[0]);
-  const size_t ny = static_cast<size_t>(g->n[1]);
-  std::unique_ptr<uint16_t*[], FreeDeleter> rows(static_cast<uint16_t**>(std::malloc(ny * sizeof(uint16_t*))));
-  std::unique_ptr<uint16_t[], FreeDeleter> samples(static_cast<uint16_t*>(std::malloc(ny * nx * sizeof(uint16_t))));
-  if (rows == nullptr || samples == nullptr) Error("cell memory allocation error.");
-  for (size_t j = 0; j < ny; ++j) rows[j] = samples.get() + j * nx;
-
   const int digits = SliceDigits(g->n[2]);
   for (int i = 0; i < g->n[2]; ++i) {
-    FillSlice(g, i, rows.get());
+    FillSlice(g, i, g->rows.get());
     const std::string name = SliceName(directory, i, digits);
     CheckOutputFile(models, name.c_str());
-    StoreImageFile(name.c_str(), g->n[0], g->n[1], 1, rows.get(), nullptr);
+    StoreImageFile(name.c_str(), g->n[0], g->n[1], 1, g->rows.get(), nullptr);
   }
 }
 
@@ -330,6 +356,7 @@ int main(int argc, char** argv) {
   InputFiles models;
   for (char** name = argv + 1; name < grid; ++name) NoteInput(&models, *name);
   AllocateWalls(&g);
+  AllocateRows(&g);
 
   for (char** name = argv + 1; name < grid; ++name) SliceFile(&g, *name);
   report.Flush();

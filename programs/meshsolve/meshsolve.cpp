@@ -147,12 +147,13 @@ int main(int argc, char** argv) {
   STLReader reader;
   if (SetUpSTL(&reader, stream) != 1) Fail("%s : STL header read error.\n", name);
 
-  // One pass over the facets; a read error ends it like the regular end.
+  // One pass over the facets; a model cut short gives no ellipsoid.
   Moments s;
   float v[9];
   while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
     AddFacet(&s, v);
   }
+  RequireSTLEnd(&reader, name);
   CloseInput(stream);
   // Not a number (an overflowed sum) is no volume either.
   if (!(s.W > 0)) Fail("non-positive total volume.\n");

@@ -1,11 +1,14 @@
 // meshtally: a histogram of the facet areas of one STL file: how many facets fall into
 // each area bin of a given width, over all facets, the facets carrying one attribute
 // word (flag), or the facets of one colour (R G B).
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
+#include <new>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "common/numbers.h"
 #include "common/program.h"
@@ -23,26 +26,21 @@ constexpr ProgramInfo kProgram = {
     "R G B\tcount only the facets of this colour, 0 to 255 each\n"
     "bin_size\tthe width of an area bin, above 0\n"};
 
-// The bin table: one count per bin from 0 up to the largest bin reached. It grows to
-// exactly the new bin's index plus one entries; the new entries are zero.
-int32_t* bins = nullptr;
-size_t binCount = 0;
+// The bins that hold facets: bin index -> count. Only bins that a facet falls into
+// exist, so memory grows with the facets read, not with the largest area over the
+// bin width; they are sorted by index for printing.
+std::unordered_map<uint32_t, int32_t> bins;
 
-// The largest bin index taken: counts are printed with "%d", and beyond this the
-// table would outgrow any memory.
+// The largest bin index taken: indexes and counts are printed as 32-bit numbers.
 constexpr double kMaxBin = INT_MAX;
 
-void Grow(size_t index) {
-  const size_t size = index + 1;
-  if (size > SIZE_MAX / sizeof(int32_t)) Fail("bin memory allocation error.\n");
-  // calloc rather than realloc: the new entries come zeroed, and a large table's
-  // untouched pages cost no memory.
-  auto* grown = static_cast<int32_t*>(std::calloc(size, sizeof(int32_t)));
-  if (grown == nullptr) Fail("bin memory allocation error.\n");
-  if (binCount > 0) std::memcpy(grown, bins, binCount * sizeof(int32_t));
-  std::free(bins);
-  bins = grown;
-  binCount = size;
+void Count(uint32_t index) {
+  try {
+    int32_t& count = bins[index];
+    if (count < INT32_MAX) ++count;
+  } catch (const std::bad_alloc&) {
+    Fail("bin memory allocation error.\n");
+  }
 }
 
 // Twice the facet's area: the length of the cross product of its edges, each edge
@@ -94,15 +92,21 @@ int main(int argc, char** argv) {
     const double bin = std::floor(DoubleArea(v) / (2 * size) + 0.5);
     if (std::isnan(bin)) continue;
     if (bin > kMaxBin) Fail("bin memory allocation error.\n");
-    const auto index = static_cast<size_t>(bin);
-    if (index >= binCount) Grow(index);
-    if (bins[index] < INT32_MAX) ++bins[index];
+    Count(static_cast<uint32_t>(bin));
   }
+  RequireSTLEnd(&reader, argv[1]);
   CloseInput(stream);
 
+  std::vector<std::pair<uint32_t, int32_t>> sorted;
+  try {
+    sorted.assign(bins.begin(), bins.end());
+  } catch (const std::bad_alloc&) {
+    Fail("bin memory allocation error.\n");
+  }
+  std::sort(sorted.begin(), sorted.end());
+
   TextOut out{stdout};
-  for (size_t j = 0; j < binCount; ++j) {
-    if (bins[j] == 0) continue;
+  for (const auto& [j, count] : sorted) {
     const double bin = static_cast<double>(j);
     out.Int(static_cast<long long>(j));
     out.Char('\t');
@@ -110,11 +114,10 @@ int main(int argc, char** argv) {
     out.Char('\t');
     out.Fixed((bin + 0.5) * size);
     out.Text("\t\t");
-    out.Int(bins[j]);
+    out.Int(count);
     out.Char('\n');
   }
   out.Flush();
-  std::free(bins);
   FinishOutput();
   return 0;
 }

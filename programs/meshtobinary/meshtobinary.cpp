@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
   BeginSTL(&writer, argv[2]);
   float block[12];
   while (ScanSTLBlock(&reader, block) == 1) PutSTLFacet(&writer, block, 0);
+  RequireSTLEnd(&reader, argv[1]);
   CloseInput(reader.stream);
   EndSTL(&writer);
   return 0;

@@ -144,7 +144,8 @@ int main(int argc, char** argv) {
     }
     face.attribute = attribute;
   }
-  // A reading error ends the model quietly: the facets read so far are converted.
+  // A model cut short is not converted: no output is written.
+  RequireSTLEnd(&reader, argv[1]);
   CloseInput(in);
 
   uint32_t next = 0;

@@ -94,8 +94,10 @@ int main(int argc, char** argv) {
     for (int k = 0; k < 9; k += 3) Numbers("vertex ", v[k], v[k + 1], v[k + 2]);
     out.Text("endloop\nendfacet\n");
   }
-  out.Text("endsolid\n");
+  // A model cut short keeps the facets printed, without "endsolid".
+  if (!reader.failed) out.Text("endsolid\n");
   out.Flush();
+  RequireSTLEnd(&reader, argv[1]);
   CloseInput(stream);
   FinishOutput();
   return 0;

@@ -131,10 +131,11 @@ TEST(StlReader, KeywordsInAnyCaseButWhole) {
   EXPECT_EQ(ScanAll(wrong).last, -1);
 }
 
-TEST(StlReader, AsciiWithoutEndsolidEndsWithError) {
+TEST(StlReader, AsciiWithoutEndsolidEndsCleanlyAfterACompleteFacet) {
   Outcome o = ScanAll(Ascii("solid t\n", 3, ""));
   EXPECT_EQ(o.facets.size(), 3u);
-  EXPECT_EQ(o.last, -1);
+  EXPECT_EQ(o.last, 0);
+  EXPECT_EQ(ScanAll(Ascii("solid t\n", 3, "\n \t\r\n")).last, 0);  // blanks only
 }
 
 TEST(StlReader, TokenOf79CharactersIsAcceptedAnd80IsNot) {
@@ -312,5 +313,60 @@ TEST(StlReader, BlockNormalIsCalcNormalOfTheDeliveredOrder) {
       EXPECT_EQ(b[i], static_cast<float>(n[i]));
       EXPECT_EQ(std::signbit(b[i]), std::signbit(n[i]));
     }
+  }
+}
+
+TEST(StlReader, RoomIsWhatTheFileHoldsNotWhatItsCountClaims) {
+  // Two facets under a count of 4,294,967,295: room for two. A file that holds more
+  // than its count: room for the count. ASCII: unknown.
+  const std::vector<TestFacet> two = {Tri(0, 0, 0, 1, 0, 0, 0, 1, 0), Tri(0, 0, 0, 0, 1, 0, 0, 0, 1)};
+  const struct {
+    std::string bytes;
+    uint64_t room;
+  } cases[] = {
+      {BinarySTL(two, 4294967295u), 2},
+      {BinarySTL(two, 1), 1},
+      {BinarySTL(two).substr(0, 84 + 99), 1},
+      {Ascii("solid t\n", 3), 0},
+  };
+  for (const auto& c : cases) {
+    Stream s(c.bytes);
+    STLReader r;
+    ASSERT_EQ(SetUpSTL(&r, s.f), 1);
+    EXPECT_EQ(STLFacetRoom(&r), c.room);
+  }
+}
+
+TEST(StlReader, EndStateTellsAnErrorFromAMissingEndsolid) {
+  // Facets delivered, error, missing "endsolid": what ReportSTLEnd words.
+  const struct {
+    std::string bytes;
+    uint64_t facets;
+    bool failed, noEndsolid;
+  } cases[] = {
+      {Ascii("solid t\n", 3), 3, false, false},
+      {Ascii("solid t\n", 3, ""), 3, false, true},
+      {Ascii("solid t\n", 3, "endsol"), 3, true, false},
+      {Ascii("solid t\n", 3, "facet normal 0 0 1\nouter"), 3, true, false},
+      {Ascii("solid t\n", 1, std::string(80, 'x')), 1, true, false},  // over-long token at the end
+      {BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0)}, 2), 1, true, false},
+      {BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0)}), 1, false, false},
+  };
+  for (const auto& c : cases) {
+    Stream s(c.bytes);
+    STLReader r;
+    ASSERT_EQ(SetUpSTL(&r, s.f), 1);
+    Scanned f;
+    while (Scan(&r, &f) == 1) {
+    }
+    EXPECT_EQ(r.facets, c.facets) << c.bytes.substr(0, 40);
+    EXPECT_EQ(r.failed, c.failed) << c.bytes.substr(0, 40);
+    EXPECT_EQ(r.noEndsolid, c.noEndsolid) << c.bytes.substr(0, 40);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ReportSTLEnd(&r, "m.stl"), !c.failed);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, c.failed       ? "m.stl : STL data error after " + std::to_string(c.facets) + " facets.\n"
+                    : c.noEndsolid ? "m.stl : no endsolid (warning).\n"
+                                   : "");
   }
 }

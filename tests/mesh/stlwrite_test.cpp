@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "common/program.h"
 #include "mesh/stl.h"
 #include "mesh/stlwrite.h"
 #include "support/run.h"
@@ -69,4 +70,35 @@ TEST(StlWrite, WriteReverseLeavesTheCallersDataReversed) {
   ASSERT_EQ(std::fread(back, 1, 8, f), 8u);
   EXPECT_EQ(std::memcmp(back, reversed, 8), 0);
   std::fclose(f);
+}
+
+namespace {
+struct Stopped {
+  int status;
+};
+[[noreturn]] void Throw(int status) { throw Stopped{status}; }
+}  // namespace
+
+TEST(StlWrite, CountFieldNeverWraps) {
+  // After 4,294,967,295 facets one more would wrap the 32-bit count to 0: the writer
+  // stops with its own message instead.
+  Scratch dir;
+  const std::string path = dir.Path("many.stl");
+  STLWriter w;
+  BeginSTL(&w, path.c_str());
+  float block[12] = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0};
+  PutSTLFacet(&w, block, 0);
+  w.count = UINT32_MAX;  // as if that many had been written
+  SetExitHandler(Throw);
+  testing::internal::CaptureStderr();
+  int status = -1;
+  try {
+    PutSTLFacet(&w, block, 0);
+  } catch (const Stopped& s) {
+    status = s.status;
+  }
+  SetExitHandler(nullptr);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), path + " : too many facets.\n");
+  EndSTL(&w);  // closes the file and lets go of the writer
 }

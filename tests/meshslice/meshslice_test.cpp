@@ -314,3 +314,60 @@ TEST(MeshSlice, SliceFileThatCannotBeStored) {
 }
 
 }  // namespace
+
+TEST(MeshSlice, GridsWhoseCrossingsCannotBeHeldStopBeforeReading) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+#else
+  // A box spanning the whole grid: one entry and one exit in every row cell. With
+  // 2^31 - 1 slices or rows that is 64 GiB of crossings. The program is allowed 3 GB of
+  // address space, room for the 2 GiB of voxel bits but not for the crossings: it must
+  // say so before it reads, instead of growing until the limit.
+  Scratch dir;
+  dir.Write("box.stl", BinarySTL(Box(-1, -1, -1, 2, 2, 2)));
+  std::filesystem::create_directory(dir.Path("out"));
+  struct Case {
+    std::string grid;  // Sx Sy Sz Nx Ny Nz
+    int status;
+    std::string err;
+    int files;
+  } cases[] = {
+      {"1 1 1e-9 1 1 2147483647", 1, "wall memory allocation error.\n", 0},
+      {"1 1e-9 1 1 2147483647 1", 1, "wall memory allocation error.\n", 0},
+      // 1,000,000 rows in 4 slices: 128 MB of crossings reserved, and enough.
+      {"1 1e-6 0.25 1 1000000 4", 0, "", 4},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(dir.Path("out"));
+    std::filesystem::create_directory(dir.Path("out"));
+    const RunResult r = RunCommand(
+        {"/bin/sh", "-c", "ulimit -v 3000000 && " + ProgramPath("meshslice") + " box.stl 0 0 0 " + c.grid + " out"}, "",
+        dir.path);
+    EXPECT_EQ(r.status, c.status) << c.grid;
+    EXPECT_EQ(r.err, c.err) << c.grid;
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path("out"))) ++files;
+    EXPECT_EQ(files, c.files) << c.grid;
+  }
+  // Every voxel of the 1,000,000-row slices is inside the box.
+  TiffFile t;
+  std::string why;
+  ASSERT_TRUE(ParseTiff(dir.Read("out/3.tif"), &t, &why)) << why;
+  ASSERT_EQ(t.height, 1000000u);
+  size_t solid = 0;
+  for (uint32_t j = 0; j < t.height; ++j) solid += t.samples[j] ? 1 : 0;
+  EXPECT_EQ(solid, 1000000u);
+#endif
+}
+
+TEST(MeshSlice, RowsCrossedMoreThanTwiceStillFill) {
+  // Three boxes along x in a grid of one row: six crossings in a cell, three times
+  // the two a row cell reserved before reading.
+  Scratch dir;
+  Facets boxes = Box(0, 0, 0, 2, 1, 1);
+  for (const Facets& b : {Box(4, 0, 0, 5, 1, 1), Box(7, 0, 0, 10, 1, 1)}) boxes.insert(boxes.end(), b.begin(), b.end());
+  Sliced s = SliceModels(dir, {boxes}, {"0", "0", "0", "1", "1", "1", "11", "1", "1"}, 1);
+  ASSERT_EQ(s.run.status, 0) << s.run.err;
+  ASSERT_EQ(s.slices.size(), 1u);
+  EXPECT_EQ(s.slices[0], Slice{"##..#..###."});
+}

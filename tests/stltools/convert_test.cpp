@@ -87,9 +87,12 @@ TEST(MeshToBinary, ReadsStandardInputAndKeepsFacetsBeforeAnError) {
   std::string text = AsciiSTL(UnitCube());
   text = text.substr(0, text.find("endsolid")) + "facet normal 0 0 1 outer loop vertex 1 2\n";
   RunResult r = ::Run("meshtobinary", {"-", "out.stl"}, text, dir.path);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
-  EXPECT_TRUE(EqualSTL(WrittenSTL(UnitCube(), 0), dir.Read("out.stl")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "- : STL data error after 12 facets.\n");
+  // As after any fatal error: the facets written stay, the count field is still 0.
+  std::string kept = WrittenSTL(UnitCube(), 0);
+  kept.replace(80, 4, std::string(4, '\0'));
+  EXPECT_EQ(dir.Read("out.stl"), kept);
 }
 
 TEST(MeshToBinary, ReportsFailures) {
@@ -172,13 +175,16 @@ TEST(MeshToText, EmptyTruncatedAndDegenerateModels) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "solid\nendsolid\n");
 
-  // Three facets counted, two there: the two and "endsolid", status 0.
+  // Three facets counted, two there: the two facets stay printed, without
+  // "endsolid", and the data error ends the program.
   auto cube = UnitCube();
   cube.resize(2);
   std::string bytes = BinarySTL(cube, 3);
   r = ::Run("meshtotext", {"-"}, bytes, dir.path);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, ExpectedText(cube, "%f"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "- : STL data error after 2 facets.\n");
+  const std::string whole = ExpectedText(cube, "%f");
+  EXPECT_EQ(r.out, whole.substr(0, whole.size() - std::string("endsolid\n").size()));
 
   // All three vertices equal: the normal is 0/0, printed as the C library spells it.
   r = ::Run("meshtotext", {"-"}, BinarySTL({Tri(1, 2, 3, 1, 2, 3, 1, 2, 3)}), dir.path);

@@ -60,11 +60,16 @@ TEST(MeshJoin, InputErrorsStopWithTheFacetsWrittenAndCountZero) {
     expected.replace(80, 4, 4, '\0');
     EXPECT_EQ(dir.Read("out.stl"), expected) << DescribeSTL(dir.Read("out.stl"));
   }
-  // A read error inside an input ends that input only.
+  // A model cut short ends the program like any other input error: its whole facets
+  // stay written, the count field is still 0, and the next input is not read.
   std::string broken = BinarySTL(Coloured(), 5);
   dir.Write("broken.stl", broken);
-  EXPECT_EQ(::Run("meshjoin", {"broken.stl", "a.stl", "out.stl"}, "", dir.path).status, 0);
-  EXPECT_TRUE(EqualSTL(WrittenSTL(Joined(Coloured(), Coloured())), dir.Read("out.stl")));
+  RunResult r = ::Run("meshjoin", {"broken.stl", "a.stl", "out.stl"}, "", dir.path);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "broken.stl : STL data error after 3 facets.\n");
+  std::string expected = WrittenSTL(Coloured());
+  expected.replace(80, 4, 4, '\0');
+  EXPECT_EQ(dir.Read("out.stl"), expected) << DescribeSTL(dir.Read("out.stl"));
 }
 
 TEST(MeshJoin, ReportsUsageAndOutputFailures) {

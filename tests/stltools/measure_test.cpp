@@ -105,8 +105,10 @@ TEST(MeshMeasure, BadFilesAreReportedAndSkipped) {
   for (const auto& program : kPrograms) {
     RunResult r = ::Run(program, {"one.stl", "missing.stl", "short.stl", "cut.stl", "-"},
                         BinarySTL(OneFacet()), dir.path);
-    EXPECT_EQ(r.status, 0) << program;
-    EXPECT_EQ(r.err, "missing.stl : file not found.\nshort.stl : STL header read error.\n")
+    EXPECT_EQ(r.status, 1) << program;
+    EXPECT_EQ(r.err,
+              "missing.stl : file not found.\nshort.stl : STL header read error.\n"
+              "cut.stl : STL data error after 3 facets.\n")
         << program;
     // One line per readable file, in argument order; the cut file counts its whole facets.
     std::vector<std::string> lines;

@@ -132,4 +132,25 @@ TEST(MeshTally, ChecksArgumentsFileHeaderSelectionThenSize) {
   EXPECT_EQ(r.err, "output write error.\n");
 }
 
+TEST(MeshTally, FarApartBinsTakeMemoryForTheFacetsOnly) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+#else
+  // Areas up to 2.1e9 with bins of width 1: a table up to the largest bin would take
+  // 8 GB. The program is allowed 64 MB of address space; its output is exact.
+  Scratch dir;
+  const std::vector<TestFacet> facets = {OfArea(1), OfArea(1.5e9f), OfArea(2.1e9f), OfArea(1.5e9f),
+                                         OfArea(0.2f)};
+  dir.Write("far.stl", BinarySTL(facets));
+  const RunResult r = RunCommand(
+      {"/bin/sh", "-c", "ulimit -v 64000 && " + ProgramPath("meshtally") + " far.stl 1"}, "", dir.path);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "0\t0.000000\t0.500000\t\t1\n"
+            "1\t0.500000\t1.500000\t\t1\n"
+            "1500000000\t1499999999.500000\t1500000000.500000\t\t2\n"
+            "2100000000\t2099999999.500000\t2100000000.500000\t\t1\n");
+#endif
+}
+
 }  // namespace
