@@ -1,11 +1,13 @@
 # Helpers shared by the CMakeLists.txt files of the libraries, programs and tests.
 
 # meshpix_program(name SOURCES src... LIBS lib... [DEFINES def...])
-# One executable in build/bin, installed with the others.
+# One executable in build/bin, installed with the others. Its source sees its own name
+# as MESHPIX_PROGRAM (for its usage line, --help and --version).
 function(meshpix_program name)
   cmake_parse_arguments(P "" "" "SOURCES;LIBS;DEFINES" ${ARGN})
   add_executable(${name} ${P_SOURCES})
   target_link_libraries(${name} PRIVATE ${P_LIBS} meshpix_common)
+  target_compile_definitions(${name} PRIVATE MESHPIX_PROGRAM="${name}")
   if(P_DEFINES)
     target_compile_definitions(${name} PRIVATE ${P_DEFINES})
   endif()

@@ -5,8 +5,10 @@ meshpix_fuzzer(range_list SOURCES ${CMAKE_CURRENT_LIST_DIR}/range_list.cpp LIBS 
 
 set(pictunpack_source ${PROJECT_SOURCE_DIR}/programs/pictunpack/pictunpack.cpp)
 set(pictanimate_source ${PROJECT_SOURCE_DIR}/programs/pictanimate/pictanimate.cpp)
-set_source_files_properties(${pictunpack_source} PROPERTIES COMPILE_DEFINITIONS main=PictunpackMain)
-set_source_files_properties(${pictanimate_source} PROPERTIES COMPILE_DEFINITIONS main=PictanimateMain)
+set_source_files_properties(${pictunpack_source} PROPERTIES COMPILE_DEFINITIONS
+  "main=PictunpackMain;MESHPIX_PROGRAM=\"pictunpack\"")
+set_source_files_properties(${pictanimate_source} PROPERTIES COMPILE_DEFINITIONS
+  "main=PictanimateMain;MESHPIX_PROGRAM=\"pictanimate\"")
 meshpix_fuzzer(pictunpack_walk SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_walk.cpp ${pictunpack_source}
   LIBS meshpix_gifread CORPUS gif_blocks)
 target_compile_definitions(pictunpack_walk PRIVATE MESHPIX_WALK_PICTUNPACK)

@@ -6,6 +6,18 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "common/program.h"
+
+namespace {
+
+// True when nothing but blanks follows the number that ends at end.
+bool OnlyBlanks(const char* end) {
+  while (*end == ' ' || (*end >= '\t' && *end <= '\r')) ++end;
+  return *end == '\0';
+}
+
+}  // namespace
+
 double ParseReal(const char* text) { return std::strtod(text, nullptr); }
 
 // from_chars and strtod both round correctly, so they agree wherever from_chars
@@ -29,6 +41,38 @@ int ParseInt(const char* text) {
   if (v > INT_MAX) return INT_MAX;
   if (v < INT_MIN) return INT_MIN;
   return static_cast<int>(v);
+}
+
+// strtod and strtol skip the leading blanks themselves; an empty or all-blank text
+// leaves end at text.
+bool ReadReal(const char* text, double* value) {
+  char* end;
+  const double v = std::strtod(text, &end);
+  if (end == text || !OnlyBlanks(end)) return false;
+  *value = v;
+  return true;
+}
+
+bool ReadWhole(const char* text, int* value) {
+  char* end;
+  const long long v = std::strtoll(text, &end, 10);  // saturates at LLONG_MIN / LLONG_MAX
+  if (end == text || !OnlyBlanks(end)) return false;
+  *value = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
+  return true;
+}
+
+void NotANumber(const char* word) { Fail("%s : not a number.\n", word); }
+
+double RealArgument(const char* word) {
+  double v;
+  if (!ReadReal(word, &v)) NotANumber(word);
+  return v;
+}
+
+int WholeArgument(const char* word) {
+  int v;
+  if (!ReadWhole(word, &v)) NotANumber(word);
+  return v;
 }
 
 int ToInt(double v) {

@@ -1,7 +1,13 @@
 #include "common/program.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
+#include <cstring>
+#include <string_view>
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -55,7 +61,66 @@ void BinaryMode([[maybe_unused]] FILE* stream) {
 #endif
 }
 
+// The argument lines of a help text, "word\tmeaning" each, with the meanings in one
+// column two blanks after the longest word.
+void PrintArguments(std::string_view lines) {
+  size_t widest = 0;
+  for (std::string_view rest = lines; !rest.empty();) {
+    const size_t end = std::min(rest.find('\n'), rest.size());
+    widest = std::max(widest, std::min(rest.find('\t'), end));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+  }
+  for (std::string_view rest = lines; !rest.empty();) {
+    const size_t end = std::min(rest.find('\n'), rest.size());
+    const std::string_view line = rest.substr(0, end);
+    const size_t tab = std::min(line.find('\t'), line.size());
+    const std::string_view meaning = tab < line.size() ? line.substr(tab + 1) : std::string_view();
+    std::printf("  %-*.*s  %.*s\n", static_cast<int>(widest), static_cast<int>(tab), line.data(),
+                static_cast<int>(meaning.size()), meaning.data());
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+  }
+}
+
+// The regular file a name leads to (links followed), or the standard stream given
+// (-1 for none) when the name begins with "-". Only regular files count: writing to a
+// terminal, a pipe or a device does not destroy what is read from it.
+bool RegularFile(const char* name, int standard, FileKey* key) {
+  struct stat st;
+  const int result = standard >= 0 && IsDash(name) ? fstat(standard, &st) : stat(name, &st);
+  if (result != 0 || !S_ISREG(st.st_mode)) return false;
+  *key = {st.st_dev, st.st_ino};
+  return true;
+}
+
+void AddInput(InputFiles* inputs, const char* name, int standard) {
+  FileKey key;
+  if (RegularFile(name, standard, &key)) inputs->files.push_back(key);
+}
+
+void Compare(const InputFiles& inputs, const char* name, int standard) {
+  FileKey key;
+  if (!RegularFile(name, standard, &key)) return;  // a new file, or not a regular one
+  for (const FileKey& input : inputs.files) {
+    if (input.device == key.device && input.inode == key.inode) Fail("%s : output is an input.\n", name);
+  }
+}
+
 }  // namespace
+
+void StartProgram(int argc, char** argv, const ProgramInfo& program) {
+  if (argc != 2) return;
+  if (std::strcmp(argv[1], "--help") == 0) {
+    std::printf("%s\n%s\n", program.usage, program.summary);
+    PrintArguments(program.arguments);
+    std::printf("See meshpix(7) and %s(1).\n", program.name);
+  } else if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("%s (meshpix) %s\n", program.name, MESHPIX_VERSION);
+  } else {
+    return;
+  }
+  FinishOutput();
+  ExitProgram(0);
+}
 
 void SetExitHandler(ExitHandler handler) { exitHandler = handler; }
 
@@ -124,4 +189,15 @@ void FinishOutput() {
     std::fputs("output write error.\n", stderr);
     ExitProgram(1);
   }
+}
+
+void NoteInput(InputFiles* inputs, const char* arg) { AddInput(inputs, arg, STDIN_FILENO); }
+void NoteInputFile(InputFiles* inputs, const char* path) { AddInput(inputs, path, -1); }
+void CheckOutput(const InputFiles& inputs, const char* arg) { Compare(inputs, arg, STDOUT_FILENO); }
+void CheckOutputFile(const InputFiles& inputs, const char* path) { Compare(inputs, path, -1); }
+
+void CheckOutput(const char* arg, const char* input) {
+  InputFiles inputs;
+  NoteInput(&inputs, input);
+  CheckOutput(inputs, arg);
 }

@@ -1,6 +1,10 @@
 // The frame every meshpix program shares: ending the process, usage and
 // fatal messages, opening "-" as a standard stream, checked output.
 //
+//   StartProgram(argc, argv, program)
+//                                exactly "--help": the program's help on stdout, status 0;
+//                                exactly "--version": "NAME (meshpix) VERSION", status 0;
+//                                anything else: back to the caller
 //   ExitProgram(status)          end the process through the exit handler
 //   SetExitHandler(handler)      fuzz targets and tests replace std::exit
 //   Usage(text)                  text and a line feed on stderr, status 1
@@ -12,9 +16,40 @@
 //   CloseInput(stream)           fclose unless it is stdin
 //   CloseOutput(stream)          flush and close (stdout: flush); false on any error
 //   FinishOutput()               check stdout at exit: "output write error."
+//   InputFiles inputs;           the regular files a program reads, by device and inode
+//   NoteInput(&inputs, arg)      the file an input argument names ("-...": stdin)
+//   NoteInputFile(&inputs, path) the file of that name, even one beginning with "-"
+//   CheckOutput(inputs, arg)     before an output is opened: "ARG : output is an input."
+//                                and status 1 when it is one of those files ("-...":
+//                                stdout, when it is a regular file)
+//   CheckOutputFile(inputs, path) the same for a name that is always a file
+//   CheckOutput(arg, input)      CheckOutput against one input argument
+// Only regular files are compared: a terminal, a pipe or a device loses nothing.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdio>
+#include <vector>
+
+// What a program says about itself. One record per program, beside its usage check:
+//   constexpr ProgramInfo kProgram = {
+//       MESHPIX_PROGRAM,                                  // the executable's name
+//       "usage : " MESHPIX_PROGRAM " orgSTL ratio newSTL",  // printed on a wrong count
+//       "Scales an STL model about the origin.",           // one line
+//       "orgSTL\tthe model read (\"-\": standard input)\n"  // one "word\tmeaning" line
+//       "ratio\tthe factor\n"                              // per argument
+//       "newSTL\tthe binary STL written\n"};
+// MESHPIX_PROGRAM is the build target's name, given to every program by the build, so
+// a build variant names itself.
+struct ProgramInfo {
+  const char* name;
+  const char* usage;
+  const char* summary;
+  const char* arguments;
+};
+
+void StartProgram(int argc, char** argv, const ProgramInfo& program);
 
 using ExitHandler = void (*)(int status);
 
@@ -34,3 +69,16 @@ FILE* OpenOutput(const char* arg);
 void CloseInput(FILE* stream);
 bool CloseOutput(FILE* stream);
 void FinishOutput();
+
+struct FileKey {
+  dev_t device;
+  ino_t inode;
+};
+struct InputFiles {
+  std::vector<FileKey> files;
+};
+void NoteInput(InputFiles* inputs, const char* arg);
+void NoteInputFile(InputFiles* inputs, const char* path);
+void CheckOutput(const InputFiles& inputs, const char* arg);
+void CheckOutputFile(const InputFiles& inputs, const char* path);
+void CheckOutput(const char* arg, const char* input);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -83,21 +84,21 @@ void ClearPicture() {
 void Error(const char* message) { Fail("%s\n", message); }
 
 void CheckLook(char** words) {
-  Gamma = ParseReal(words[0]);
+  Gamma = RealArgument(words[0]);
   if (!(Gamma > 0)) Error("bad gamma.");
   exponent = 1 / Gamma;
-  bias = ParseReal(words[1]);
+  bias = RealArgument(words[1]);
   if (!InRange(bias, 0, 255)) Error("bad bias.");
   for (int i = 0; i < 3; ++i) {
-    background[i] = ParseInt(words[2 + i]);
+    background[i] = WholeArgument(words[2 + i]);
     if (!InRange(background[i], 0, 255)) Error("bad background.");
   }
   for (int i = 0; i < 3; ++i) {
-    foreground[i] = ParseInt(words[5 + i]);
+    foreground[i] = WholeArgument(words[5 + i]);
     if (foreground[i] > 255) Error("bad foreground.");
   }
   for (int i = 0; i < 3; ++i) {
-    surface[i] = ParseReal(words[8 + i]) / 255;
+    surface[i] = RealArgument(words[8 + i]) / 255;
     if (!InRange(surface[i], 0, 1)) Error("bad surface color.");
   }
 }
@@ -211,6 +212,10 @@ bool ParseViewLine(std::string_view text, ViewLine* view) {
   double r[4];
   int n;
   const int words = Fields(text, r, &n);
+  if (words >= 5 && n > kMaxLineFrames) {
+    std::fputs("bad view line (warning).\n", stderr);
+    return false;
+  }
   if (words == 2) *view = {r[0], r[1], 0, 0, 1};
   if (words >= 5) *view = {r[0], r[1], r[2], r[3], n};
   return words == 2 || words >= 5;
@@ -222,6 +227,10 @@ bool ParseTurnLine(std::string_view text, TurnLine* turn) {
   double r[4];
   int n;
   const int words = Fields(text, r, &n);
+  if (words >= 5 && n > kMaxLineFrames) {
+    std::fputs("bad rotation line (warning).\n", stderr);
+    return false;
+  }
   if (words == 3) *turn = {r[0], r[1], r[2], 0, 1};
   if (words >= 5) *turn = {r[0], r[1], r[2], r[3], n};
   return words == 3 || words >= 5;

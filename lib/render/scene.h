@@ -35,9 +35,12 @@
 //                              the next GIF image
 //   ClosePicture()             the GIF trailer; the file closed and checked
 //   ParseViewLine(text, &view) a view line "lon lat" or "lon lat dlon dlat n"; false for
-//                              any other number of words (more than five count as five)
+//                              any other number of words (more than five count as five),
+//                              and with "bad view line (warning)." for n above
+//                              kMaxLineFrames
 //   ViewAngle(start, step, k)  (k step + start) in radians
-//   ParseTurnLine(text, &turn) a rotation line "a b angle" or "a b angle step n"
+//   ParseTurnLine(text, &turn) a rotation line "a b angle" or "a b angle step n"; false as
+//                              above, with "bad rotation line (warning)."
 //   TurnAngle(start, step, k)  (k step + start) in radians
 #pragma once
 
@@ -66,6 +69,10 @@ void DrawBox(double xmin, double ymin, double zmin, double xmax, double ymax, do
 void DrawEdge(double x1, double y1, double z1, double x2, double y2, double z2);
 void EndFrame();
 void ClosePicture();
+
+// The most frames one line may ask for: a larger count (400 digits of it saturate to
+// INT_MAX) is a slip that would run for days, not a film.
+constexpr int kMaxLineFrames = 1000000;
 
 // Angles in degrees as read; frames is 1 for the short forms, n (possibly 0 or less:
 // no frame) for the long ones.

@@ -162,15 +162,6 @@ void Draw(int level, const double p[9]) {
   Emit(level, a, b, c);
 }
 
-// The program name as typed, without its folder: what follows the last "/" or "\".
-const char* BaseName(const char* path) {
-  const char* base = path;
-  for (const char* p = path; *p != '\0'; ++p) {
-    if (*p == '/' || *p == '\\') base = p + 1;
-  }
-  return base;
-}
-
 }  // namespace
 
 int Level(const char* text) {
@@ -313,7 +304,8 @@ void WriteShapes(FILE* stream, const char* name, ShapeList* list) {
   FlushBlock();
 }
 
-int PolyShape(int argc, char** argv) {
+int PolyShape(int argc, char** argv, const ProgramInfo& program) {
+  StartProgram(argc, argv, program);
   // The number of words selects the form: an optional level first, the nine
   // parameters (else lines of standard input), an optional colour, the output last.
   const bool level = argc == 3 || argc == 6 || argc == 12 || argc == 15;
@@ -321,9 +313,18 @@ int PolyShape(int argc, char** argv) {
   const bool nine = argc >= 11;
   if (argc != 2 && argc != 3 && argc != 5 && argc != 6 && argc != 11 && argc != 12 &&
       argc != 14 && argc != 15) {
-    Fail("usage : %s {level} {xO yO zO lon lat rot A B C} {scR scG scB} STL_file\n",
-         BaseName(argv[0]));
+    Usage(program.usage);
   }
+  // The command line's numbers are numbers as a whole; the lines of standard input
+  // keep their own, more lenient reading.
+  if (level) WholeArgument(argv[1]);
+  if (nine) {
+    for (int i = 0; i < 9; ++i) RealArgument(argv[(level ? 2 : 1) + i]);
+  }
+  if (colour) {
+    for (int i = argc - 4; i < argc - 1; ++i) WholeArgument(argv[i]);
+  }
+  if (!nine) CheckOutput(argv[argc - 1], "-");  // the parameter lines come from standard input
   const int depth = level ? Level(argv[1]) : 0;
   const int first = level ? 2 : 1;  // the first parameter word
   const int16_t attribute =

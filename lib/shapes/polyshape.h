@@ -5,7 +5,10 @@
 //   Polyhedron(&faces)          (table module) the faces, each three pointers to unit
 //                               vertices, counter-clockwise seen from outside; returns
 //                               their number (8, 20 or 4)
-//   PolyShape(argc, argv)       the whole program; returns the exit status
+//   PolyShape(argc, argv, program)
+//                               the whole program, with the main's own record for its
+//                               usage line and --help; returns the exit status
+//   kShapeArguments             the argument lines of the three programs' help
 //   Level(text)                 a recursion level: a decimal integer from 0 up to the
 //                               largest whose facet count fits in 32 bits, else
 //                               "bad recursion level."
@@ -60,7 +63,16 @@ struct ShapeList {
   uint64_t total = 0;
 };
 
-int PolyShape(int argc, char** argv);
+inline constexpr char kShapeArguments[] =
+    "level\tthe recursion level: every level splits each face into four (else 0)\n"
+    "xO yO zO\tthe centre of the ellipsoid\n"
+    "lon lat rot\tthe longitude and latitude of axis C and the turn about it, degrees\n"
+    "A B C\tthe semi-axes, above 0\n"
+    "scR scG scB\tthe colour of every facet, 0 to 255 each (else none)\n"
+    "STL_file\tthe binary STL written (\"-\": standard output)\n";
+
+struct ProgramInfo;
+int PolyShape(int argc, char** argv, const ProgramInfo& program);
 
 int Level(const char* text);
 int16_t Flag(const char* r, const char* g, const char* b);

@@ -228,7 +228,7 @@ void PutZCPFace(FILE* stream, const ZCPFace& face) {
 
 bool ParseSurfaceColour(char* const words[3], unsigned char rgb[3]) {
   for (int i = 0; i < 3; ++i) {
-    int value = ParseInt(words[i]);
+    int value = WholeArgument(words[i]);  // not a number: its own message
     if (!InRange(value, 0, 255)) return false;
     rgb[i] = static_cast<unsigned char>(value);
   }

@@ -26,9 +26,9 @@
 //                                    one record each; a failed write shows in the
 //                                    stream's error flag, which CloseOutput reports
 //   PutPointText(out, v, separator)  "%f<sep>%f<sep>%f\n" of vertex v[3]
-//   ParseSurfaceColour(words, rgb)   three command-line words R G B, each read as an
-//                                    integer (a word without digits is 0); false
-//                                    unless all are 0 to 255
+//   ParseSurfaceColour(words, rgb)   three command-line words R G B, each a whole
+//                                    number ("WORD : not a number." and status 1
+//                                    otherwise); false unless all are 0 to 255
 //   AttributeColour(attribute, fallback, rgb)
 //                                    the face colour of an STL facet: its five-bit
 //                                    channels widened to bytes when the attribute word

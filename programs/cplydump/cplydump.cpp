@@ -9,6 +9,11 @@
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " ZCP",
+    "Prints a ZCP model as text: the counts, one line per vertex and one per face.",
+    "ZCP\tthe ZCP model read (\"-\": standard input)\n"};
+
 TextOut out{stdout};
 
 // The lines printed so far stay on standard output.
@@ -26,7 +31,8 @@ TextOut out{stdout};
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) Usage("usage : cplydump ZCP");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 2) Usage(kProgram.usage);
   uint32_t n, m;
   FILE* in = OpenZCPInput(argv[1], &n, &m);
 

@@ -10,12 +10,22 @@
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " orgZCP {scale|(Sx Sy Sz) newZCP}",
+    "Prints the extents of a ZCP model, or writes a copy scaled by one factor or one per axis.",
+    "orgZCP\tthe ZCP model read (\"-\": standard input)\n"
+    "scale\tone factor for all three axes\n"
+    "Sx Sy Sz\tone factor per axis\n"
+    "newZCP\tthe scaled ZCP written (\"-\": standard output)\n"};
+
 [[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 && argc != 4 && argc != 6) Usage("usage : cplyscale orgZCP {scale|(Sx Sy Sz) newZCP}");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 2 && argc != 4 && argc != 6) Usage(kProgram.usage);
+  if (argc > 2) CheckOutput(argv[argc - 1], argv[1]);
   uint32_t n, m;
   FILE* in = OpenZCPInput(argv[1], &n, &m);
 
@@ -23,7 +33,7 @@ int main(int argc, char** argv) {
   double factor[3] = {1, 1, 1};
   FILE* out = nullptr;
   if (scaling) {
-    for (int i = 0; i < 3; ++i) factor[i] = ParseReal(argv[argc == 4 ? 2 : 2 + i]);
+    for (int i = 0; i < 3; ++i) factor[i] = RealArgument(argv[argc == 4 ? 2 : 2 + i]);
     out = OpenOutput(argv[argc - 1]);
     if (out == nullptr) Error("file not stored.");
     PutZCPHeader(out, n, m);

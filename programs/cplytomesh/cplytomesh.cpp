@@ -22,6 +22,12 @@ namespace {
 //   0       80    header: zeros
 //   80      4     facet count: M, from the ZCP header
 //   84+50i  50    normal, vertex 1, vertex 2, vertex 3 (twelve floats), attribute word
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " ZCP STL",
+    "Converts a ZCP model into binary STL, one facet per face in the face's colour.",
+    "ZCP\tthe ZCP model read (\"-\": standard input)\n"
+    "STL\tthe binary STL written (\"-\": standard output)\n"};
+
 constexpr size_t kHeaderZeros = 80;
 constexpr size_t kFirstChunk = size_t{1} << 20;  // vertex bytes read at first
 
@@ -72,7 +78,9 @@ void FaceNormal(const float* p1, const float* p2, const float* p3, float n[3]) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) Usage("usage : cplytomesh ZCP STL");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 3) Usage(kProgram.usage);
+  CheckOutput(argv[2], argv[1]);
   FILE* in = OpenInput(argv[1]);
   if (in == nullptr) Error("file not found.");
   uint32_t n, m;

@@ -13,6 +13,11 @@
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " ZCP",
+    "Prints a ZCP model as a VRML 2.0 document on standard output.",
+    "ZCP\tthe ZCP model read (\"-\": standard input)\n"};
+
 // The five fixed parts of the document, each followed by a line feed.
 constexpr const char kOpening[] =
     "#VRML V2.0 utf8\nShape {\ngeometry IndexedFaceSet {\ncolorPerVertex FALSE\n"
@@ -46,7 +51,8 @@ void Channel(unsigned char value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) Usage("usage : cplyworld ZCP");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 2) Usage(kProgram.usage);
   uint32_t n, m;
   FILE* in = OpenZCPInput(argv[1], &n, &m);
 

@@ -3,24 +3,32 @@
 // Faces without a colour take the default: white, or R G B from the command line.
 #include <cstdint>
 
+#include "common/numbers.h"
 #include "common/program.h"
 #include "zcp/lists.h"
 #include "zcp/zcp.h"
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " ZCP {R G B}",
+    "Builds a ZCP file from a vertex and a face list read on standard input.",
+    "ZCP\tthe ZCP file written (\"-\": standard output)\n"
+    "R G B\tthe colour of faces without one, 0 to 255 each (else white)\n"};
+
 [[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 && argc != 5) Usage("usage : listtocply ZCP {R G B}");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 2 && argc != 5) Usage(kProgram.usage);
+  CheckOutput(argv[1], "-");  // the lists come from standard input
   unsigned char colour[3] = {255, 255, 255};
   if (argc == 5) {
     for (int i = 0; i < 3; ++i) {
-      size_t pos = 0;
-      uint32_t value;
-      if (!ScanUnsigned(argv[2 + i], &pos, &value) || value > 255) {
+      const int value = WholeArgument(argv[2 + i]);
+      if (value < 0 || value > 255) {
         Error("bad face's default R, G and/or B values.");
       }
       colour[i] = static_cast<unsigned char>(value);

@@ -4,9 +4,15 @@
 #include <cstdio>
 #include <limits>
 
+#include "common/program.h"
 #include "mesh/stl.h"
 
 namespace {
+
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL_files",
+    "Prints per STL file its facet count and the bounding box of its vertices.",
+    "STL_files\tthe STL models read, ASCII or binary (\"-\": standard input)\n"};
 
 // A bound starts out unset (minimum above maximum) and is set by the first
 // coordinate that is a number; a not-a-number coordinate fails both comparisons and
@@ -36,5 +42,6 @@ void Bounds(STLReader* reader, const char* name, void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return EachSTLFile(argc, argv, "usage : meshbounds STL_files", Bounds, nullptr);
+  StartProgram(argc, argv, kProgram);
+  return EachSTLFile(argc, argv, kProgram.usage, Bounds, nullptr);
 }

@@ -2,14 +2,23 @@
 // build adds the facet's colour where its attribute word carries one.
 #include <cstdint>
 
+#include "common/program.h"
 #include "common/textout.h"
 #include "mesh/colour.h"
 #include "mesh/stl.h"
 
 namespace {
 
-TextOut out{stdout};
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL_files",
+#if defined(MESHPIX_STL_ATTRIBUTE)
+    "Prints every facet of STL files, one line of nine coordinates (and its colour) a facet.",
+#else
+    "Prints every facet of STL files, one line of nine coordinates a facet.",
+#endif
+    "STL_files\tthe STL models read, ASCII or binary (\"-\": standard input)\n"};
 
+TextOut out{stdout};
 
 void Dump(STLReader* reader, const char* name, void*) {
   out.Text(name);
@@ -43,5 +52,6 @@ void Dump(STLReader* reader, const char* name, void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return EachSTLFile(argc, argv, "usage : meshdump STL_files", Dump, nullptr);
+  StartProgram(argc, argv, kProgram);
+  return EachSTLFile(argc, argv, kProgram.usage, Dump, nullptr);
 }

@@ -9,6 +9,11 @@
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL_file",
+    "Prints the facet count and total area of each attribute word (colour) of an STL model.",
+    "STL_file\tthe STL model read, ASCII or binary (\"-\": standard input)\n"};
+
 constexpr int kWords = 65536;
 
 // Indexed by the attribute word taken as unsigned; static, since together they
@@ -19,7 +24,8 @@ double areas[kWords];
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) Usage("usage : meshfacets STL_file");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 2) Usage(kProgram.usage);
   FILE* stream = OpenInput(argv[1]);
   if (stream == nullptr) Fail("%s : STL file not found.\n", argv[1]);
   STLReader reader;

@@ -6,8 +6,22 @@
 #include "mesh/stl.h"
 #include "mesh/stlwrite.h"
 
+namespace {
+
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL_files STL",
+    "Joins STL models, in argument order, into one binary STL file; colours are kept.",
+    "STL_files\tthe STL models read, ASCII or binary (\"-\": standard input)\n"
+    "STL\tthe binary STL written\n"};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc < 3) Usage("usage : meshjoin STL_files STL");
+  StartProgram(argc, argv, kProgram);
+  if (argc < 3) Usage(kProgram.usage);
+  InputFiles inputs;
+  for (int i = 1; i < argc - 1; ++i) NoteInput(&inputs, argv[i]);
+  CheckOutput(inputs, argv[argc - 1]);
   // The output is created first; an input that fails later ends the program with
   // the facets written so far and the count field still 0.
   STLWriter writer;

@@ -5,11 +5,24 @@
 #include "mesh/stl.h"
 #include "mesh/stlwrite.h"
 
+namespace {
+
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " orgSTL Sx Sy Sz newSTL",
+    "Translates an STL model by (Sx, Sy, Sz) and writes it as binary STL; colours are kept.",
+    "orgSTL\tthe STL model read, ASCII or binary (\"-\": standard input)\n"
+    "Sx Sy Sz\tthe shift along x, y and z, in model units\n"
+    "newSTL\tthe binary STL written\n"};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 6) Usage("usage : meshmove orgSTL Sx Sy Sz newSTL");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 6) Usage(kProgram.usage);
+  CheckOutput(argv[5], argv[1]);
   STLReader reader;
   OpenSTLInput(&reader, argv[1]);
-  const double sx = ParseReal(argv[2]), sy = ParseReal(argv[3]), sz = ParseReal(argv[4]);
+  const double sx = RealArgument(argv[2]), sy = RealArgument(argv[3]), sz = RealArgument(argv[4]);
 
   STLWriter writer;
   BeginSTL(&writer, argv[5]);

@@ -14,9 +14,19 @@
 
 namespace {
 
-constexpr char kUsage[] =
-    "usage : meshorbit STL_files scale gamma bias \\\n"
-    "                                bgR bgG bgB fgR fgG fgB scR scG scB GIF";
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM,
+    "usage : " MESHPIX_PROGRAM " STL_files scale gamma bias \\\n"
+    "                                bgR bgG bgB fgR fgG fgB scR scG scB GIF",
+    "Draws STL models into a GIF file, one image a view line of standard input (\"lon lat {dlon dlat n}\").",
+    "STL_files\tthe STL models read; a name \"-FILE\" reads the polyline list FILE\n"
+    "scale\tpixels per model unit, or \"-N\" for a picture of N x N pixels\n"
+    "gamma\tthe shading gamma, above 0\n"
+    "bias\tthe shading bias, 0 to 255\n"
+    "bgR bgG bgB\tthe background colour, 0 to 255 each\n"
+    "fgR fgG fgB\tthe colour of the bounding box, 0 to 255 each (one below 0: no box)\n"
+    "scR scG scB\tthe colour of facets without one, 0 to 255 each\n"
+    "GIF\tthe GIF file written (\"-\": standard output)\n"};
 constexpr int kFixed = 13;       // scale gamma bias bgR..bgB fgR..fgB scR..scB GIF
 constexpr int kMaxSide = 65535;  // the largest picture side a GIF can hold
 
@@ -118,17 +128,29 @@ void Frame(double lon, double lat) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < kFixed + 2) Usage(kUsage);
+  StartProgram(argc, argv, kProgram);
+  if (argc < kFixed + 2) Usage(kProgram.usage);
   char** fixed = argv + argc - kFixed;
   if (IsDash(fixed[0])) {
-    const int n = ParseInt(fixed[0] + 1);
+    int n;
+    if (!ReadWhole(fixed[0] + 1, &n)) NotANumber(fixed[0]);
     if (n < 1 || n > kMaxSide) Error("bad size.");
     size = n;
   } else {
-    scale = ParseReal(fixed[0]);
+    scale = RealArgument(fixed[0]);
     if (!(scale > 0) || !std::isfinite(scale)) Error("bad scale.");
   }
   CheckLook(fixed + 1);
+  InputFiles inputs;
+  NoteInput(&inputs, "-");  // the view lines
+  for (char** name = argv + 1; name < fixed; ++name) {
+    if (IsDash(*name)) {
+      NoteInputFile(&inputs, *name + 1);  // a polyline list
+    } else {
+      NoteInput(&inputs, *name);
+    }
+  }
+  CheckOutput(inputs, fixed[12]);
 
   ReadInputs(argv + 1, argc - 1 - kFixed);
   if (facets == nullptr) Error("no facet");
@@ -148,13 +170,17 @@ int main(int argc, char** argv) {
   OpenPicture(fixed[12]);
 
   std::string line;
+  bool drawn = false;
   while (ReadTextLine(stdin, &line)) {
     ViewLine v;
     if (!ParseViewLine(line, &v)) continue;
     for (int k = 0; k < v.frames; ++k) {
       Frame(ViewAngle(v.lon, v.dlon, k), ViewAngle(v.lat, v.dlat, k));
+      drawn = true;
     }
   }
+  // The file is still written, but a GIF without an image is one that few readers open.
+  if (!drawn) std::fputs("no view line (warning).\n", stderr);
   ClosePicture();
   return 0;
 }

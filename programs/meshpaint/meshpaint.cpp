@@ -8,8 +8,24 @@
 #include "mesh/stl.h"
 #include "mesh/stlwrite.h"
 
+namespace {
+
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " orgSTL {R G B} newSTL",
+    "Copies an STL model as binary STL with every facet in one colour, or with no colour.",
+    "orgSTL\tthe STL model read, ASCII or binary (\"-\": standard input)\n"
+    "R G B\tthe colour, 0 to 255 each, kept to five bits a channel (else no colour)\n"
+    "newSTL\tthe binary STL written\n"};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 6) Usage("usage : meshpaint orgSTL {R G B} newSTL");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 3 && argc != 6) Usage(kProgram.usage);
+  CheckOutput(argv[argc - 1], argv[1]);
+  if (argc == 6) {
+    for (int i = 2; i < 5; ++i) WholeArgument(argv[i]);  // "WORD : not a number." before the range check
+  }
   STLReader reader;
   OpenSTLInput(&reader, argv[1]);
 

@@ -5,15 +5,29 @@
 #include "mesh/stl.h"
 #include "mesh/stlwrite.h"
 
+namespace {
+
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " orgSTL ratio|(Rx Ry Rz) newSTL",
+    "Scales an STL model about the origin and writes it as binary STL with new normals.",
+    "orgSTL\tthe STL model read, ASCII or binary (\"-\": standard input)\n"
+    "ratio\tone factor for all three axes\n"
+    "Rx Ry Rz\tone factor per axis\n"
+    "newSTL\tthe binary STL written\n"};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 4 && argc != 6) Usage("usage : meshscale orgSTL ratio|(Rx Ry Rz) newSTL");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 4 && argc != 6) Usage(kProgram.usage);
+  CheckOutput(argv[argc - 1], argv[1]);
   STLReader reader;
   OpenSTLInput(&reader, argv[1]);
   double r[3];
   if (argc == 4) {
-    r[0] = r[1] = r[2] = ParseReal(argv[2]);
+    r[0] = r[1] = r[2] = RealArgument(argv[2]);
   } else {
-    for (int i = 0; i < 3; ++i) r[i] = ParseReal(argv[2 + i]);
+    for (int i = 0; i < 3; ++i) r[i] = RealArgument(argv[2 + i]);
   }
 
   STLWriter writer;

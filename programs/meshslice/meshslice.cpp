@@ -21,7 +21,14 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage : meshslice STL_files xO yO zO Sx Sy Sz Nx Ny Nz directory";
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL_files xO yO zO Sx Sy Sz Nx Ny Nz directory",
+    "Slices closed STL models into a voxel grid, written as bilevel TIFF files, one a slice along z.",
+    "STL_files\tthe closed STL models read (\"-\": standard input); their solids are joined\n"
+    "xO yO zO\tthe corner of the grid, in model units\n"
+    "Sx Sy Sz\tthe size of a voxel along x, y and z, above 0\n"
+    "Nx Ny Nz\tthe number of voxels along x, y and z, 1 or more\n"
+    "directory\tthe folder the slices are written to, numbered from 0 (\"07.tif\")\n"};
 constexpr int kGridArguments = 10;  // xO yO zO Sx Sy Sz Nx Ny Nz directory
 
 // A crossing is the x grid coordinate of the point where a row's centre line meets a
@@ -322,34 +329,39 @@ std::string SliceName(const std::string& directory, int number, int digits) {
   return directory + "/" + text + ".tif";
 }
 
-void WriteSlices(const Grid* g, const std::string& directory) {
+void WriteSlices(const Grid* g, const std::string& directory, const InputFiles& models) {
   const int digits = SliceDigits(g->n[2]);
   for (int i = 0; i < g->n[2]; ++i) {
     FillSlice(g, i, g->rows.get());
-    StoreImageFile(SliceName(directory, i, digits).c_str(), g->n[0], g->n[1], 1, g->rows.get(), nullptr);
+    const std::string name = SliceName(directory, i, digits);
+    CheckOutputFile(models, name.c_str());
+    StoreImageFile(name.c_str(), g->n[0], g->n[1], 1, g->rows.get(), nullptr);
   }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc - 1 < 1 + kGridArguments) Usage(kUsage);
+  StartProgram(argc, argv, kProgram);
+  if (argc - 1 < 1 + kGridArguments) Usage(kProgram.usage);
   char** grid = argv + argc - kGridArguments;
   Grid g{};
   g.report = &report;
-  for (int a = 0; a < 3; ++a) g.origin[a] = ParseReal(grid[a]);
+  for (int a = 0; a < 3; ++a) g.origin[a] = RealArgument(grid[a]);
   for (int a = 0; a < 3; ++a) {
-    g.size[a] = ParseReal(grid[3 + a]);
+    g.size[a] = RealArgument(grid[3 + a]);
     if (!(g.size[a] > 0)) Error("bad pixel size.");  // not-a-number fails too
   }
-  for (int a = 0; a < 3; ++a) g.n[a] = ParseInt(grid[6 + a]);
+  for (int a = 0; a < 3; ++a) g.n[a] = WholeArgument(grid[6 + a]);
+  InputFiles models;
+  for (char** name = argv + 1; name < grid; ++name) NoteInput(&models, *name);
   AllocateWalls(&g);
   AllocateRows(&g);
 
   for (char** name = argv + 1; name < grid; ++name) SliceFile(&g, *name);
   report.Flush();
 
-  WriteSlices(&g, grid[9]);
+  WriteSlices(&g, grid[9], models);
   FinishOutput();
   return 0;
 }

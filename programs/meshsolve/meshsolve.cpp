@@ -16,6 +16,16 @@
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL_file {x0 y0 z0}",
+#if defined(MESHSOLVE_SHORT_AXIS)
+    "Prints the volume and the equivalent ellipsoid of a closed STL model, shortest axis as C.",
+#else
+    "Prints the volume and the equivalent ellipsoid of a closed STL model, longest axis as C.",
+#endif
+    "STL_file\tthe closed STL model read, ASCII or binary (\"-\": standard input)\n"
+    "x0 y0 z0\tthe centre of the ellipsoid (else the model's centroid)\n"};
+
 constexpr double kPi = 3.141592653589793;
 constexpr double kStep = 0.017453292519943295;  // one degree in radians
 constexpr double kDegrees = 57.29577951308232;  // radians to degrees
@@ -124,13 +134,18 @@ double V0[1 + kAngles], V1[1 + kAngles], V2[1 + kAngles];
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 && argc != 5) Usage("usage : meshsolve STL_file {x0 y0 z0}");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 2 && argc != 5) Usage(kProgram.usage);
+  const bool given = argc == 5;
+  double point[3] = {0, 0, 0};
+  if (given) {
+    for (int i = 0; i < 3; ++i) point[i] = RealArgument(argv[2 + i]);
+  }
   const char* name = argv[1];
   FILE* stream = OpenInput(name);
   if (stream == nullptr) Fail("%s : STL file not found.\n", name);
   STLReader reader;
   if (SetUpSTL(&reader, stream) != 1) Fail("%s : STL header read error.\n", name);
-  const bool given = argc == 5;
 
   // One pass over the facets; a model cut short gives no ellipsoid.
   Moments s;
@@ -147,9 +162,9 @@ int main(int argc, char** argv) {
   const double cx = s.Mx / (24 * V), cy = s.My / (24 * V), cz = s.Mz / (24 * V);
   double x0 = cx, y0 = cy, z0 = cz;
   if (given) {
-    x0 = ParseReal(argv[2]);
-    y0 = ParseReal(argv[3]);
-    z0 = ParseReal(argv[4]);
+    x0 = point[0];
+    y0 = point[1];
+    z0 = point[2];
   }
   // Second moments about the centroid, then moved to the chosen point by the
   // parallel-axis terms V d d^T (d = point - centroid; 0 without a given point).

@@ -3,9 +3,15 @@
 #include <cstdio>
 
 #include "mesh/facetcross.h"
+#include "common/program.h"
 #include "mesh/stl.h"
 
 namespace {
+
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL_files",
+    "Prints per STL file its facet count, surface area and enclosed volume.",
+    "STL_files\tthe STL models read, ASCII or binary (\"-\": standard input)\n"};
 
 // Area: half the sum of |c|, with c = (v2 - v1) x (v3 - v1) of each facet. Volume: a
 // sixth of the sum of v1 . c, the signed volumes of the tetrahedra the facets span
@@ -27,5 +33,6 @@ void Stats(STLReader* reader, const char* name, void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return EachSTLFile(argc, argv, "usage : meshstats STL_files", Stats, nullptr);
+  StartProgram(argc, argv, kProgram);
+  return EachSTLFile(argc, argv, kProgram.usage, Stats, nullptr);
 }

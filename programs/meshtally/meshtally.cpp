@@ -18,6 +18,14 @@
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL_file {flag|(R G B)} bin_size",
+    "Prints a histogram of the facet areas of an STL model: the facets in each area bin.",
+    "STL_file\tthe STL model read, ASCII or binary (\"-\": standard input)\n"
+    "flag\tcount only the facets of this attribute word, 0 to 65535\n"
+    "R G B\tcount only the facets of this colour, 0 to 255 each\n"
+    "bin_size\tthe width of an area bin, above 0\n"};
+
 // The bins that hold facets: bin index -> count. Only bins that a facet falls into
 // exist, so memory grows with the facets read, not with the largest area over the
 // bin width; they are sorted by index for printing.
@@ -49,7 +57,8 @@ double DoubleArea(const float v[9]) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 4 && argc != 6) Usage("usage : meshtally STL_file {flag|(R G B)} bin_size");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 3 && argc != 4 && argc != 6) Usage(kProgram.usage);
   FILE* stream = OpenInput(argv[1]);
   if (stream == nullptr) Fail("%s : STL file not found.\n", argv[1]);
   STLReader reader;
@@ -58,19 +67,19 @@ int main(int argc, char** argv) {
   const bool select = argc != 3;
   uint16_t word = 0;  // the attribute word counted, with select
   if (argc == 4) {
-    const int flag = ParseInt(argv[2]);
+    const int flag = WholeArgument(argv[2]);
     if (!InRange(flag, 0, 65535)) Fail("bad flag.\n");
     word = static_cast<uint16_t>(flag);
   } else if (argc == 6) {
     int rgb[3];
     for (int i = 0; i < 3; ++i) {
-      const double channel = ParseReal(argv[2 + i]);
+      const double channel = RealArgument(argv[2 + i]);
       if (!InRange(channel, 0, 255)) Fail("bad color.\n");
       rgb[i] = RoundChannel(channel);
     }
     word = ColourWord(rgb[0], rgb[1], rgb[2]);
   }
-  const double size = ParseReal(argv[argc - 1]);
+  const double size = RealArgument(argv[argc - 1]);
   if (!(size > 0)) Fail("bad bin size.\n");
 
   float v[9];

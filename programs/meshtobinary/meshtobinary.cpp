@@ -6,8 +6,20 @@
 #include "mesh/stl.h"
 #include "mesh/stlwrite.h"
 
+namespace {
+
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " ASCII_STL binary_STL",
+    "Writes an STL model (normally ASCII) as binary STL with computed normals, no colours.",
+    "ASCII_STL\tthe STL model read (\"-\": standard input)\n"
+    "binary_STL\tthe binary STL written\n"};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 3) Usage("usage : meshtobinary ASCII_STL binary_STL");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 3) Usage(kProgram.usage);
+  CheckOutput(argv[2], argv[1]);
   STLReader reader;
   OpenSTLInput(&reader, argv[1]);
   if (reader.kind == kSTLBinary) std::fprintf(stderr, "%s : just a binary STL (warning).\n", argv[1]);

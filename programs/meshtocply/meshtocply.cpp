@@ -18,6 +18,13 @@
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL {R G B} ZCP",
+    "Converts an STL model into a ZCP file, each distinct point stored once.",
+    "STL\tthe STL model read, ASCII or binary (\"-\": standard input)\n"
+    "R G B\tthe colour of facets without one, 0 to 255 each (else white)\n"
+    "ZCP\tthe ZCP file written (\"-\": standard output)\n"};
+
 constexpr int kBuckets = 16 * 16 * 16;
 constexpr uint32_t kNone = UINT32_MAX;  // end of a chain, an empty map slot
 constexpr unsigned char kWhite[3] = {255, 255, 255};
@@ -106,7 +113,9 @@ uint32_t Register(double dx, double dy, double dz) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 6) Usage("usage : meshtocply STL {R G B} ZCP");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 3 && argc != 6) Usage(kProgram.usage);
+  CheckOutput(argv[argc - 1], argv[1]);
   unsigned char colour[3] = {kWhite[0], kWhite[1], kWhite[2]};
   if (argc == 6 && !ParseSurfaceColour(argv + 2, colour)) Error("bad surface color.");
 

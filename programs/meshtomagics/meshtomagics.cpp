@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/numbers.h"
 #include "common/program.h"
 #include "mesh/colour.h"
 #include "mesh/stl.h"
@@ -19,10 +20,22 @@ namespace {
 //   10      70    zeros
 constexpr unsigned char kOpaque = 255;
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " orgSTL {R G B} newSTL",
+    "Copies an STL model as binary STL in the COLOR= colour form, the object's colour in its header.",
+    "orgSTL\tthe STL model read, ASCII or binary (\"-\": standard input)\n"
+    "R G B\tthe object's colour, 0 to 255 each (else white)\n"
+    "newSTL\tthe binary STL written (\"-\": standard output)\n"};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 6) Usage("usage : meshtomagics orgSTL {R G B} newSTL");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 3 && argc != 6) Usage(kProgram.usage);
+  CheckOutput(argv[argc - 1], argv[1]);
+  if (argc == 6) {
+    for (int i = 2; i < 5; ++i) WholeArgument(argv[i]);  // "WORD : not a number." before the range check
+  }
   STLReader reader;
   OpenSTLInput(&reader, argv[1]);
 

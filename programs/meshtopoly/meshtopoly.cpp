@@ -14,6 +14,13 @@
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL {R G B} PLY",
+    "Converts a binary STL model into a ZCP file, three vertices of its own a facet.",
+    "STL\tthe binary STL model read (\"-\": standard input)\n"
+    "R G B\tthe colour of facets without one, 0 to 255 each (else white)\n"
+    "PLY\tthe ZCP file written (\"-\": standard output)\n"};
+
 constexpr unsigned char kWhite[3] = {255, 255, 255};
 
 [[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
@@ -21,7 +28,9 @@ constexpr unsigned char kWhite[3] = {255, 255, 255};
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 6) Usage("usage : meshtopoly STL {R G B} PLY");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 3 && argc != 6) Usage(kProgram.usage);
+  CheckOutput(argv[argc - 1], argv[1]);
   const char* inName = argv[1];
   const char* outName = argv[argc - 1];
   STLReader reader;

@@ -11,6 +11,12 @@
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " binary_STL {format}",
+    "Prints an STL model (normally binary) as ASCII STL on standard output.",
+    "binary_STL\tthe STL model read (\"-\": standard input)\n"
+    "format\tthe printf format of every number, one of f e g a (default \"%lf\")\n"};
+
 TextOut out{stdout};
 
 // The number format: either fixed notation with a precision (the default "%lf" and
@@ -67,7 +73,8 @@ void Numbers(const char* lead, double a, double b, double c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 && argc != 3) Usage("usage : meshtotext binary_STL {format}");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 2 && argc != 3) Usage(kProgram.usage);
   if (argc == 3 && !IsPlainFixed(argv[2])) {
     if (!IsNumberFormat(argv[2])) Fail("bad number format.\n");
     format = argv[2];

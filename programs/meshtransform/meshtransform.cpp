@@ -9,6 +9,15 @@
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " orgSTL h0 hx hy hz v0 vx vy vz d0 dx dy dz newSTL",
+    "Applies an affine map to every vertex of an STL model and writes binary STL.",
+    "orgSTL\tthe STL model read, ASCII or binary (\"-\": standard input)\n"
+    "h0 hx hy hz\tx' = h0 + hx x + hy y + hz z\n"
+    "v0 vx vy vz\ty' = v0 + vx x + vy y + vz z\n"
+    "d0 dx dy dz\tz' = d0 + dx x + dy y + dz z\n"
+    "newSTL\tthe binary STL written\n"};
+
 // The linear part of one row applied to (x, y, z). Terms whose coefficient is 0 are
 // left out rather than added as 0 * value: an identity or translation then gives back
 // the very values it was given, the sign of a zero included (-0 + 0 would be +0).
@@ -27,11 +36,13 @@ double Linear(const double row[4], double x, double y, double z) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 15) Usage("usage : meshtransform orgSTL h0 hx hy hz v0 vx vy vz d0 dx dy dz newSTL");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 15) Usage(kProgram.usage);
+  CheckOutput(argv[14], argv[1]);
   STLReader reader;
   OpenSTLInput(&reader, argv[1]);
   double m[3][4];  // rows h, v, d: constant term, then the x, y and z coefficients
-  for (int i = 0; i < 12; ++i) m[i / 4][i % 4] = ParseReal(argv[2 + i]);
+  for (int i = 0; i < 12; ++i) m[i / 4][i % 4] = RealArgument(argv[2 + i]);
 
   STLWriter writer;
   BeginSTL(&writer, argv[14]);

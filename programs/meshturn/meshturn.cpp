@@ -15,10 +15,22 @@
 
 namespace {
 
-constexpr char kUsage[] =
-    "usage : meshturn STL_files xO yO zO lon lat \\\n"
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM,
+    "usage : " MESHPIX_PROGRAM " STL_files xO yO zO lon lat \\\n"
     "                               scale gamma bias \\\n"
-    "                               bgR bgG bgB fgR fgG fgB scR scG scB GIF";
+    "                               bgR bgG bgB fgR fgG fgB scR scG scB GIF",
+    "Draws STL models turning into a GIF file, one image a rotation line of standard input (\"a b angle {step n}\").",
+    "STL_files\tthe STL models read (\"-\": standard input)\n"
+    "xO yO zO\tthe origin the axes pass through\n"
+    "lon lat\tthe direction the models are seen from, degrees\n"
+    "scale\tpixels per model unit\n"
+    "gamma\tthe shading gamma, above 0\n"
+    "bias\tthe shading bias, 0 to 255\n"
+    "bgR bgG bgB\tthe background colour, 0 to 255 each\n"
+    "fgR fgG fgB\tthe colour of the box and the axis, 0 to 255 each (one below 0: none)\n"
+    "scR scG scB\tthe colour of facets without one, 0 to 255 each\n"
+    "GIF\tthe GIF file written (\"-\": standard output)\n"};
 constexpr int kFixed = 18;       // xO yO zO lon lat scale gamma bias bg fg sc GIF
 constexpr int kMaxSide = 65535;  // the largest picture side a GIF can hold
 
@@ -96,16 +108,21 @@ void Frame(const Axis& axis, double theta) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < kFixed + 2) Usage(kUsage);
+  StartProgram(argc, argv, kProgram);
+  if (argc < kFixed + 2) Usage(kProgram.usage);
   char** fixed = argv + argc - kFixed;
-  xO = ParseReal(fixed[0]);
-  yO = ParseReal(fixed[1]);
-  zO = ParseReal(fixed[2]);
-  lon = ParseReal(fixed[3]) * kDegree;
-  lat = ParseReal(fixed[4]) * kDegree;
-  const double scale = ParseReal(fixed[5]);
+  xO = RealArgument(fixed[0]);
+  yO = RealArgument(fixed[1]);
+  zO = RealArgument(fixed[2]);
+  lon = RealArgument(fixed[3]) * kDegree;
+  lat = RealArgument(fixed[4]) * kDegree;
+  const double scale = RealArgument(fixed[5]);
   if (!(scale > 0) || !std::isfinite(scale)) Error("bad scale.");
   CheckLook(fixed + 6);
+  InputFiles inputs;
+  NoteInput(&inputs, "-");  // the rotation lines
+  for (char** name = argv + 1; name < fixed; ++name) NoteInput(&inputs, *name);
+  CheckOutput(inputs, fixed[17]);
 
   Facet** tail = &facets;
   for (int i = 1; i < argc - kFixed; ++i) {
@@ -128,12 +145,16 @@ int main(int argc, char** argv) {
   OpenPicture(fixed[17]);
 
   std::string line;
+  bool drawn = false;
   while (ReadTextLine(stdin, &line)) {
     TurnLine t;
     if (!ParseTurnLine(line, &t)) continue;
     const Axis axis = MakeAxis(t.lon * kDegree, t.lat * kDegree);
     for (int k = 0; k < t.frames; ++k) Frame(axis, TurnAngle(t.angle, t.step, k));
+    drawn = drawn || t.frames > 0;
   }
+  // The file is still written, but a GIF without an image is one that few readers open.
+  if (!drawn) std::fputs("no rotation line (warning).\n", stderr);
   ClosePicture();
   return 0;
 }

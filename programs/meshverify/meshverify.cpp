@@ -5,9 +5,15 @@
 #include <cstdio>
 
 #include "mesh/facetcross.h"
+#include "common/program.h"
 #include "mesh/stl.h"
 
 namespace {
+
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL_files",
+    "Prints per STL file its facet count, closure sum (0 0 0 for a closed surface) and area.",
+    "STL_files\tthe STL models read, ASCII or binary (\"-\": standard input)\n"};
 
 // c = (v2 - v1) x (v3 - v1) per facet, in extended precision; sums in doubles.
 void Verify(STLReader* reader, const char* name, void*) {
@@ -29,5 +35,6 @@ void Verify(STLReader* reader, const char* name, void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return EachSTLFile(argc, argv, "usage : meshverify STL_files", Verify, nullptr);
+  StartProgram(argc, argv, kProgram);
+  return EachSTLFile(argc, argv, kProgram.usage, Verify, nullptr);
 }

@@ -6,7 +6,6 @@
 #include <dirent.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -17,11 +16,22 @@
 #include <vector>
 
 #include "common/lines.h"
+#include "common/numbers.h"
 #include "common/program.h"
 #include "common/stream.h"
 #include "gifread/gifread.h"
 
 namespace {
+
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " directory nameFile delayTime repeatCount GIF",
+    "Joins the images of GIF files of one directory into one animated GIF, data copied unchanged.",
+    "directory\tthe folder of the GIF files\n"
+    "nameFile\ta file of names; \"-NAMES\" the names themselves; \"-\" every file of the folder, "
+    "\"--r\" reversed, \"--n\" by number, \"--rn\" by number reversed\n"
+    "delayTime\tthe pause after each image, hundredths of a second, 0 to 65535\n"
+    "repeatCount\tthe loop count, 0 to 65536 (0: no loop extension)\n"
+    "GIF\tthe animated GIF written (\"-\": standard output)\n"};
 
 constexpr int kMaxDelay = 65535;
 constexpr int kMaxRepeat = 65536;
@@ -148,13 +158,10 @@ std::vector<std::string> NameList(const char* directory, const char* nameFile) {
   return names;
 }
 
-// An unsigned decimal number as "%u" reads it (leading blanks and a sign allowed, a
-// negative number wrapping around), not above max; an overflow is above max.
+// A whole decimal number ("WORD : not a number." otherwise) from 0 to max.
 bool ReadUnsigned(const char* text, unsigned max, unsigned* value) {
-  char* end;
-  errno = 0;
-  const unsigned long long v = std::strtoull(text, &end, 10);
-  if (end == text || errno == ERANGE || v > max) return false;
+  const int v = WholeArgument(text);
+  if (v < 0 || static_cast<unsigned>(v) > max) return false;
   *value = static_cast<unsigned>(v);
   return true;
 }
@@ -381,7 +388,8 @@ void CopyFile(const std::string& path, const Survey& survey, unsigned delay, FIL
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 6) Error("usage", "pictanimate directory nameFile delayTime repeatCount GIF");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 6) Usage(kProgram.usage);
   const char* directory = argv[1];
   const std::vector<std::string> names = NameList(directory, argv[2]);
   unsigned delay, repeat;
@@ -390,6 +398,10 @@ int main(int argc, char** argv) {
 
   std::vector<std::string> paths;
   for (const std::string& name : names) paths.push_back(std::string(directory) + "/" + name);
+  InputFiles inputs;
+  if (!IsDash(argv[2])) NoteInput(&inputs, argv[2]);  // the name file
+  for (const std::string& path : paths) NoteInputFile(&inputs, path.c_str());
+  CheckOutput(inputs, argv[5]);
   Survey survey;
   for (const std::string& path : paths) SurveyFile(path, &survey);
 

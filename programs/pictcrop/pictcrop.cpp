@@ -13,6 +13,15 @@
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " orgGIF x1 y1 x2 y2 R G B newGIF",
+    "Cuts one rectangle out of every image of a GIF file into a new GIF file.",
+    "orgGIF\tthe GIF file read (\"-\": standard input)\n"
+    "x1 y1\tthe top left pixel of the rectangle on the screen\n"
+    "x2 y2\tthe bottom right pixel of the rectangle, included\n"
+    "R G B\tthe colour of the pixels no image covers, 0 to 255 each\n"
+    "newGIF\tthe GIF file written (\"-\": standard output)\n"};
+
 constexpr int kEntries = 256;
 
 struct Tables {
@@ -82,13 +91,17 @@ void ColourCrop(const Crop& crop, const ImageBox& image, const Tables& t, const 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 10) Usage("usage : pictcrop orgGIF x1 y1 x2 y2 R G B newGIF");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 10) Usage(kProgram.usage);
+  int corner[4];
+  for (int k = 0; k < 4; ++k) corner[k] = WholeArgument(argv[2 + k]);
   unsigned char fill[3];
   for (int c = 0; c < 3; ++c) {
-    const int v = ParseInt(argv[6 + c]);
+    const int v = WholeArgument(argv[6 + c]);
     if (v < 0 || v > 255) Fail("bad RGB value.\n");
     fill[c] = static_cast<unsigned char>(v);
   }
+  CheckOutput(argv[9], argv[1]);
   Stream in{OpenInput(argv[1])};
   if (!in) Fail("file not found.\n");
   SetGIFInput(in.get());
@@ -96,7 +109,7 @@ int main(int argc, char** argv) {
   const int screenWidth = GetWord();
   const int screenHeight = GetWord();
 
-  const Crop crop{ParseInt(argv[2]), ParseInt(argv[3]), ParseInt(argv[4]), ParseInt(argv[5])};
+  const Crop crop{corner[0], corner[1], corner[2], corner[3]};
   const long long cw = static_cast<long long>(crop.x2) - crop.x1 + 1;
   const long long ch = static_cast<long long>(crop.y2) - crop.y1 + 1;
   if (crop.x1 < 0 || crop.y1 < 0 || crop.x2 >= screenWidth || cw <= 0 || crop.y2 >= screenHeight || ch <= 0) {

@@ -17,6 +17,20 @@ constexpr bool kInside = true;
 constexpr bool kInside = false;
 #endif
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM,
+    "usage : " MESHPIX_PROGRAM " GIF rangeListR rangeListG rangeListB\n"
+    "        " MESHPIX_PROGRAM " GIF R1 G1 B1 R2 G2 B2",
+#if defined(MESHPIX_SELECT_INSIDE)
+    "Prints the rectangle around the pixels of a GIF file that meet a colour condition.",
+#else
+    "Prints the rectangle around the pixels of a GIF file that do not meet a colour condition.",
+#endif
+    "GIF\tthe GIF file read (\"-\": standard input)\n"
+    "rangeListR\tthe red values of the condition, as \"0-9,20,200-\"; G and B likewise\n"
+    "R1 G1 B1\tthe lowest red, green and blue of the condition, 0 to 255\n"
+    "R2 G2 B2\tthe highest red, green and blue of the condition, 0 to 255\n"};
+
 constexpr int kMaxSample = 255;
 
 struct Rectangle {
@@ -26,8 +40,8 @@ struct Rectangle {
 // Channel sets from the corners (R1 G1 B1) and (R2 G2 B2), each checked in turn.
 void CornerSets(char** corner, unsigned char sets[3][kMaxSample + 1]) {
   for (int c = 0; c < 3; ++c) {
-    const int low = ParseInt(corner[c]);
-    const int high = ParseInt(corner[c + 3]);
+    const int low = WholeArgument(corner[c]);
+    const int high = WholeArgument(corner[c + 3]);
     if (low < 0 || high > kMaxSample || high < low) Fail("bad RGB range.\n");
     for (int v = 0; v <= kMaxSample; ++v) sets[c][v] = v >= low && v <= high;
   }
@@ -54,10 +68,8 @@ void Measure(const Plane& screen, const ImageBox& image, const unsigned char* se
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5 && argc != 8) {
-    Usage("usage : pictmeasure GIF rangeListR rangeListG rangeListB\n"
-          "        pictmeasure GIF R1 G1 B1 R2 G2 B2");
-  }
+  StartProgram(argc, argv, kProgram);
+  if (argc != 5 && argc != 8) Usage(kProgram.usage);
   unsigned char sets[3][kMaxSample + 1];
   if (argc == 5) {
     for (int c = 0; c < 3; ++c) RangeList(argv[2 + c], kMaxSample, sets[c]);

@@ -14,6 +14,16 @@
 
 namespace {
 
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " GIF file_name_format",
+#if defined(MESHPIX_PALETTE)
+    "Writes every image of a GIF file as a palette TIFF file of its own, named by its number.",
+#else
+    "Writes every image of a GIF file as a grey or RGB TIFF file of its own, named by its number.",
+#endif
+    "GIF\tthe GIF file read (\"-\": standard input)\n"
+    "file_name_format\tthe printf format of the names, one integer conversion (\"f%03d.tif\")\n"};
+
 constexpr int kEntries = 256;
 
 #if defined(MESHPIX_PALETTE)
@@ -80,7 +90,10 @@ void StoreImage(const ImageBox& image, bool interlace, int codeSize, const Table
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) Usage("usage : pictstack GIF file_name_format");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 3) Usage(kProgram.usage);
+  InputFiles inputs;
+  NoteInput(&inputs, argv[1]);
   if (!IsNameFormat(argv[2])) Fail("bad file name format.\n");
   Stream in{OpenInput(argv[1])};
   if (!in) Fail("file not found.\n");
@@ -110,6 +123,7 @@ int main(int argc, char** argv) {
     }
     const int codeSize = GetCodeSize();
     const std::string name = NumberedName(argv[2], k);
+    CheckOutputFile(inputs, name.c_str());
     StoreImage(image, (imageFlags & kInterlaceFlag) != 0, codeSize, *tables, name.c_str());
   }
   return 0;

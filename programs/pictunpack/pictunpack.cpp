@@ -21,6 +21,12 @@ namespace {
 //   offset 10   1   flags: global table, colour resolution, sort, table size exponent - 1
 //   offset 11   1   background colour index
 //   offset 12   1   pixel aspect ratio
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " GIF file_name_format",
+    "Copies every image of a GIF file, undecoded, into a GIF file of its own, named by its number.",
+    "GIF\tthe GIF file read (\"-\": standard input)\n"
+    "file_name_format\tthe printf format of the names, one integer conversion (\"f%02d.gif\")\n"};
+
 constexpr int kHeaderSize = 13;
 constexpr int kFlagsOffset = 10;
 // Image descriptor after ",": left, top, width, height (2 bytes each), flags.
@@ -44,7 +50,7 @@ void CopyBlocks(FILE* in, FILE* out, const char* message) {
   if (!CopySubBlocks(in, out)) Fail("%s\n", message);
 }
 
-void Unpack(FILE* in, const char* format) {
+void Unpack(FILE* in, const char* format, const InputFiles& inputs) {
   unsigned char header[kHeaderSize];
   if (!ReadAll(in, header, kHeaderSize) || std::memcmp(header, "GIF8", 4) != 0 ||
       (header[4] != '7' && header[4] != '9') || header[5] != 'a') {
@@ -67,6 +73,7 @@ void Unpack(FILE* in, const char* format) {
     if (c != kImageSeparator) Fail("unknown extension introducer.\n");
 
     const std::string name = NumberedName(format, k++);
+    CheckOutputFile(inputs, name.c_str());
     Stream out{OpenFile(name.c_str(), "wb")};
     if (!out) Fail("%s : GIF file not stored.\n", name.c_str());
     std::fwrite(header, 1, kHeaderSize, out.get());
@@ -92,10 +99,13 @@ void Unpack(FILE* in, const char* format) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) Usage("usage : pictunpack GIF file_name_format");
+  StartProgram(argc, argv, kProgram);
+  if (argc != 3) Usage(kProgram.usage);
+  InputFiles inputs;
+  NoteInput(&inputs, argv[1]);
   if (!IsNameFormat(argv[2])) Fail("bad file name format.\n");
   Stream in{OpenInput(argv[1])};
   if (!in) Fail("GIF file not open.\n");
-  Unpack(in.get(), argv[2]);
+  Unpack(in.get(), argv[2], inputs);
   return 0;
 }

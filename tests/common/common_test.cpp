@@ -150,3 +150,40 @@ TEST(Lines, SplitWordsCountsAllAndStoresAtMostMax) {
   EXPECT_EQ(SplitWords("1 2 3 4 5", words, 3), 5);
   EXPECT_EQ(words[2], "3");
 }
+
+// Command-line numbers: the whole word is the number, blanks around it allowed.
+TEST(Numbers, ReadRealAndReadWholeTakeOnlyWholeWords) {
+  struct Case {
+    const char* text;
+    bool real, whole;
+    double value;
+  };
+  const Case cases[] = {
+      {"2", true, true, 2},       {" 2 ", true, true, 2},  {"+3", true, true, 3},     {"-7\n", true, true, -7},
+      {".5", true, false, 0.5},   {"1e3", true, false, 1000}, {"1.5", true, false, 1.5}, {"0x10", true, false, 16},
+      {"inf", true, false, INFINITY}, {"1e400", true, false, HUGE_VAL}, {"", false, false, 0}, {"  ", false, false, 0},
+      {"two", false, false, 0},   {"1,5", false, false, 0}, {"1x", false, false, 0},   {"1 2", false, false, 0},
+      {"-", false, false, 0},     {"1-", false, false, 0},
+  };
+  for (const Case& c : cases) {
+    double real = -99;
+    EXPECT_EQ(ReadReal(c.text, &real), c.real) << c.text;
+    if (c.real) {
+      EXPECT_EQ(real, c.value) << c.text;
+    }
+    int whole = -99;
+    EXPECT_EQ(ReadWhole(c.text, &whole), c.whole) << c.text;
+    // A whole number gives its value; anything else leaves the variable as it was.
+    EXPECT_EQ(whole, c.whole ? static_cast<int>(c.value) : -99) << c.text;
+  }
+  double v;
+  EXPECT_TRUE(ReadReal("nan", &v));
+  EXPECT_TRUE(std::isnan(v));
+  int n;
+  EXPECT_TRUE(ReadWhole("99999999999", &n));
+  EXPECT_EQ(n, INT_MAX);
+  EXPECT_TRUE(ReadWhole("-99999999999", &n));
+  EXPECT_EQ(n, INT_MIN);
+  EXPECT_EXIT(RealArgument("1,5"), ::testing::ExitedWithCode(1), "^1,5 : not a number\\.\n$");
+  EXPECT_EXIT(WholeArgument("1.5"), ::testing::ExitedWithCode(1), "^1\\.5 : not a number\\.\n$");
+}

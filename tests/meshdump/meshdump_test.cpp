@@ -58,7 +58,7 @@ TEST(Meshdump, UsageAndLostOutput) {
   RunResult usage = ::Run("meshdump", {});
   EXPECT_EQ(usage.status, 1);
   EXPECT_EQ(usage.err, "usage : meshdump STL_files\n");
-  EXPECT_EQ(::Run("meshdump-plain", {}).err, "usage : meshdump STL_files\n");
+  EXPECT_EQ(::Run("meshdump-plain", {}).err, "usage : meshdump-plain STL_files\n");
   Scratch dir;
   dir.Write("a.stl", BinarySTL(UnitCube()));
   RunResult full = RunCommand({"/bin/sh", "-c", ProgramPath("meshdump") + " a.stl > /dev/full"}, "", dir.path);

@@ -117,7 +117,7 @@ TEST(MeshSlice, ArgumentErrors) {
       {{"a.stl", "0", "0", "0", "1", "1", "-2", "1", "1", "1", "."}, "bad pixel size.\n"},
       {{"a.stl", "0", "0", "0", "nan", "1", "1", "1", "1", "1", "."}, "bad pixel size.\n"},
       {{"a.stl", "0", "0", "0", "1", "1", "1", "4", "0", "1", "."}, "bad pixel number.\n"},
-      {{"a.stl", "0", "0", "0", "1", "1", "1", "x", "1", "1", "."}, "bad pixel number.\n"},
+      {{"a.stl", "0", "0", "0", "1", "1", "1", "x", "1", "1", "."}, "x : not a number.\n"},
       // A grid whose bits cannot even be counted in memory.
       {{"a.stl", "0", "0", "0", "1", "1", "1", "2000000000", "2000000000", "2000000000", "."},
        "bad pixel number.\n"},

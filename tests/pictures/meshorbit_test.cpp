@@ -47,11 +47,11 @@ struct Picture {
   GifFile gif;
 };
 
-Picture Orbit(const Scratch& dir, const Words& args, const std::string& views) {
+Picture Orbit(const Scratch& dir, const Words& args, const std::string& views, const std::string& err = "") {
   Picture p;
   p.run = ::Run("meshorbit", args, views, dir.path);
   EXPECT_EQ(p.run.status, 0) << p.run.err;
-  EXPECT_EQ(p.run.err, "");
+  EXPECT_EQ(p.run.err, err);
   p.bytes = dir.Read("o.gif");
   EXPECT_TRUE(ParseGif(p.bytes, &p.gif)) << DescribeGif(p.bytes);
   return p;
@@ -77,10 +77,10 @@ TEST(Meshorbit, ArgumentChecksInOrder) {
   };
   const std::vector<Case> cases = {
       {"-0", {}, "bad size."},
-      {"-x", {}, "bad size."},
+      {"-x", {}, "-x : not a number."},
       {"-65536", {}, "bad size."},
       {"0", {}, "bad scale."},
-      {"-", {}, "bad size."},
+      {"-", {}, "- : not a number."},
       {"nan", {}, "bad scale."},
       {"inf", {}, "bad scale."},
       {"1", {"0"}, "bad gamma."},
@@ -131,11 +131,12 @@ TEST(Meshorbit, InputFileMessages) {
 TEST(Meshorbit, NoViewsWriteHeaderAndTrailer) {
   Scratch dir;
   dir.Write("a.stl", BinarySTL(Plate(0)));
-  const Picture p = Orbit(dir, Args({"a.stl"}, "-300"), "");
+  const Picture p = Orbit(dir, Args({"a.stl"}, "-300"), "", "no view line (warning).\n");
   EXPECT_EQ(p.bytes, std::string("GIF87a\x2c\x01\x2c\x01\x77\x00\x00;", 14));
   // The same on standard output.
   const RunResult r = ::Run("meshorbit", Args({"a.stl"}, "-300", {}, "-"), "\n1 2 3\n", dir.path);
   EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "no view line (warning).\n");
   EXPECT_EQ(r.out, p.bytes);
 }
 
@@ -239,7 +240,7 @@ TEST(Meshorbit, PictureSizeLimits) {
   RunResult r = ::Run("meshorbit", Args({"big.stl"}, "100"), "0 0\n", dir.path);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "bad scale.\n");
-  EXPECT_EQ(Orbit(dir, Args({"big.stl"}, "-65535"), "").gif.width, 65535);
+  EXPECT_EQ(Orbit(dir, Args({"big.stl"}, "-65535"), "", "no view line (warning).\n").gif.width, 65535);
   // Rounding makes the plate seen from 45, 30 project to 501 pixels in a 500 picture.
   Picture p = Orbit(dir, Args({"a.stl"}, "-500"), "45 30\n");
   EXPECT_EQ(p.gif.images.at(0).width, 500);

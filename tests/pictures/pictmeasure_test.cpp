@@ -122,12 +122,12 @@ TEST(Pictmeasure, StandardInputAndInterlace) {
 }
 
 TEST(Pictmeasure, UsageAndArguments) {
-  const std::string usage =
-      "usage : pictmeasure GIF rangeListR rangeListG rangeListB\n"
-      "        pictmeasure GIF R1 G1 B1 R2 G2 B2\n";
-  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"a"}, {"a", "1", "2"}, {"a", "1", "2", "3", "4"}}) {
-    ExpectFailure(::Run("pictmeasure", args), usage);
-    ExpectFailure(::Run("pictmeasure-inside", args), usage);
+  for (const std::string program : {"pictmeasure", "pictmeasure-inside"}) {
+    const std::string usage = "usage : " + program + " GIF rangeListR rangeListG rangeListB\n" +
+                              "        " + program + " GIF R1 G1 B1 R2 G2 B2\n";
+    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"a"}, {"a", "1", "2"}, {"a", "1", "2", "3", "4"}}) {
+      ExpectFailure(::Run(program, args), usage);
+    }
   }
   const std::string gif = GifBytes(Picture());
   ExpectFailure(Measure("pictmeasure", gif, {"9-7", "0", "0"}), "bad range list.\n");
@@ -139,8 +139,9 @@ TEST(Pictmeasure, UsageAndArguments) {
                                                                     {"0", "0", "0", "0", "0", "-1"}}) {
     ExpectFailure(Measure("pictmeasure", gif, corners), "bad RGB range.\n");
   }
-  // A word that is not a number reads as 0: the corners 0..0 are valid.
-  ExpectFailure(Measure("pictmeasure-inside", gif, {"x", "x", "x", "y", "y", "y"}), "no area.\n");
+  // Corners are whole numbers.
+  ExpectFailure(Measure("pictmeasure-inside", gif, {"x", "x", "x", "y", "y", "y"}), "x : not a number.\n");
+  ExpectFailure(Measure("pictmeasure-inside", gif, {"0", "0", "0", "1.5", "0", "0"}), "1.5 : not a number.\n");
   ExpectFailure(::Run("pictmeasure", {"missing.gif", "1", "1", "1"}), "file not found.\n");
 }
 

@@ -170,7 +170,7 @@ TEST(Pictstack, EmptyImagesAndNoImages) {
 
 TEST(Pictstack, ArgumentsAndFailures) {
   for (const char* program : {"pictstack", "pictstack-palette"}) {
-    EXPECT_EQ(::Run(program, {"a.gif"}).err, "usage : pictstack GIF file_name_format\n");
+    EXPECT_EQ(::Run(program, {"a.gif"}).err, "usage : " + std::string(program) + " GIF file_name_format\n");
     Scratch dir;
     const TestGif gif = OneImageGif(1, 1, GrayTable(2), {1});
     for (const char* format : {"x.tif", "%s", "%d%d", "%n", "%lu"}) {

@@ -128,8 +128,8 @@ Matrix BoxMoments() {
 }  // namespace
 
 TEST(Meshsolve, UsageAndInputErrors) {
-  const std::string usage = "usage : meshsolve STL_file {x0 y0 z0}\n";
   for (const std::string program : {"meshsolve", "meshsolve-short"}) {
+    const std::string usage = "usage : " + program + " STL_file {x0 y0 z0}\n";
     for (const auto& args : std::vector<std::vector<std::string>>{{}, {"a", "1"}, {"a", "1", "2"},
                                                                   {"a", "1", "2", "3", "4"}}) {
       auto r = ::Run(program, args);

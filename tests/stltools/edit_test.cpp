@@ -99,7 +99,7 @@ TEST(MeshPaint, PaintsEveryFacetWithTheTopFiveBits) {
                                          {{"250", "0", "0"}, 0xFC00},
                                          {{"7", "7", "7"}, 0x8000},  // a coloured black
                                          {{"100", "150", "200"}, 0x8000 | 12 << 10 | 18 << 5 | 25},
-                                         {{"0x10", "12abc", "word"}, 0x8000 | 1 << 5}}) {
+                                         {{" +16", "12 ", "0"}, 0x8000 | 2 << 10 | 1 << 5}}) {
     std::vector<std::string> args{"in.stl"};
     args.insert(args.end(), c.rgb.begin(), c.rgb.end());
     args.push_back("out.stl");

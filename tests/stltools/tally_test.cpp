@@ -117,7 +117,7 @@ TEST(MeshTally, ChecksArgumentsFileHeaderSelectionThenSize) {
            {{"in.stl", "1e400", "0", "0", "1"}, "bad color.\n"},
            {{"in.stl", "0"}, "bad bin size.\n"},
            {{"in.stl", "-1"}, "bad bin size.\n"},
-           {{"in.stl", "size"}, "bad bin size.\n"},
+           {{"in.stl", "size"}, "size : not a number.\n"},
            {{"in.stl", "nan"}, "bad bin size.\n"},
            {{"in.stl", "-nan"}, "bad bin size.\n"},
            {{"in.stl", "0", "0", "0", "-inf"}, "bad bin size.\n"},

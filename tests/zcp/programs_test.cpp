@@ -87,9 +87,11 @@ TEST(MeshToCply, AsciiModelTakesTheColourArguments) {
   dir.Write("in.stl", AsciiSTL(Square()));
   std::string zcp = Converted(dir, "meshtocply", {"in.stl", "10", "20", "30", "out.zcp"});
   EXPECT_TRUE(EqualZCP(ZCPFile(kSquarePoints, {{10, 20, 30, {3, 2, 1}}, {10, 20, 30, {2, 0, 1}}}), zcp));
-  // A word without digits reads as 0.
-  zcp = Converted(dir, "meshtocply", {"in.stl", "x", "0", "255", "out.zcp"});
+  // Blanks around a number and a plus sign are allowed; a word that is not a number is refused.
+  zcp = Converted(dir, "meshtocply", {"in.stl", " 0", "+0", "255 ", "out.zcp"});
   EXPECT_TRUE(EqualZCP(ZCPFile(kSquarePoints, {{0, 0, 255, {3, 2, 1}}, {0, 0, 255, {2, 0, 1}}}), zcp));
+  ExpectFailure(::Run("meshtocply", {"in.stl", "x", "0", "255", "x.zcp"}, "", dir.path), "x : not a number.\n");
+  EXPECT_FALSE(dir.Exists("x.zcp"));
 }
 
 TEST(MeshToCply, TruncatedModelIsNotConverted) {
@@ -484,7 +486,7 @@ TEST(ListToCply, MessagesAndStatus) {
   ExpectFailure(::Run("listtocply", {"o", "1", "2"}, head + "0 1 2\n"), usage);
   const std::string badDefault = "bad face's default R, G and/or B values.\n";
   ExpectFailure(::Run("listtocply", {"o", "1", "2", "256"}, head + "0 1 2\n"), badDefault);
-  ExpectFailure(::Run("listtocply", {"o", "1", "x", "2"}, head + "0 1 2\n"), badDefault);
+  ExpectFailure(::Run("listtocply", {"o", "1", "x", "2"}, head + "0 1 2\n"), "x : not a number.\n");
   ExpectFailure(::Run("listtocply", {"o", "-1", "2", "2"}, head + "0 1 2\n"), badDefault);
   ExpectFailure(::Run("listtocply", {"nodir/o.zcp"}, head + "0 1 2\n", dir.path), "file not stored.\n");
   ExpectFailure(::Run("listtocply", {"/dev/full"}, head + "0 1 2\n", dir.path), "file not stored.\n");
