@@ -130,15 +130,23 @@ int ScanBinary(STLReader* r, float n[3], float* v[9], int16_t* attribute) {
 }
 
 // Makes the vertex order agree with the stored normal: vertices 2 and 3 are swapped
-// when the stored normal points against the computed one. A zero or not-a-number
-// product (zero normal, degenerate facet) keeps the order. Leaves the unit normal of
-// the delivered order in computed[].
+// only when the stored normal clearly points against the computed unit normal, their
+// cosine (the dot product over the stored normal's length) being below -0.1. A stored
+// normal nearly in the facet's plane (an exporter's rounding noise, a sliver) keeps the
+// order, and so does a zero or not-a-number cosine (zero normal, degenerate facet).
+// Leaves the unit normal of the delivered order in computed[].
+constexpr long double kAgainst = -0.1L;
+
 void RepairWinding(const float n[3], float* v[9], double computed[3]) {
   double* c = computed;
   CalcNormal(*v[0], *v[1], *v[2], *v[3], *v[4], *v[5], *v[6], *v[7], *v[8], &c[0], &c[1], &c[2]);
   long double dot = static_cast<long double>(n[0]) * c[0] + static_cast<long double>(n[1]) * c[1] +
                     static_cast<long double>(n[2]) * c[2];
-  if (dot < 0) {
+  // Squares of floats neither overflow nor underflow in long double.
+  long double length = std::sqrt(static_cast<long double>(n[0]) * n[0] +
+                                 static_cast<long double>(n[1]) * n[1] +
+                                 static_cast<long double>(n[2]) * n[2]);
+  if (dot / length < kAgainst) {
     for (int i = 3; i < 6; ++i) {
       float t = *v[i];
       *v[i] = *v[i + 3];
