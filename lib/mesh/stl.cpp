@@ -109,52 +109,123 @@ int ScanAscii(STLReader* r, float n[3], float* v[9]) {
   return 1;
 }
 
-// Binary facet: one 50-byte record. Returns 1, 0 after the counted facets, -1 on a
-// short read.
-int ScanBinary(STLReader* r, float n[3], float* v[9], int16_t* attribute) {
-  if (r->delivered == r->count) return 0;
-  ++r->delivered;
-  if (r->aheadNext == r->aheadEnd) {
-    // Read up to kAhead records at once, but no byte after the last counted facet.
-    uint32_t want = r->count - r->delivered + 1;
-    if (want > STLReader::kAhead) want = STLReader::kAhead;
-    r->aheadNext = 0;
-    r->aheadEnd = static_cast<uint32_t>(std::fread(r->ahead, kFacetSize, want, r->stream));
-    if (r->aheadEnd == 0) return -1;
-  }
-  const unsigned char* record = r->ahead + kFacetSize * r->aheadNext++;
-  for (int i = 0; i < 3; ++i) n[i] = GetLEFloat(record + 4 * i);
-  for (int i = 0; i < 9; ++i) *v[i] = GetLEFloat(record + 12 + 4 * i);
-  *attribute = static_cast<int16_t>(GetLE16(record + kAttributeOffset));
-  return 1;
-}
-
 // Makes the vertex order agree with the stored normal: vertices 2 and 3 are swapped
 // only when the stored normal clearly points against the computed unit normal, their
 // cosine (the dot product over the stored normal's length) being below -0.1. A stored
 // normal nearly in the facet's plane (an exporter's rounding noise, a sliver) keeps the
 // order, and so does a zero or not-a-number cosine (zero normal, degenerate facet).
-// Leaves the unit normal of the delivered order in computed[].
 constexpr long double kAgainst = -0.1L;
 
-void RepairWinding(const float n[3], float* v[9], double computed[3]) {
-  double* c = computed;
-  CalcNormal(*v[0], *v[1], *v[2], *v[3], *v[4], *v[5], *v[6], *v[7], *v[8], &c[0], &c[1], &c[2]);
+// The rule in extended precision, with c the facet's CalcNormal.
+bool TurnsAgainst(const float n[3], const double c[3]) {
   long double dot = static_cast<long double>(n[0]) * c[0] + static_cast<long double>(n[1]) * c[1] +
                     static_cast<long double>(n[2]) * c[2];
   // Squares of floats neither overflow nor underflow in long double.
   long double length = std::sqrt(static_cast<long double>(n[0]) * n[0] +
                                  static_cast<long double>(n[1]) * n[1] +
                                  static_cast<long double>(n[2]) * n[2]);
-  if (dot / length < kAgainst) {
+  return dot / length < kAgainst;
+}
+
+bool TurnsAgainst(const float n[3], const float v[9]) {
+  double c[3];
+  CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &c[0], &c[1], &c[2]);
+  return TurnsAgainst(n, c);
+}
+
+// The same decision in double arithmetic, which is several times cheaper: 1 turn, 0
+// keep, -1 when the double arithmetic cannot tell and the extended rule must decide.
+//
+// With u = 2^-53 and P the vector of |p1| + |p2| over each component's two products,
+// the double cross product cd is within 4.01 u |P| of the extended one (both are within
+// 4 u' |P| of the exact cross product, u' the unit roundoff of each), so the cosines
+// taken from them differ by at most 2 (4.01 u |P|) / |cd|; the rounding of the unit
+// normal and of the dot products adds less than 15 u. For |P| <= 2^20 |cd| that is less
+// than 1e-9; a cosine more than kMargin = 2e-8 away from -0.1 is then on the same side
+// in both. Every other case, a not-a-number, an infinity, a zero normal, a degenerate
+// facet or a sliver, is left to the extended rule. With finite floats, no intermediate
+// value below overflows, and none that is not 0 falls below 2^-894: all stay normal.
+constexpr double kSliver = 1099511627776.0;  // 2^40: |P|^2 against |cd|^2
+constexpr double kMargin = 2e-8;
+constexpr double kTurnAbove = (0.1 + kMargin) * (0.1 + kMargin);
+constexpr double kKeepBelow = (0.1 - kMargin) * (0.1 - kMargin);
+constexpr double kFinite = 1e300;
+
+int QuickTurn(const float n[3], const float v[9]) {
+  const double ux = double{v[3]} - v[0], uy = double{v[4]} - v[1], uz = double{v[5]} - v[2];
+  const double vx = double{v[6]} - v[0], vy = double{v[7]} - v[1], vz = double{v[8]} - v[2];
+  const double px1 = uy * vz, px2 = uz * vy;
+  const double py1 = uz * vx, py2 = ux * vz;
+  const double pz1 = ux * vy, pz2 = uy * vx;
+  const double cx = px1 - px2, cy = py1 - py2, cz = pz1 - pz2;
+  const double ex = std::fabs(px1) + std::fabs(px2);
+  const double ey = std::fabs(py1) + std::fabs(py2);
+  const double ez = std::fabs(pz1) + std::fabs(pz2);
+  const double cc = cx * cx + cy * cy + cz * cz;
+  const double ee = ex * ex + ey * ey + ez * ez;
+  const double nx = n[0], ny = n[1], nz = n[2];
+  const double nn = nx * nx + ny * ny + nz * nz;
+  const double dot = nx * cx + ny * cy + nz * cz;
+  // Written so that a not-a-number fails every comparison and lands in the extended rule.
+  if (!(cc > 0 && ee <= kSliver * cc && ee < kFinite && nn > 0 && nn < kFinite)) return -1;
+  if (dot >= 0) return 0;
+  const double d2 = dot * dot, scale = nn * cc;
+  if (d2 > kTurnAbove * scale) return 1;
+  if (d2 < kKeepBelow * scale) return 0;
+  return -1;
+}
+
+// Reads the next block of records, never past the counted facets, and takes the winding
+// decision for each. False when no record could be read.
+bool ReadAhead(STLReader* r) {
+  uint32_t want = r->count - r->delivered;
+  if (want > STLReader::kAhead) want = STLReader::kAhead;
+  r->aheadNext = 0;
+  r->aheadEnd = static_cast<uint32_t>(std::fread(r->ahead, kFacetSize, want, r->stream));
+  for (uint32_t i = 0; i < r->aheadEnd; ++i) {
+    const unsigned char* record = r->ahead + kFacetSize * i;
+    float n[3], v[9];
+    for (int k = 0; k < 3; ++k) n[k] = GetLEFloat(record + 4 * k);
+    for (int k = 0; k < 9; ++k) v[k] = GetLEFloat(record + 12 + 4 * k);
+    const int quick = QuickTurn(n, v);
+    r->turn[i] = quick >= 0 ? quick == 1 : TurnsAgainst(n, v);
+  }
+  return r->aheadEnd > 0;
+}
+
+// Binary facet: one 50-byte record, its vertices in the repaired order. Returns 1, 0
+// after the counted facets, -1 on a short read.
+int ScanBinary(STLReader* r, float* v[9], int16_t* attribute) {
+  if (r->delivered == r->count) return 0;
+  if (r->aheadNext == r->aheadEnd && !ReadAhead(r)) {
+    ++r->delivered;
+    return -1;
+  }
+  ++r->delivered;
+  const uint32_t i = r->aheadNext++;
+  const unsigned char* record = r->ahead + kFacetSize * i;
+  // Vertex k of the facet as delivered is vertex k of the record, or the other of
+  // vertices 2 and 3 when the facet is turned.
+  const int second = r->turn[i] ? 24 : 12, third = r->turn[i] ? 12 : 24;
+  for (int k = 0; k < 3; ++k) *v[k] = GetLEFloat(record + 12 + 4 * k);
+  for (int k = 0; k < 3; ++k) *v[3 + k] = GetLEFloat(record + 12 + second + 4 * k);
+  for (int k = 0; k < 3; ++k) *v[6 + k] = GetLEFloat(record + 12 + third + 4 * k);
+  // The attribute word as the file holds it: the one place a binary facet's word is
+  // delivered.
+  *attribute = static_cast<int16_t>(GetLE16(record + kAttributeOffset));
+  return 1;
+}
+
+// The winding repair of an ASCII facet.
+void RepairWinding(const float n[3], float* v[9]) {
+  double c[3];
+  CalcNormal(*v[0], *v[1], *v[2], *v[3], *v[4], *v[5], *v[6], *v[7], *v[8], &c[0], &c[1], &c[2]);
+  if (TurnsAgainst(n, c)) {
     for (int i = 3; i < 6; ++i) {
       float t = *v[i];
       *v[i] = *v[i + 3];
       *v[i + 3] = t;
     }
-    // Swapping negates the normal, but the sign of a zero component depends on the
-    // products it came from: compute it again for the new order (a rare case).
-    CalcNormal(*v[0], *v[1], *v[2], *v[3], *v[4], *v[5], *v[6], *v[7], *v[8], &c[0], &c[1], &c[2]);
   }
 }
 
@@ -212,18 +283,15 @@ int ScanSTL(STLReader* r, float* x1, float* y1, float* z1, float* x2, float* y2,
   int16_t* attribute = &dropped;
 #endif
   float* v[9] = {x1, y1, z1, x2, y2, z2, x3, y3, z3};
-  float n[3];
-  int result;
-  if (r->kind == kSTLAscii) {
-    result = ScanAscii(r, n, v);
-    *attribute = 0;
-  } else if (r->kind == kSTLBinary) {
-    result = ScanBinary(r, n, v, attribute);
-  } else {
-    return -1;
+  if (r->kind == kSTLBinary) {
+    return ScanBinary(r, v, attribute);
   }
+  if (r->kind != kSTLAscii) return -1;
+  float n[3];
+  const int result = ScanAscii(r, n, v);
+  *attribute = 0;
   if (result != 1) return result;
-  RepairWinding(n, v, r->normal);
+  RepairWinding(n, v);
   return 1;
 }
 
@@ -235,7 +303,11 @@ int ScanSTLBlock(STLReader* r, float b[12]) {
   int result = ScanSTL(r, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11]);
 #endif
   if (result == 1) {
-    for (int i = 0; i < 3; ++i) b[i] = static_cast<float>(r->normal[i]);
+    // CalcNormal of the delivered order: the sign of a zero component depends on the
+    // products it came from, so a turned facet's normal is not simply negated.
+    double n[3];
+    CalcNormal(b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], &n[0], &n[1], &n[2]);
+    for (int i = 0; i < 3; ++i) b[i] = static_cast<float>(n[i]);
   }
   return result;
 }

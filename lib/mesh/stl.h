@@ -26,9 +26,9 @@
 // Two builds of one source: with MESHPIX_STL_ATTRIBUTE defined, ScanSTL hands out the
 // 16-bit attribute word of each facet and Facet keeps it; without, it is dropped.
 // While reading, the vertex order of every facet is made to agree with the normal
-// stored in the file (vertices 2 and 3 are swapped when they disagree). The unit
-// normal computed for that check stays in reader->normal, so that writers need not
-// compute it again.
+// stored in the file (vertices 2 and 3 are swapped when the stored normal clearly
+// points against them). A program that needs the unit normal of a delivered facet
+// computes it with CalcNormal (ScanSTLBlock does so).
 #pragma once
 
 #include <cstddef>
@@ -45,11 +45,12 @@ struct STLReader {
   int position;        // ASCII: next unread byte of the header buffer; above 79 = from the stream
   uint32_t delivered;  // binary: facets handed out so far
   uint32_t count;      // binary: the facet count of the file
-  double normal[3];    // CalcNormal of the facet last delivered, in its delivered order
-  // binary: facet records read ahead in one block, never past the counted facets
-  static constexpr uint32_t kAhead = 64;
+  // binary: facet records read ahead in one block, never past the counted facets, and
+  // for each whether the winding repair turns it (vertices 2 and 3 swapped)
+  static constexpr uint32_t kAhead = 1024;
   uint32_t aheadNext, aheadEnd;
   unsigned char ahead[kAhead * 50];
+  bool turn[kAhead];
   union {
     unsigned char buffer[80];  // ASCII: header bytes, then the current token (lower case)
     ReadFunction read;         // binary: fread, or the byte-reversing reader on big-endian hosts
