@@ -26,12 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result != 0 && result != -1) std::abort();
   }
   std::rewind(stream);
-  Facet* list = ReadFacet(stream);
-  while (list != nullptr) {
-    Facet* next = list->next;
-    std::free(list);
-    list = next;
-  }
+  FreeFacetList(ReadFacet(stream));
   std::fclose(stream);
   return 0;
 }

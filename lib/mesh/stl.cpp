@@ -352,29 +352,83 @@ Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double 
   return f;
 }
 
+namespace {
+
+// The Facets of a list read by ReadFacet come from blocks, each one malloc block: a
+// header linking it to the next block, then room for its Facets. Blocks grow with the
+// facets actually read (64 Facets at first, twice as many each time, at most 65,536),
+// never with the count a header claims. The list's first Facet is the first of the
+// first block, which is how FreeFacetList finds the blocks.
+struct FacetBlock {
+  FacetBlock* next;
+};
+static_assert(sizeof(FacetBlock) % alignof(Facet) == 0);
+
+constexpr size_t kFirstBlock = 64;
+constexpr size_t kLargestBlock = 65536;
+
+FacetBlock* NewFacetBlock(size_t* facets) {
+  // When memory runs short, smaller blocks are tried down to a single Facet, so that
+  // the list ends only where not one more Facet fits, as with one block per Facet.
+  for (size_t n = *facets; n >= 1; n /= 2) {
+    auto* block = static_cast<FacetBlock*>(std::malloc(sizeof(FacetBlock) + n * sizeof(Facet)));
+    if (block != nullptr) {
+      block->next = nullptr;
+      *facets = n;
+      return block;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 Facet* ReadFacet(FILE* stream, bool* outOfMemory) {
   if (outOfMemory != nullptr) *outOfMemory = false;
   STLReader reader;
   if (SetUpSTL(&reader, stream) != 1) return nullptr;
   Facet* head = nullptr;
   Facet** tail = &head;
-  float x1, y1, z1, x2, y2, z2, x3, y3, z3;
+  FacetBlock* block = nullptr;
+  Facet* free = nullptr;  // the unused Facets of the current block
+  size_t left = 0, size = kFirstBlock / 2;
+  Facet f;
 #if defined(MESHPIX_STL_ATTRIBUTE)
-  int16_t attribute;
-  while (ScanSTL(&reader, &x1, &y1, &z1, &x2, &y2, &z2, &x3, &y3, &z3, &attribute) == 1) {
-    Facet* f = AllocFacet(x1, y1, z1, x2, y2, z2, x3, y3, z3, attribute);
+  while (ScanSTL(&reader, &f.x1, &f.y1, &f.z1, &f.x2, &f.y2, &f.z2, &f.x3, &f.y3, &f.z3,
+                 &f.attribute) == 1) {
 #else
-  while (ScanSTL(&reader, &x1, &y1, &z1, &x2, &y2, &z2, &x3, &y3, &z3) == 1) {
-    Facet* f = AllocFacet(x1, y1, z1, x2, y2, z2, x3, y3, z3);
+  while (ScanSTL(&reader, &f.x1, &f.y1, &f.z1, &f.x2, &f.y2, &f.z2, &f.x3, &f.y3, &f.z3) == 1) {
 #endif
-    if (f == nullptr) {
-      if (outOfMemory != nullptr) *outOfMemory = true;
-      break;
+    if (left == 0) {
+      size = size * 2 > kLargestBlock ? kLargestBlock : size * 2;
+      FacetBlock* next = NewFacetBlock(&size);
+      if (next == nullptr) {
+        if (outOfMemory != nullptr) *outOfMemory = true;
+        break;
+      }
+      if (block != nullptr) block->next = next;
+      block = next;
+      free = reinterpret_cast<Facet*>(block + 1);
+      left = size;
     }
-    *tail = f;
-    tail = &f->next;
+    Facet* slot = free++;
+    --left;
+    *slot = f;
+    slot->next = nullptr;
+    *tail = slot;
+    tail = &slot->next;
   }
   return head;
+}
+
+void FreeFacetList(Facet* head) {
+  if (head == nullptr) return;
+  FacetBlock* block = reinterpret_cast<FacetBlock*>(head) - 1;
+  while (block != nullptr) {
+    FacetBlock* next = block->next;
+    std::free(block);
+    block = next;
+  }
 }
 
 int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context) {

@@ -16,6 +16,8 @@
 //                                 the whole stream as a facet list (null when empty or
 //                                 when the header cannot be read); *outOfMemory tells a
 //                                 list cut short by exhausted memory
+//   FreeFacetList(head)           releases a list that ReadFacet built (not Facets of
+//                                 AllocFacet, which are single malloc blocks)
 //   EachSTLFile(argc, argv, usage, each, context)
 //                                 the frame of the programs that report on several
 //                                 files: usage without arguments; per argument open it
@@ -98,6 +100,7 @@ Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double 
 #endif
 
 Facet* ReadFacet(FILE* stream, bool* outOfMemory = nullptr);
+void FreeFacetList(Facet* head);
 
 using STLFileFunction = void (*)(STLReader* reader, const char* name, void* context);
 int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context);
