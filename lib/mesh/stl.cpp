@@ -151,25 +151,42 @@ constexpr double kTurnAbove = (0.1 + kMargin) * (0.1 + kMargin);
 constexpr double kKeepBelow = (0.1 - kMargin) * (0.1 - kMargin);
 constexpr double kFinite = 1e300;
 
-int QuickTurn(const float n[3], const float v[9]) {
+// The cross product of a facet's edges in doubles, with P, the sums |p1| + |p2| of
+// each component's two products, that bound its error.
+struct DoubleCross {
+  double c[3], p[3];
+  double cc, pp;  // |c|^2, |P|^2
+  bool usable;    // finite, not degenerate, not a sliver: |P| <= 2^20 |c|
+};
+
+inline DoubleCross CrossOf(const float v[9]) {
   const double ux = double{v[3]} - v[0], uy = double{v[4]} - v[1], uz = double{v[5]} - v[2];
   const double vx = double{v[6]} - v[0], vy = double{v[7]} - v[1], vz = double{v[8]} - v[2];
   const double px1 = uy * vz, px2 = uz * vy;
   const double py1 = uz * vx, py2 = ux * vz;
   const double pz1 = ux * vy, pz2 = uy * vx;
-  const double cx = px1 - px2, cy = py1 - py2, cz = pz1 - pz2;
-  const double ex = std::fabs(px1) + std::fabs(px2);
-  const double ey = std::fabs(py1) + std::fabs(py2);
-  const double ez = std::fabs(pz1) + std::fabs(pz2);
-  const double cc = cx * cx + cy * cy + cz * cz;
-  const double ee = ex * ex + ey * ey + ez * ez;
+  DoubleCross d;
+  d.c[0] = px1 - px2;
+  d.c[1] = py1 - py2;
+  d.c[2] = pz1 - pz2;
+  d.p[0] = std::fabs(px1) + std::fabs(px2);
+  d.p[1] = std::fabs(py1) + std::fabs(py2);
+  d.p[2] = std::fabs(pz1) + std::fabs(pz2);
+  d.cc = d.c[0] * d.c[0] + d.c[1] * d.c[1] + d.c[2] * d.c[2];
+  d.pp = d.p[0] * d.p[0] + d.p[1] * d.p[1] + d.p[2] * d.p[2];
+  // Written so that a not-a-number fails the comparisons.
+  d.usable = d.cc > 0 && d.pp <= kSliver * d.cc && d.pp < kFinite;
+  return d;
+}
+
+int QuickTurn(const float n[3], const float v[9]) {
+  const DoubleCross d = CrossOf(v);
   const double nx = n[0], ny = n[1], nz = n[2];
   const double nn = nx * nx + ny * ny + nz * nz;
-  const double dot = nx * cx + ny * cy + nz * cz;
-  // Written so that a not-a-number fails every comparison and lands in the extended rule.
-  if (!(cc > 0 && ee <= kSliver * cc && ee < kFinite && nn > 0 && nn < kFinite)) return -1;
+  const double dot = nx * d.c[0] + ny * d.c[1] + nz * d.c[2];
+  if (!(d.usable && nn > 0 && nn < kFinite)) return -1;
   if (dot >= 0) return 0;
-  const double d2 = dot * dot, scale = nn * cc;
+  const double d2 = dot * dot, scale = nn * d.cc;
   if (d2 > kTurnAbove * scale) return 1;
   if (d2 < kKeepBelow * scale) return 0;
   return -1;
@@ -302,18 +319,17 @@ int ScanSTLBlock(STLReader* r, float b[12], int16_t* attribute) {
 int ScanSTLBlock(STLReader* r, float b[12]) {
   int result = ScanSTL(r, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11]);
 #endif
-  if (result == 1) {
-    // CalcNormal of the delivered order: the sign of a zero component depends on the
-    // products it came from, so a turned facet's normal is not simply negated.
-    double n[3];
-    CalcNormal(b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], &n[0], &n[1], &n[2]);
-    for (int i = 0; i < 3; ++i) b[i] = static_cast<float>(n[i]);
-  }
+  // CalcNormal of the delivered order: the sign of a zero component depends on the
+  // products it came from, so a turned facet's normal is not simply negated.
+  if (result == 1) CalcNormalFloat(b + 3, b);
   return result;
 }
 
-void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
-                double y3, double z3, double* nx, double* ny, double* nz) {
+// Kept out of line: which of two not-a-number operands an x87 operation passes on
+// depends on the code around it, and every caller is to get the same bits.
+[[gnu::noinline]] void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2,
+                                  double x3, double y3, double z3, double* nx, double* ny,
+                                  double* nz) {
   long double ux = static_cast<long double>(x2) - x1, uy = static_cast<long double>(y2) - y1,
               uz = static_cast<long double>(z2) - z1;
   long double vx = static_cast<long double>(x3) - x1, vy = static_cast<long double>(y3) - y1,
@@ -325,6 +341,30 @@ void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2
   *nx = static_cast<double>(cx / length);
   *ny = static_cast<double>(cy / length);
   *nz = static_cast<double>(cz / length);
+}
+
+// float(CalcNormal) in double arithmetic where that is safe. The double unit normal is
+// within 9 u |P| / |c| + 6 u of CalcNormal's (see QuickTurn); when every value within
+// twice that of a component rounds to the same float, that float is CalcNormal's too.
+// A component whose two products are both 0 is a zero of the same sign either way.
+// Anything else takes CalcNormal.
+void CalcNormalFloat(const float v[9], float n[3]) {
+  const DoubleCross d = CrossOf(v);
+  if (d.usable) {
+    const double inverse = 1 / std::sqrt(d.cc);  // one more rounding, well inside the margin
+    const double margin = 0x1p-48 * (std::sqrt(d.pp / d.cc) + 1);
+    bool sure = true;
+    for (int i = 0; i < 3; ++i) {
+      const double unit = d.c[i] * inverse;
+      n[i] = static_cast<float>(unit);
+      sure = sure && (d.p[i] == 0 || (static_cast<float>(unit - margin) == n[i] &&
+                                       static_cast<float>(unit + margin) == n[i]));
+    }
+    if (sure) return;
+  }
+  double c[3];
+  CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &c[0], &c[1], &c[2]);
+  for (int i = 0; i < 3; ++i) n[i] = static_cast<float>(c[i]);
 }
 
 #if defined(MESHPIX_STL_ATTRIBUTE)

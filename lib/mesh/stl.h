@@ -10,6 +10,9 @@
 //                                 block[0..2]: a binary STL record ready to write
 //   CalcNormal(x1..z3, nx, ny, nz)
 //                                 unit normal of (v2 - v1) x (v3 - v1); NaN when degenerate
+//   CalcNormalFloat(v, n)         the same narrowed to floats, for v = x1..z3 as floats:
+//                                 the very floats of CalcNormal, mostly without its
+//                                 extended precision
 //   AllocFacet(x1..z3 [, attribute])
 //                                 one heap Facet, or null when memory is exhausted
 //   ReadFacet(stream, outOfMemory)
@@ -80,6 +83,8 @@ int ScanSTLBlock(STLReader* reader, float block[12]);
 
 void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
                 double y3, double z3, double* nx, double* ny, double* nz);
+
+void CalcNormalFloat(const float v[9], float n[3]);
 
 struct Facet {
   float x1, y1, z1;
