@@ -198,6 +198,7 @@ bool ReadAhead(STLReader* r) {
   uint32_t want = r->count - r->delivered;
   if (want > STLReader::kAhead) want = STLReader::kAhead;
   r->aheadNext = 0;
+  r->normalsReady = false;
   r->aheadEnd = static_cast<uint32_t>(std::fread(r->ahead, kFacetSize, want, r->stream));
   for (uint32_t i = 0; i < r->aheadEnd; ++i) {
     const unsigned char* record = r->ahead + kFacetSize * i;
@@ -208,6 +209,16 @@ bool ReadAhead(STLReader* r) {
     r->turn[i] = quick >= 0 ? quick == 1 : TurnsAgainst(n, v);
   }
   return r->aheadEnd > 0;
+}
+
+// The vertices of record i of the block in the order delivered: vertex k of the record,
+// or the other of vertices 2 and 3 when the facet is turned.
+void DeliveredVertices(const STLReader* r, uint32_t i, float v[9]) {
+  const unsigned char* record = r->ahead + kFacetSize * i;
+  const int second = r->turn[i] ? 24 : 12, third = r->turn[i] ? 12 : 24;
+  for (int k = 0; k < 3; ++k) v[k] = GetLEFloat(record + 12 + 4 * k);
+  for (int k = 0; k < 3; ++k) v[3 + k] = GetLEFloat(record + 12 + second + 4 * k);
+  for (int k = 0; k < 3; ++k) v[6 + k] = GetLEFloat(record + 12 + third + 4 * k);
 }
 
 // Binary facet: one 50-byte record, its vertices in the repaired order. Returns 1, 0
@@ -221,12 +232,9 @@ int ScanBinary(STLReader* r, float* v[9], int16_t* attribute) {
   ++r->delivered;
   const uint32_t i = r->aheadNext++;
   const unsigned char* record = r->ahead + kFacetSize * i;
-  // Vertex k of the facet as delivered is vertex k of the record, or the other of
-  // vertices 2 and 3 when the facet is turned.
-  const int second = r->turn[i] ? 24 : 12, third = r->turn[i] ? 12 : 24;
-  for (int k = 0; k < 3; ++k) *v[k] = GetLEFloat(record + 12 + 4 * k);
-  for (int k = 0; k < 3; ++k) *v[3 + k] = GetLEFloat(record + 12 + second + 4 * k);
-  for (int k = 0; k < 3; ++k) *v[6 + k] = GetLEFloat(record + 12 + third + 4 * k);
+  float delivered[9];
+  DeliveredVertices(r, i, delivered);
+  for (int k = 0; k < 9; ++k) *v[k] = delivered[k];
   // The attribute word as the file holds it: the one place a binary facet's word is
   // delivered.
   *attribute = static_cast<int16_t>(GetLE16(record + kAttributeOffset));
@@ -256,6 +264,7 @@ int SetUpSTL(STLReader* r, FILE* stream) {
   r->delivered = 0;
   r->count = 0;
   r->aheadNext = r->aheadEnd = 0;
+  r->normalsReady = false;
   if (std::fread(r->buffer, 1, kHeaderSize, stream) != kHeaderSize) return 0;
 
   bool binary = std::memchr(r->buffer, 0, kHeaderSize) != nullptr;
@@ -321,8 +330,23 @@ int ScanSTLBlock(STLReader* r, float b[12]) {
 #endif
   // CalcNormal of the delivered order: the sign of a zero component depends on the
   // products it came from, so a turned facet's normal is not simply negated.
-  if (result == 1) CalcNormalFloat(b + 3, b);
-  return result;
+  if (result != 1) return result;
+  if (r->kind != kSTLBinary) {
+    CalcNormalFloat(b + 3, b);
+    return 1;
+  }
+  // Binary: the normals of the whole block at once, in one loop whose facets do not
+  // wait for each other.
+  if (!r->normalsReady) {
+    for (uint32_t i = 0; i < r->aheadEnd; ++i) {
+      float v[9];
+      DeliveredVertices(r, i, v);
+      CalcNormalFloat(v, r->normals[i]);
+    }
+    r->normalsReady = true;
+  }
+  std::memcpy(b, r->normals[r->aheadNext - 1], 3 * sizeof(float));
+  return 1;
 }
 
 // Kept out of line: which of two not-a-number operands an x87 operation passes on
@@ -343,25 +367,10 @@ int ScanSTLBlock(STLReader* r, float b[12]) {
   *nz = static_cast<double>(cz / length);
 }
 
-// float(CalcNormal) in double arithmetic where that is safe. The double unit normal is
-// within 9 u |P| / |c| + 6 u of CalcNormal's (see QuickTurn); when every value within
-// twice that of a component rounds to the same float, that float is CalcNormal's too.
-// A component whose two products are both 0 is a zero of the same sign either way.
-// Anything else takes CalcNormal.
+// float(CalcNormal). A double computation that falls back on CalcNormal near float
+// rounding boundaries measured slower here than the extended one itself, so the
+// extended one it is.
 void CalcNormalFloat(const float v[9], float n[3]) {
-  const DoubleCross d = CrossOf(v);
-  if (d.usable) {
-    const double inverse = 1 / std::sqrt(d.cc);  // one more rounding, well inside the margin
-    const double margin = 0x1p-48 * (std::sqrt(d.pp / d.cc) + 1);
-    bool sure = true;
-    for (int i = 0; i < 3; ++i) {
-      const double unit = d.c[i] * inverse;
-      n[i] = static_cast<float>(unit);
-      sure = sure && (d.p[i] == 0 || (static_cast<float>(unit - margin) == n[i] &&
-                                       static_cast<float>(unit + margin) == n[i]));
-    }
-    if (sure) return;
-  }
   double c[3];
   CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &c[0], &c[1], &c[2]);
   for (int i = 0; i < 3; ++i) n[i] = static_cast<float>(c[i]);

@@ -10,9 +10,7 @@
 //                                 block[0..2]: a binary STL record ready to write
 //   CalcNormal(x1..z3, nx, ny, nz)
 //                                 unit normal of (v2 - v1) x (v3 - v1); NaN when degenerate
-//   CalcNormalFloat(v, n)         the same narrowed to floats, for v = x1..z3 as floats:
-//                                 the very floats of CalcNormal, mostly without its
-//                                 extended precision
+//   CalcNormalFloat(v, n)         the same narrowed to floats, for v = x1..z3 as floats
 //   AllocFacet(x1..z3 [, attribute])
 //                                 one heap Facet, or null when memory is exhausted
 //   ReadFacet(stream, outOfMemory)
@@ -56,6 +54,8 @@ struct STLReader {
   uint32_t aheadNext, aheadEnd;
   unsigned char ahead[kAhead * 50];
   bool turn[kAhead];
+  bool normalsReady;          // normals[] filled for this block (by ScanSTLBlock)
+  float normals[kAhead][3];   // CalcNormal of each facet in its delivered order, as floats
   union {
     unsigned char buffer[80];  // ASCII: header bytes, then the current token (lower case)
     ReadFunction read;         // binary: fread, or the byte-reversing reader on big-endian hosts
