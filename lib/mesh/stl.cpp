@@ -198,7 +198,6 @@ bool ReadAhead(STLReader* r) {
   uint32_t want = r->count - r->delivered;
   if (want > STLReader::kAhead) want = STLReader::kAhead;
   r->aheadNext = 0;
-  r->normalsReady = false;
   r->aheadEnd = static_cast<uint32_t>(std::fread(r->ahead, kFacetSize, want, r->stream));
   for (uint32_t i = 0; i < r->aheadEnd; ++i) {
     const unsigned char* record = r->ahead + kFacetSize * i;
@@ -264,7 +263,6 @@ int SetUpSTL(STLReader* r, FILE* stream) {
   r->delivered = 0;
   r->count = 0;
   r->aheadNext = r->aheadEnd = 0;
-  r->normalsReady = false;
   if (std::fread(r->buffer, 1, kHeaderSize, stream) != kHeaderSize) return 0;
 
   bool binary = std::memchr(r->buffer, 0, kHeaderSize) != nullptr;
@@ -330,23 +328,8 @@ int ScanSTLBlock(STLReader* r, float b[12]) {
 #endif
   // CalcNormal of the delivered order: the sign of a zero component depends on the
   // products it came from, so a turned facet's normal is not simply negated.
-  if (result != 1) return result;
-  if (r->kind != kSTLBinary) {
-    CalcNormalFloat(b + 3, b);
-    return 1;
-  }
-  // Binary: the normals of the whole block at once, in one loop whose facets do not
-  // wait for each other.
-  if (!r->normalsReady) {
-    for (uint32_t i = 0; i < r->aheadEnd; ++i) {
-      float v[9];
-      DeliveredVertices(r, i, v);
-      CalcNormalFloat(v, r->normals[i]);
-    }
-    r->normalsReady = true;
-  }
-  std::memcpy(b, r->normals[r->aheadNext - 1], 3 * sizeof(float));
-  return 1;
+  if (result == 1) CalcNormalFloat(b + 3, b);
+  return result;
 }
 
 // Kept out of line: which of two not-a-number operands an x87 operation passes on

@@ -54,8 +54,6 @@ struct STLReader {
   uint32_t aheadNext, aheadEnd;
   unsigned char ahead[kAhead * 50];
   bool turn[kAhead];
-  bool normalsReady;          // normals[] filled for this block (by ScanSTLBlock)
-  float normals[kAhead][3];   // CalcNormal of each facet in its delivered order, as floats
   union {
     unsigned char buffer[80];  // ASCII: header bytes, then the current token (lower case)
     ReadFunction read;         // binary: fread, or the byte-reversing reader on big-endian hosts

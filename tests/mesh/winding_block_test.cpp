@@ -1,7 +1,7 @@
-// The binary reader takes its winding decision in double arithmetic where that is safe,
-// and ScanSTLBlock takes the normals of a whole block at once; this compares every
-// facet delivered with the order and the normal taken the long way, one facet at a
-// time in extended precision, over millions of random and hostile facets.
+// The binary reader takes its winding decision in double arithmetic where that is safe;
+// this compares every facet delivered, and the normal ScanSTLBlock gives it, with the
+// order and the normal taken the long way, in extended precision, over millions of
+// random and hostile facets.
 #include <gtest/gtest.h>
 
 #include <bit>
