@@ -33,12 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (reader.noEndsolid && (result != 0 || reader.kind != kSTLAscii)) std::abort();
   }
   std::rewind(stream);
-  Facet* list = ReadFacet(stream);
-  while (list != nullptr) {
-    Facet* next = list->next;
-    std::free(list);
-    list = next;
-  }
+  FreeFacetList(ReadFacet(stream));
   std::fclose(stream);
   return 0;
 }

@@ -124,44 +124,146 @@ inline int16_t DeliveredWord(const STLReader* r, uint16_t word) {
   return static_cast<int16_t>(r->objectForm ? FromObjectForm(word, r->objectColour) : word);
 }
 
-// Binary facet: one 50-byte record. Returns 1, 0 after the counted facets, -1 on a
-// short read.
-int ScanBinary(STLReader* r, float n[3], float* v[9], int16_t* attribute) {
-  if (r->delivered == r->count) return 0;
-  ++r->delivered;
-  if (r->aheadNext == r->aheadEnd) {
-    // Read up to kAhead records at once, but no byte after the last counted facet.
-    uint32_t want = r->count - r->delivered + 1;
-    if (want > STLReader::kAhead) want = STLReader::kAhead;
-    r->aheadNext = 0;
-    r->aheadEnd = static_cast<uint32_t>(std::fread(r->ahead, kFacetSize, want, r->stream));
-    if (r->aheadEnd == 0) return -1;
+// Makes the vertex order agree with the stored normal: vertices 2 and 3 are swapped
+// only when the stored normal clearly points against the computed unit normal, their
+// cosine (the dot product over the stored normal's length) being below -0.1. A stored
+// normal nearly in the facet's plane (an exporter's rounding noise, a sliver) keeps the
+// order, and so does a zero or not-a-number cosine (zero normal, degenerate facet).
+constexpr long double kAgainst = -0.1L;
+
+// The rule in extended precision, with c the facet's CalcNormal.
+bool TurnsAgainst(const float n[3], const double c[3]) {
+  long double dot = static_cast<long double>(n[0]) * c[0] + static_cast<long double>(n[1]) * c[1] +
+                    static_cast<long double>(n[2]) * c[2];
+  // Squares of floats neither overflow nor underflow in long double.
+  long double length = std::sqrt(static_cast<long double>(n[0]) * n[0] +
+                                 static_cast<long double>(n[1]) * n[1] +
+                                 static_cast<long double>(n[2]) * n[2]);
+  return dot / length < kAgainst;
+}
+
+bool TurnsAgainst(const float n[3], const float v[9]) {
+  double c[3];
+  CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &c[0], &c[1], &c[2]);
+  return TurnsAgainst(n, c);
+}
+
+// The same decision in double arithmetic, which is several times cheaper: 1 turn, 0
+// keep, -1 when the double arithmetic cannot tell and the extended rule must decide.
+//
+// With u = 2^-53 and P the vector of |p1| + |p2| over each component's two products,
+// the double cross product cd is within 4.01 u |P| of the extended one (both are within
+// 4 u' |P| of the exact cross product, u' the unit roundoff of each), so the cosines
+// taken from them differ by at most 2 (4.01 u |P|) / |cd|; the rounding of the unit
+// normal and of the dot products adds less than 15 u. For |P| <= 2^20 |cd| that is less
+// than 1e-9; a cosine more than kMargin = 2e-8 away from -0.1 is then on the same side
+// in both. Every other case, a not-a-number, an infinity, a zero normal, a degenerate
+// facet or a sliver, is left to the extended rule. With finite floats, no intermediate
+// value below overflows, and none that is not 0 falls below 2^-894: all stay normal.
+constexpr double kSliver = 1099511627776.0;  // 2^40: |P|^2 against |cd|^2
+constexpr double kMargin = 2e-8;
+constexpr double kTurnAbove = (0.1 + kMargin) * (0.1 + kMargin);
+constexpr double kKeepBelow = (0.1 - kMargin) * (0.1 - kMargin);
+constexpr double kFinite = 1e300;
+
+// The cross product of a facet's edges in doubles, with P, the sums |p1| + |p2| of
+// each component's two products, that bound its error.
+struct DoubleCross {
+  double c[3], p[3];
+  double cc, pp;  // |c|^2, |P|^2
+  bool usable;    // finite, not degenerate, not a sliver: |P| <= 2^20 |c|
+};
+
+inline DoubleCross CrossOf(const float v[9]) {
+  const double ux = double{v[3]} - v[0], uy = double{v[4]} - v[1], uz = double{v[5]} - v[2];
+  const double vx = double{v[6]} - v[0], vy = double{v[7]} - v[1], vz = double{v[8]} - v[2];
+  const double px1 = uy * vz, px2 = uz * vy;
+  const double py1 = uz * vx, py2 = ux * vz;
+  const double pz1 = ux * vy, pz2 = uy * vx;
+  DoubleCross d;
+  d.c[0] = px1 - px2;
+  d.c[1] = py1 - py2;
+  d.c[2] = pz1 - pz2;
+  d.p[0] = std::fabs(px1) + std::fabs(px2);
+  d.p[1] = std::fabs(py1) + std::fabs(py2);
+  d.p[2] = std::fabs(pz1) + std::fabs(pz2);
+  d.cc = d.c[0] * d.c[0] + d.c[1] * d.c[1] + d.c[2] * d.c[2];
+  d.pp = d.p[0] * d.p[0] + d.p[1] * d.p[1] + d.p[2] * d.p[2];
+  // Written so that a not-a-number fails the comparisons.
+  d.usable = d.cc > 0 && d.pp <= kSliver * d.cc && d.pp < kFinite;
+  return d;
+}
+
+int QuickTurn(const float n[3], const float v[9]) {
+  const DoubleCross d = CrossOf(v);
+  const double nx = n[0], ny = n[1], nz = n[2];
+  const double nn = nx * nx + ny * ny + nz * nz;
+  const double dot = nx * d.c[0] + ny * d.c[1] + nz * d.c[2];
+  if (!(d.usable && nn > 0 && nn < kFinite)) return -1;
+  if (dot >= 0) return 0;
+  const double d2 = dot * dot, scale = nn * d.cc;
+  if (d2 > kTurnAbove * scale) return 1;
+  if (d2 < kKeepBelow * scale) return 0;
+  return -1;
+}
+
+// Reads the next block of records, never past the counted facets, and takes the winding
+// decision for each. False when no record could be read.
+bool ReadAhead(STLReader* r) {
+  uint32_t want = r->count - r->delivered;
+  if (want > STLReader::kAhead) want = STLReader::kAhead;
+  r->aheadNext = 0;
+  r->aheadEnd = static_cast<uint32_t>(std::fread(r->ahead, kFacetSize, want, r->stream));
+  for (uint32_t i = 0; i < r->aheadEnd; ++i) {
+    const unsigned char* record = r->ahead + kFacetSize * i;
+    float n[3], v[9];
+    for (int k = 0; k < 3; ++k) n[k] = GetLEFloat(record + 4 * k);
+    for (int k = 0; k < 9; ++k) v[k] = GetLEFloat(record + 12 + 4 * k);
+    const int quick = QuickTurn(n, v);
+    r->turn[i] = quick >= 0 ? quick == 1 : TurnsAgainst(n, v);
   }
-  const unsigned char* record = r->ahead + kFacetSize * r->aheadNext++;
-  for (int i = 0; i < 3; ++i) n[i] = GetLEFloat(record + 4 * i);
-  for (int i = 0; i < 9; ++i) *v[i] = GetLEFloat(record + 12 + 4 * i);
+  return r->aheadEnd > 0;
+}
+
+// The vertices of record i of the block in the order delivered: vertex k of the record,
+// or the other of vertices 2 and 3 when the facet is turned.
+void DeliveredVertices(const STLReader* r, uint32_t i, float v[9]) {
+  const unsigned char* record = r->ahead + kFacetSize * i;
+  const int second = r->turn[i] ? 24 : 12, third = r->turn[i] ? 12 : 24;
+  for (int k = 0; k < 3; ++k) v[k] = GetLEFloat(record + 12 + 4 * k);
+  for (int k = 0; k < 3; ++k) v[3 + k] = GetLEFloat(record + 12 + second + 4 * k);
+  for (int k = 0; k < 3; ++k) v[6 + k] = GetLEFloat(record + 12 + third + 4 * k);
+}
+
+// Binary facet: one 50-byte record, its vertices in the repaired order. Returns 1, 0
+// after the counted facets, -1 on a short read.
+int ScanBinary(STLReader* r, float* v[9], int16_t* attribute) {
+  if (r->delivered == r->count) return 0;
+  if (r->aheadNext == r->aheadEnd && !ReadAhead(r)) {
+    ++r->delivered;
+    return -1;
+  }
+  ++r->delivered;
+  const uint32_t i = r->aheadNext++;
+  const unsigned char* record = r->ahead + kFacetSize * i;
+  float delivered[9];
+  DeliveredVertices(r, i, delivered);
+  for (int k = 0; k < 9; ++k) *v[k] = delivered[k];
+  // The one place a binary facet's word is delivered.
   *attribute = DeliveredWord(r, GetLE16(record + kAttributeOffset));
   return 1;
 }
 
-// Makes the vertex order agree with the stored normal: vertices 2 and 3 are swapped
-// when the stored normal points against the computed one. A zero or not-a-number
-// product (zero normal, degenerate facet) keeps the order. Leaves the unit normal of
-// the delivered order in computed[].
-void RepairWinding(const float n[3], float* v[9], double computed[3]) {
-  double* c = computed;
+// The winding repair of an ASCII facet.
+void RepairWinding(const float n[3], float* v[9]) {
+  double c[3];
   CalcNormal(*v[0], *v[1], *v[2], *v[3], *v[4], *v[5], *v[6], *v[7], *v[8], &c[0], &c[1], &c[2]);
-  long double dot = static_cast<long double>(n[0]) * c[0] + static_cast<long double>(n[1]) * c[1] +
-                    static_cast<long double>(n[2]) * c[2];
-  if (dot < 0) {
+  if (TurnsAgainst(n, c)) {
     for (int i = 3; i < 6; ++i) {
       float t = *v[i];
       *v[i] = *v[i + 3];
       *v[i + 3] = t;
     }
-    // Swapping negates the normal, but the sign of a zero component depends on the
-    // products it came from: compute it again for the new order (a rare case).
-    CalcNormal(*v[0], *v[1], *v[2], *v[3], *v[4], *v[5], *v[6], *v[7], *v[8], &c[0], &c[1], &c[2]);
   }
 }
 
@@ -232,13 +334,14 @@ int ScanSTL(STLReader* r, float* x1, float* y1, float* z1, float* x2, float* y2,
   int16_t* attribute = &dropped;
 #endif
   float* v[9] = {x1, y1, z1, x2, y2, z2, x3, y3, z3};
-  float n[3];
   int result;
-  if (r->kind == kSTLAscii) {
+  if (r->kind == kSTLBinary) {
+    result = ScanBinary(r, v, attribute);
+  } else if (r->kind == kSTLAscii) {
+    float n[3];
     result = ScanAscii(r, n, v);
     *attribute = 0;
-  } else if (r->kind == kSTLBinary) {
-    result = ScanBinary(r, n, v, attribute);
+    if (result == 1) RepairWinding(n, v);
   } else {
     result = -1;
   }
@@ -246,7 +349,6 @@ int ScanSTL(STLReader* r, float* x1, float* y1, float* z1, float* x2, float* y2,
     if (result < 0) r->failed = true;
     return result;
   }
-  RepairWinding(n, v, r->normal);
   ++r->facets;
   return 1;
 }
@@ -258,14 +360,17 @@ int ScanSTLBlock(STLReader* r, float b[12], int16_t* attribute) {
 int ScanSTLBlock(STLReader* r, float b[12]) {
   int result = ScanSTL(r, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11]);
 #endif
-  if (result == 1) {
-    for (int i = 0; i < 3; ++i) b[i] = static_cast<float>(r->normal[i]);
-  }
+  // CalcNormal of the delivered order: the sign of a zero component depends on the
+  // products it came from, so a turned facet's normal is not simply negated.
+  if (result == 1) CalcNormalFloat(b + 3, b);
   return result;
 }
 
-void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
-                double y3, double z3, double* nx, double* ny, double* nz) {
+// Kept out of line: which of two not-a-number operands an x87 operation passes on
+// depends on the code around it, and every caller is to get the same bits.
+[[gnu::noinline]] void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2,
+                                  double x3, double y3, double z3, double* nx, double* ny,
+                                  double* nz) {
   long double ux = static_cast<long double>(x2) - x1, uy = static_cast<long double>(y2) - y1,
               uz = static_cast<long double>(z2) - z1;
   long double vx = static_cast<long double>(x3) - x1, vy = static_cast<long double>(y3) - y1,
@@ -277,6 +382,15 @@ void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2
   *nx = static_cast<double>(cx / length);
   *ny = static_cast<double>(cy / length);
   *nz = static_cast<double>(cz / length);
+}
+
+// float(CalcNormal). A double computation that falls back on CalcNormal near float
+// rounding boundaries measured slower here than the extended one itself, so the
+// extended one it is.
+void CalcNormalFloat(const float v[9], float n[3]) {
+  double c[3];
+  CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &c[0], &c[1], &c[2]);
+  for (int i = 0; i < 3; ++i) n[i] = static_cast<float>(c[i]);
 }
 
 #if defined(MESHPIX_STL_ATTRIBUTE)
@@ -304,6 +418,37 @@ Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double 
   return f;
 }
 
+namespace {
+
+// The Facets of a list read by ReadFacet come from blocks, each one malloc block: a
+// header linking it to the next block, then room for its Facets. Blocks grow with the
+// facets actually read (64 Facets at first, twice as many each time, at most 65,536),
+// never with the count a header claims. The list's first Facet is the first of the
+// first block, which is how FreeFacetList finds the blocks.
+struct FacetBlock {
+  FacetBlock* next;
+};
+static_assert(sizeof(FacetBlock) % alignof(Facet) == 0);
+
+constexpr size_t kFirstBlock = 64;
+constexpr size_t kLargestBlock = 65536;
+
+FacetBlock* NewFacetBlock(size_t* facets) {
+  // When memory runs short, smaller blocks are tried down to a single Facet, so that
+  // the list ends only where not one more Facet fits, as with one block per Facet.
+  for (size_t n = *facets; n >= 1; n /= 2) {
+    auto* block = static_cast<FacetBlock*>(std::malloc(sizeof(FacetBlock) + n * sizeof(Facet)));
+    if (block != nullptr) {
+      block->next = nullptr;
+      *facets = n;
+      return block;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 Facet* ReadFacet(FILE* stream, bool* outOfMemory, STLReader* end) {
   if (outOfMemory != nullptr) *outOfMemory = false;
   STLReader reader;
@@ -313,21 +458,34 @@ Facet* ReadFacet(FILE* stream, bool* outOfMemory, STLReader* end) {
   }
   Facet* head = nullptr;
   Facet** tail = &head;
-  float x1, y1, z1, x2, y2, z2, x3, y3, z3;
+  FacetBlock* block = nullptr;
+  Facet* free = nullptr;  // the unused Facets of the current block
+  size_t left = 0, size = kFirstBlock / 2;
+  Facet f;
 #if defined(MESHPIX_STL_ATTRIBUTE)
-  int16_t attribute;
-  while (ScanSTL(&reader, &x1, &y1, &z1, &x2, &y2, &z2, &x3, &y3, &z3, &attribute) == 1) {
-    Facet* f = AllocFacet(x1, y1, z1, x2, y2, z2, x3, y3, z3, attribute);
+  while (ScanSTL(&reader, &f.x1, &f.y1, &f.z1, &f.x2, &f.y2, &f.z2, &f.x3, &f.y3, &f.z3,
+                 &f.attribute) == 1) {
 #else
-  while (ScanSTL(&reader, &x1, &y1, &z1, &x2, &y2, &z2, &x3, &y3, &z3) == 1) {
-    Facet* f = AllocFacet(x1, y1, z1, x2, y2, z2, x3, y3, z3);
+  while (ScanSTL(&reader, &f.x1, &f.y1, &f.z1, &f.x2, &f.y2, &f.z2, &f.x3, &f.y3, &f.z3) == 1) {
 #endif
-    if (f == nullptr) {
-      if (outOfMemory != nullptr) *outOfMemory = true;
-      break;
+    if (left == 0) {
+      size = size * 2 > kLargestBlock ? kLargestBlock : size * 2;
+      FacetBlock* next = NewFacetBlock(&size);
+      if (next == nullptr) {
+        if (outOfMemory != nullptr) *outOfMemory = true;
+        break;
+      }
+      if (block != nullptr) block->next = next;
+      block = next;
+      free = reinterpret_cast<Facet*>(block + 1);
+      left = size;
     }
-    *tail = f;
-    tail = &f->next;
+    Facet* slot = free++;
+    --left;
+    *slot = f;
+    slot->next = nullptr;
+    *tail = slot;
+    tail = &slot->next;
   }
   if (end != nullptr) *end = reader;
   return head;
@@ -361,6 +519,16 @@ bool ReportSTLEnd(const STLReader* r, const char* name) {
 
 void RequireSTLEnd(const STLReader* r, const char* name) {
   if (!ReportSTLEnd(r, name)) ExitProgram(1);
+}
+
+void FreeFacetList(Facet* head) {
+  if (head == nullptr) return;
+  FacetBlock* block = reinterpret_cast<FacetBlock*>(head) - 1;
+  while (block != nullptr) {
+    FacetBlock* next = block->next;
+    std::free(block);
+    block = next;
+  }
 }
 
 int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context) {

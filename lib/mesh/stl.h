@@ -10,6 +10,7 @@
 //                                 block[0..2]: a binary STL record ready to write
 //   CalcNormal(x1..z3, nx, ny, nz)
 //                                 unit normal of (v2 - v1) x (v3 - v1); NaN when degenerate
+//   CalcNormalFloat(v, n)         the same narrowed to floats, for v = x1..z3 as floats
 //   AllocFacet(x1..z3 [, attribute])
 //                                 one heap Facet, or null when memory is exhausted
 //   ReadFacet(stream, outOfMemory)
@@ -25,6 +26,8 @@
 //                                 on an error; true otherwise ("NAME : no endsolid
 //                                 (warning)." for an ASCII file that just stops)
 //   RequireSTLEnd(reader, name)   the same, but an error ends the program, status 1
+//   FreeFacetList(head)           releases a list that ReadFacet built (not Facets of
+//                                 AllocFacet, which are single malloc blocks)
 //   EachSTLFile(argc, argv, usage, each, context)
 //                                 the frame of the programs that report on several
 //                                 files: usage without arguments; per argument open it
@@ -38,9 +41,9 @@
 // A binary header holding "COLOR=" and four colour bytes marks the other common colour
 // form (see colour.h); the attribute build hands its words out as colour words.
 // While reading, the vertex order of every facet is made to agree with the normal
-// stored in the file (vertices 2 and 3 are swapped when they disagree). The unit
-// normal computed for that check stays in reader->normal, so that writers need not
-// compute it again.
+// stored in the file (vertices 2 and 3 are swapped when the stored normal clearly
+// points against them). A program that needs the unit normal of a delivered facet
+// computes it with CalcNormal (ScanSTLBlock does so).
 #pragma once
 
 #include <cstddef>
@@ -57,16 +60,17 @@ struct STLReader {
   int position;        // ASCII: next unread byte of the header buffer; above 79 = from the stream
   uint32_t delivered;  // binary: facets handed out so far
   uint32_t count;      // binary: the facet count of the file
-  double normal[3];    // CalcNormal of the facet last delivered, in its delivered order
   // binary, attribute build: the header holds "COLOR=" and the object's colour, and the
   // words are in that form; they are handed out as colour words (objectColour: the
   // object's colour as one)
   bool objectForm;
   uint16_t objectColour;
-  // binary: facet records read ahead in one block, never past the counted facets
-  static constexpr uint32_t kAhead = 64;
+  // binary: facet records read ahead in one block, never past the counted facets, and
+  // for each whether the winding repair turns it (vertices 2 and 3 swapped)
+  static constexpr uint32_t kAhead = 1024;
   uint32_t aheadNext, aheadEnd;
   unsigned char ahead[kAhead * 50];
+  bool turn[kAhead];
   union {
     unsigned char buffer[80];  // ASCII: header bytes, then the current token (lower case)
     ReadFunction read;         // binary: fread, or the byte-reversing reader on big-endian hosts
@@ -99,6 +103,8 @@ int ScanSTLBlock(STLReader* reader, float block[12]);
 void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
                 double y3, double z3, double* nx, double* ny, double* nz);
 
+void CalcNormalFloat(const float v[9], float n[3]);
+
 struct Facet {
   float x1, y1, z1;
   float x2, y2, z2;
@@ -124,6 +130,7 @@ Facet* ReadFacet(FILE* stream, bool* outOfMemory = nullptr, STLReader* end = nul
 uint64_t STLFacetRoom(const STLReader* reader);
 bool ReportSTLEnd(const STLReader* reader, const char* name);
 void RequireSTLEnd(const STLReader* reader, const char* name);
+void FreeFacetList(Facet* head);
 
 using STLFileFunction = void (*)(STLReader* reader, const char* name, void* context);
 int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context);

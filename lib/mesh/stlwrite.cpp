@@ -249,9 +249,8 @@ void PutSTLFacet(STLWriter* w, float block[12], int16_t attribute) {
 }
 
 void PutSTLFacetNormal(STLWriter* w, const float v[9], int16_t attribute) {
-  double nx, ny, nz;
-  CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &nx, &ny, &nz);
-  float block[12] = {static_cast<float>(nx), static_cast<float>(ny), static_cast<float>(nz)};
+  float block[12];
+  CalcNormalFloat(v, block);
   std::memcpy(block + 3, v, 9 * sizeof(float));
   PutSTLFacet(w, block, attribute);
 }

@@ -32,6 +32,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "common/bytes.h"
 
@@ -68,7 +69,11 @@ struct STLWriter {
   unsigned char block[kRecords * kSTLRecordSize];
 };
 inline void PackSTLFacet(unsigned char record[kSTLRecordSize], const float block[12], int16_t attribute) {
-  for (int i = 0; i < 12; ++i) PutLEFloat(record + 4 * i, block[i]);
+  if (HostIsLittleEndian()) {
+    std::memcpy(record, block, 48);  // twelve floats, already in file order
+  } else {
+    for (int i = 0; i < 12; ++i) PutLEFloat(record + 4 * i, block[i]);
+  }
   PutLE16(record + 48, static_cast<uint16_t>(attribute));
 }
 

@@ -88,8 +88,9 @@ int main(int argc, char** argv) {
   out.Text("solid\n");
   float v[9];
   while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
-    // The reader's normal is CalcNormal of the vertices as delivered.
-    Numbers("facet normal ", reader.normal[0], reader.normal[1], reader.normal[2]);
+    double n[3];  // CalcNormal of the vertices as delivered
+    CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &n[0], &n[1], &n[2]);
+    Numbers("facet normal ", n[0], n[1], n[2]);
     out.Text("outer loop\n");
     for (int k = 0; k < 9; k += 3) Numbers("vertex ", v[k], v[k + 1], v[k + 2]);
     out.Text("endloop\nendfacet\n");

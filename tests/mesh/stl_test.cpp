@@ -264,6 +264,7 @@ TEST(FacetList, HoldsFacetsInFileOrder) {
 #endif
   }
   EXPECT_EQ(n, cube.size());
+  FreeFacetList(head);
 }
 
 TEST(FacetList, StopsAtABrokenFacetAndFailsOnABadHeader) {
@@ -271,8 +272,10 @@ TEST(FacetList, StopsAtABrokenFacetAndFailsOnABadHeader) {
   ten.resize(84 + 50 * 9 + 30);  // the tenth facet breaks off
   Stream s(ten);
   size_t n = 0;
-  for (Facet* f = ReadFacet(s.f); f != nullptr; f = f->next) ++n;
+  Facet* head = ReadFacet(s.f);
+  for (Facet* f = head; f != nullptr; f = f->next) ++n;
   EXPECT_EQ(n, 9u);
+  FreeFacetList(head);
   Stream shortFile(std::string(40, 'x'));
   EXPECT_EQ(ReadFacet(shortFile.f), nullptr);
 }
