@@ -251,7 +251,7 @@ inline void RowByte(unsigned value) {
 // the true-colour build), masked to the sample width. 8 bits: a byte each; 16 and
 // 32 bits: two or four bytes in host order; other widths: one bit string a row,
 // most significant bit first, its last byte filled with zero bits.
-void EncodeRow(const uint16_t* const planes[kSamplesPerPixel], uint64_t width, int bits) {
+void EncodeSamples(const uint16_t* const planes[kSamplesPerPixel], uint64_t width, int bits) {
   rowChunkUsed = 0;
   if (bits == 8) {
     for (uint64_t x = 0; x < width; ++x) {
@@ -287,6 +287,27 @@ void EncodeRow(const uint16_t* const planes[kSamplesPerPixel], uint64_t width, i
     if (held > 0) RowByte((acc << (8 - held)) & 0xFF);
   }
   Encode(rowChunk, rowChunkUsed);
+}
+
+// Where the rows come from: sample row tables, or a callback that serialises each row
+// itself into a buffer of one row's bytes.
+struct RowSource {
+  const uint16_t* const* planes[kSamplesPerPixel];
+  TiffRowFill fill;
+  void* context;
+  unsigned char* buffer;
+  uint64_t rowBytes;
+};
+
+void EncodeRow(const RowSource& rows, uint64_t r, uint64_t width, int bits) {
+  if (rows.fill != nullptr) {
+    rows.fill(static_cast<int>(r), rows.buffer, rows.context);
+    Encode(rows.buffer, rows.rowBytes);
+    return;
+  }
+  const uint16_t* row[kSamplesPerPixel];
+  for (int c = 0; c < kSamplesPerPixel; ++c) row[c] = rows.planes[c][r];
+  EncodeSamples(row, width, bits);
 }
 
 // ---- IFD entries ---------------------------------------------------------------
@@ -340,7 +361,7 @@ bool SupportedBits(int bits) {
 // planes[c] is the sample row table of channel c. colourMap (palette build) holds
 // the red, green and blue maps.
 void Store(const char* name, int width, int height, int bits,
-           const uint16_t* const* const planes[kSamplesPerPixel],
+           const RowSource& rows,
            [[maybe_unused]] const uint16_t* const colourMap[3], const char* description) {
   filePath = name;
   if (width < 0 || height < 0 || !SupportedBits(bits)) NotStored();
@@ -387,9 +408,7 @@ void Store(const char* name, int width, int height, int bits,
   }
   for (uint64_t r = 0; r < h; ++r) {
     if (r % rowsPerStrip == 0) InitEncode();
-    const uint16_t* row[kSamplesPerPixel];
-    for (int c = 0; c < kSamplesPerPixel; ++c) row[c] = planes[c][r];
-    EncodeRow(row, w, bits);
+    EncodeRow(rows, r, w, bits);
     if ((r + 1) % rowsPerStrip == 0 || r + 1 == h) {
       stripCounts[r / rowsPerStrip] = static_cast<uint32_t>(TermEncode());
     }
@@ -462,6 +481,26 @@ void Store(const char* name, int width, int height, int bits,
   Release();
 }
 
+RowSource SampleRows(const uint16_t* const* const planes[kSamplesPerPixel]) {
+  RowSource rows{};
+  for (int c = 0; c < kSamplesPerPixel; ++c) rows.planes[c] = planes[c];
+  return rows;
+}
+
+// Rows from a callback: its row buffer is taken before the file is made.
+struct FilledRows {
+  RowSource rows{};
+  FilledRows(const char* name, int width, int bits, TiffRowFill fill, void* context) {
+    rows.fill = fill;
+    rows.context = context;
+    const uint64_t w = width > 0 ? static_cast<uint64_t>(width) : 0;
+    rows.rowBytes = (w * static_cast<uint64_t>(bits > 0 ? bits : 0) * kSamplesPerPixel + 7) / 8;
+    rows.buffer = static_cast<unsigned char*>(std::malloc(rows.rowBytes > 0 ? rows.rowBytes : 1));
+    if (rows.buffer == nullptr) Fail("%s : no allocatable memory.\n", name);
+  }
+  ~FilledRows() { std::free(rows.buffer); }
+};
+
 }  // namespace
 
 #if defined(MESHPIX_SIF_RGB)
@@ -469,7 +508,13 @@ void StoreImageFile_RGB(const char* path, int width, int height, int bits,
                         const uint16_t* const* red, const uint16_t* const* green,
                         const uint16_t* const* blue, const char* description) {
   const uint16_t* const* const planes[3] = {red, green, blue};
-  Store(path, width, height, bits, planes, nullptr, description);
+  Store(path, width, height, bits, SampleRows(planes), nullptr, description);
+}
+
+void StoreImageFile_RGB(const char* path, int width, int height, int bits, TiffRowFill fill,
+                        void* context, const char* description) {
+  const FilledRows filled(path, width, bits, fill, context);
+  Store(path, width, height, bits, filled.rows, nullptr, description);
 }
 #elif defined(MESHPIX_SIF_CM)
 void StoreImageFile_CM(const char* path, int width, int height, int bits,
@@ -478,12 +523,27 @@ void StoreImageFile_CM(const char* path, int width, int height, int bits,
                        const char* description) {
   const uint16_t* const* const planes[1] = {rows};
   const uint16_t* const maps[3] = {redMap, greenMap, blueMap};
-  Store(path, width, height, bits, planes, maps, description);
+  Store(path, width, height, bits, SampleRows(planes), maps, description);
+}
+
+void StoreImageFile_CM(const char* path, int width, int height, int bits,
+                       const uint16_t* redMap, const uint16_t* greenMap,
+                       const uint16_t* blueMap, TiffRowFill fill, void* context,
+                       const char* description) {
+  const FilledRows filled(path, width, bits, fill, context);
+  const uint16_t* const maps[3] = {redMap, greenMap, blueMap};
+  Store(path, width, height, bits, filled.rows, maps, description);
 }
 #else
 void StoreImageFile(const char* path, int width, int height, int bits,
                     const uint16_t* const* rows, const char* description) {
   const uint16_t* const* const planes[1] = {rows};
-  Store(path, width, height, bits, planes, nullptr, description);
+  Store(path, width, height, bits, SampleRows(planes), nullptr, description);
+}
+
+void StoreImageFile(const char* path, int width, int height, int bits, TiffRowFill fill,
+                    void* context, const char* description) {
+  const FilledRows filled(path, width, bits, fill, context);
+  Store(path, width, height, bits, filled.rows, nullptr, description);
 }
 #endif
