@@ -15,9 +15,11 @@
 //                                  bytes while the table knows the longer string;
 //                                  returns how many bytes it took (count when all)
 //
-// The table is indexed directly by prefix * 256 + byte: 4096 x 256 codes of 16 bits
-// (2 MiB of zeroed static storage; a page is only touched once a string with one of
-// its prefixes is entered). Clearing visits only the entries of the last generation,
+// The table is indexed directly by byte * 4096 + prefix: 256 x 4096 codes of 16 bits
+// (2 MiB of zeroed static storage, touched only where strings are entered). Byte
+// major, because the strings a picture extends most end in the same few bytes while
+// their prefixes are codes made close together: a run of one colour walks one 8 KiB
+// band of the table rather than a cache line in every 512 bytes of it. Clearing visits only the entries of the last generation,
 // whose positions are listed as they are made, so a clear costs what was entered.
 // Code 0 is never entered by an encoder (codes 0..255 are the single bytes and are
 // never looked up as strings), so 0 marks an absent string.
@@ -30,17 +32,17 @@ constexpr int kLZWPrefixes = 4096;     // 12-bit prefix codes
 constexpr int kLZWMaxEntries = 4096;   // strings entered between two clears, at most
 
 struct LZWTable {
-  uint16_t code[kLZWPrefixes * 256];    // the code of (prefix, byte), 0 when absent
+  uint16_t code[256 * kLZWPrefixes];    // the code of (prefix, byte), 0 when absent
   uint32_t made[kLZWMaxEntries];        // positions in code[] entered since the last clear
   int count;                            // entries in made[]
 };
 
 inline int LZWFind(const LZWTable& table, int prefix, int byte) {
-  return table.code[(static_cast<uint32_t>(prefix) << 8) | static_cast<uint32_t>(byte)];
+  return table.code[(static_cast<uint32_t>(byte) << 12) | static_cast<uint32_t>(prefix)];
 }
 
 inline void LZWEnter(LZWTable& table, int prefix, int byte, int code) {
-  const uint32_t at = (static_cast<uint32_t>(prefix) << 8) | static_cast<uint32_t>(byte);
+  const uint32_t at = (static_cast<uint32_t>(byte) << 12) | static_cast<uint32_t>(prefix);
   table.code[at] = static_cast<uint16_t>(code);
   table.made[table.count++] = at;
 }
@@ -56,7 +58,7 @@ inline size_t LZWMatch(const LZWTable& table, int* prefix, const unsigned char* 
   uint32_t p = static_cast<uint32_t>(*prefix);
   size_t i = 0;
   while (i < count) {
-    const uint32_t c = table.code[(p << 8) | bytes[i]];
+    const uint32_t c = table.code[(static_cast<uint32_t>(bytes[i]) << 12) | p];
     if (c == 0) break;
     p = c;
     ++i;
