@@ -1,9 +1,10 @@
 #include "gifwrite/sgif.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
+#include "common/lzwtable.h"
 #include "common/program.h"
 #include "gifwrite/reduce.h"
 
@@ -50,16 +51,14 @@ constexpr int kFirstCode = 258;
 constexpr int kCodeLimit = 4096;  // codes are at most 12 bits
 constexpr int kFirstRoof = 512;   // 9-bit codes until 512 is assigned
 constexpr int kNone = 4096;       // no string matched yet
-constexpr int kSlots = 9001;      // prime: the probe step visits every slot
-constexpr uint32_t kKeyMask = 0xFFFFF000;  // prefix code (bits 20..31), pixel (12..19)
-constexpr uint32_t kCodeMask = 0x00000FFF;
+constexpr size_t kChunk = 4096;   // pixels mapped to indices at a time (true colour)
 
 // Encoder state, one image at a time.
 uint32_t buf;             // bits not yet moved into the sub-block, least significant first
 int num;                  // valid bits in buf
 int len;                  // current code width, 9..12
 unsigned char out[256];   // out[0]: bytes held, out[1..255]: the sub-block being filled
-uint32_t str[kSlots];     // (prefix << 20) | (pixel << 12) | code; 0 is an empty slot
+LZWTable str;             // the strings entered since the last clear code
 int ent;                  // next free code
 int roof;                 // the code whose assignment widens the codes
 int head;                 // code of the string matched so far
@@ -118,7 +117,7 @@ void Put(int code, FILE* stream) {
 }
 
 void ClearTable() {
-  std::memset(str, 0, sizeof str);
+  LZWClear(str);
   ent = kFirstCode;
   roof = kFirstRoof;
 }
@@ -134,43 +133,33 @@ void InitEncode(FILE* stream) {
   head = kNone;
 }
 
-inline void Encode(int p, FILE* stream) {
-  if (head == kNone) {
-    head = p;
-    return;
-  }
-  const uint32_t key = (static_cast<uint32_t>(head) << 20) | (static_cast<uint32_t>(p) << 12);
-  int h = (p << 5) ^ head;  // below 8192
-  if (str[h] != 0) {
-    if ((str[h] & kKeyMask) == key) {
-      head = static_cast<int>(str[h] & kCodeMask);
-      return;
-    }
-    const int d = h == 0 ? kSlots - 1 : h;
-    for (;;) {
-      h = (h + d) % kSlots;
-      if (str[h] == 0) break;
-      if ((str[h] & kKeyMask) == key) {
-        head = static_cast<int>(str[h] & kCodeMask);
-        return;
+// Feeds count pixels (row order) to the encoder. The string matched so far (head)
+// grows while the table knows it; at the first pixel that makes a new string, the
+// longest known one is sent and the new one entered, or, with a full table, the
+// clear code follows it.
+void Encode(const unsigned char* pixels, size_t count, FILE* stream) {
+  size_t i = 0;
+  if (count == 0) return;
+  if (head == kNone) head = pixels[i++];
+  for (;;) {
+    i += LZWMatch(str, &head, pixels + i, count - i);
+    if (i == count) return;
+    const int p = pixels[i++];
+    Put(head, stream);
+    if (ent == kCodeLimit) {
+      Put(kClearCode, stream);  // still at 12 bits
+      len = kMinCodeSize + 1;
+      ClearTable();
+    } else {
+      LZWEnter(str, head, p, ent);
+      if (ent == roof) {
+        ++len;
+        roof *= 2;
       }
+      ++ent;
     }
+    head = p;
   }
-  // A new string: send the longest known one and remember the new one.
-  Put(head, stream);
-  if (ent == kCodeLimit) {
-    Put(kClearCode, stream);  // still at 12 bits
-    len = kMinCodeSize + 1;
-    ClearTable();
-  } else {
-    str[h] = key | static_cast<uint32_t>(ent);
-    if (ent == roof) {
-      ++len;
-      roof *= 2;
-    }
-    ++ent;
-  }
-  head = p;
 }
 
 void TermEncode(FILE* stream) {
@@ -414,10 +403,7 @@ void StoreGIF(FILE* stream, int left, int top, int width, int height, const unsi
   PutDescriptor(stream, left, top, width, height, table ? kImageWithTable : kImageWithoutTable);
   if (table) PutTable(red, green, blue, stream);
   InitEncode(stream);
-  for (int r = 0; r < height; ++r) {
-    const unsigned char* row = rows[r];
-    for (int c = 0; c < width; ++c) Encode(row[c], stream);
-  }
+  for (int r = 0; r < height; ++r) Encode(rows[r], static_cast<size_t>(width), stream);
   TermEncode(stream);
 }
 
@@ -457,10 +443,15 @@ void StoreGIF_RGB(FILE* stream, int left, int top, int width, int height,
   fWrite(table, 1, kTableBytes, stream);
 
   InitEncode(stream);
+  unsigned char indices[kChunk];
   for (int r = 0; r < height; ++r) {
     const unsigned char *pr = red[r], *pg = green[r], *pb = blue[r];
-    for (int c = 0; c < width; ++c) {
-      Encode(static_cast<int>(palette.Find(Key(pr[c], pg[c], pb[c]))->count), stream);
+    for (size_t c = 0; c < static_cast<size_t>(width); c += kChunk) {
+      const size_t n = std::min(kChunk, static_cast<size_t>(width) - c);
+      for (size_t k = 0; k < n; ++k) {
+        indices[k] = static_cast<unsigned char>(palette.Find(Key(pr[c + k], pg[c + k], pb[c + k]))->count);
+      }
+      Encode(indices, n, stream);
     }
   }
   TermEncode(stream);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/lzwtable.h"
 #include "common/program.h"
 
 namespace {
@@ -147,8 +148,7 @@ void Put4(uint32_t value) {
 //
 // TIFF LZW: codes 9 to 12 bits wide, most significant bit first; Clear 256 and
 // end-of-information 257; the width grows one code early (when the next free code
-// reaches 512, 1024, 2048). The string table is an open-addressed hash table:
-// slot = (prefix << 20) | (byte << 12) | code, 0 when empty.
+// reaches 512, 1024, 2048). The string table is the encoders' shared LZWTable.
 constexpr int kClearCode = 256;
 constexpr int kEndCode = 257;
 constexpr int kFirstFree = 258;
@@ -156,9 +156,6 @@ constexpr int kFullTable = 4094;  // the code never entered: the table restarts 
 constexpr int kNoPrefix = 4096;
 constexpr int kMinWidth = 9;
 constexpr int kFirstLimit = 512;
-constexpr int kHashSize = 9001;  // prime, so double hashing reaches every slot
-constexpr uint32_t kKeyMask = 0xFFFFF000u;
-constexpr uint32_t kCodeMask = 0xFFFu;
 
 uint64_t stripBytes;     // bytes written for the current strip
 int pending;             // bits in the accumulator not yet written
@@ -167,7 +164,7 @@ int codeWidth;
 int nextCode;            // next free code
 int widthLimit;          // next free code at which the width grows
 int prefix;              // code of the string matched so far, kNoPrefix for none
-uint32_t table[kHashSize];
+LZWTable table;          // the strings entered since the last Clear
 
 void LZWPutCode(int code) {
   accumulator = (accumulator << codeWidth) | static_cast<uint32_t>(code);
@@ -181,7 +178,7 @@ void LZWPutCode(int code) {
 
 void ResetTable() {
   codeWidth = kMinWidth;
-  std::memset(table, 0, sizeof table);
+  LZWClear(table);
   nextCode = kFirstFree;
   widthLimit = kFirstLimit;
 }
@@ -196,42 +193,30 @@ void InitEncode() {
   prefix = kNoPrefix;
 }
 
-void Encode(int k) {
-  if (prefix == kNoPrefix) {
-    prefix = k;
-    return;
-  }
-  const uint32_t key = (static_cast<uint32_t>(prefix) << 20) | (static_cast<uint32_t>(k) << 12);
-  int h = (k << 5) ^ prefix;  // below 8192 < kHashSize
-  if (table[h] != 0) {
-    if ((table[h] & kKeyMask) == key) {
-      prefix = static_cast<int>(table[h] & kCodeMask);
-      return;
-    }
-    const int step = h == 0 ? kHashSize - 1 : h;
-    for (;;) {
-      h += step;
-      if (h >= kHashSize) h -= kHashSize;
-      if (table[h] == 0) break;
-      if ((table[h] & kKeyMask) == key) {
-        prefix = static_cast<int>(table[h] & kCodeMask);
-        return;
+// Feeds count bytes to the encoder. The string matched so far (prefix) grows while
+// the table knows it; at the first byte that makes a new string, the longest known
+// one is written and the new one entered, or, at the full table, a Clear follows.
+void Encode(const unsigned char* bytes, size_t count) {
+  size_t i = 0;
+  if (count == 0) return;
+  if (prefix == kNoPrefix) prefix = bytes[i++];
+  for (;;) {
+    i += LZWMatch(table, &prefix, bytes + i, count - i);
+    if (i == count) return;
+    const int k = bytes[i++];
+    LZWPutCode(prefix);
+    if (nextCode == kFullTable) {
+      LZWPutCode(kClearCode);  // still at 12 bits
+      ResetTable();
+    } else {
+      LZWEnter(table, prefix, k, nextCode);
+      if (++nextCode == widthLimit) {
+        ++codeWidth;
+        widthLimit <<= 1;
       }
     }
+    prefix = k;
   }
-  // A string not in the table: send its longest known prefix, then enter it.
-  LZWPutCode(prefix);
-  if (nextCode == kFullTable) {
-    LZWPutCode(kClearCode);  // still at 12 bits
-    ResetTable();
-  } else {
-    table[h] = key | static_cast<uint32_t>(nextCode);
-    if (++nextCode == widthLimit) {
-      ++codeWidth;
-      widthLimit <<= 1;
-    }
-  }
-  prefix = k;
 }
 
 uint64_t TermEncode() {
@@ -249,14 +234,28 @@ uint64_t TermEncode() {
 
 // ---- Rows ------------------------------------------------------------------------
 
+// Bytes serialised from sample rows gather here before they go to the encoder.
+constexpr size_t kRowChunk = 4096;
+unsigned char rowChunk[kRowChunk + 8];
+size_t rowChunkUsed;
+
+inline void RowByte(unsigned value) {
+  rowChunk[rowChunkUsed++] = static_cast<unsigned char>(value);
+  if (rowChunkUsed >= kRowChunk) {
+    Encode(rowChunk, rowChunkUsed);
+    rowChunkUsed = 0;
+  }
+}
+
 // Feeds one row to the encoder: the samples of every pixel (red, green, blue in
 // the true-colour build), masked to the sample width. 8 bits: a byte each; 16 and
 // 32 bits: two or four bytes in host order; other widths: one bit string a row,
 // most significant bit first, its last byte filled with zero bits.
-void EncodeRow(const uint16_t* const planes[kSamplesPerPixel], uint64_t width, int bits) {
+void EncodeSamples(const uint16_t* const planes[kSamplesPerPixel], uint64_t width, int bits) {
+  rowChunkUsed = 0;
   if (bits == 8) {
     for (uint64_t x = 0; x < width; ++x) {
-      for (int c = 0; c < kSamplesPerPixel; ++c) Encode(planes[c][x] & 0xFF);
+      for (int c = 0; c < kSamplesPerPixel; ++c) RowByte(planes[c][x] & 0xFF);
     }
   } else if (bits == 16 || bits == 32) {
     unsigned char b[4];
@@ -268,7 +267,7 @@ void EncodeRow(const uint16_t* const planes[kSamplesPerPixel], uint64_t width, i
           const uint32_t wide = planes[c][x];
           std::memcpy(b, &wide, 4);
         }
-        for (int i = 0; i < bits / 8; ++i) Encode(b[i]);
+        for (int i = 0; i < bits / 8; ++i) RowByte(b[i]);
       }
     }
   } else {
@@ -281,12 +280,34 @@ void EncodeRow(const uint16_t* const planes[kSamplesPerPixel], uint64_t width, i
         held += bits;
         while (held >= 8) {
           held -= 8;
-          Encode(static_cast<int>((acc >> held) & 0xFF));
+          RowByte((acc >> held) & 0xFF);
         }
       }
     }
-    if (held > 0) Encode(static_cast<int>((acc << (8 - held)) & 0xFF));
+    if (held > 0) RowByte((acc << (8 - held)) & 0xFF);
   }
+  Encode(rowChunk, rowChunkUsed);
+}
+
+// Where the rows come from: sample row tables, or a callback that serialises each row
+// itself into a buffer of one row's bytes.
+struct RowSource {
+  const uint16_t* const* planes[kSamplesPerPixel];
+  TiffRowFill fill;
+  void* context;
+  unsigned char* buffer;
+  uint64_t rowBytes;
+};
+
+void EncodeRow(const RowSource& rows, uint64_t r, uint64_t width, int bits) {
+  if (rows.fill != nullptr) {
+    rows.fill(static_cast<int>(r), rows.buffer, rows.context);
+    Encode(rows.buffer, rows.rowBytes);
+    return;
+  }
+  const uint16_t* row[kSamplesPerPixel];
+  for (int c = 0; c < kSamplesPerPixel; ++c) row[c] = rows.planes[c][r];
+  EncodeSamples(row, width, bits);
 }
 
 // ---- IFD entries ---------------------------------------------------------------
@@ -340,7 +361,7 @@ bool SupportedBits(int bits) {
 // planes[c] is the sample row table of channel c. colourMap (palette build) holds
 // the red, green and blue maps.
 void Store(const char* name, int width, int height, int bits,
-           const uint16_t* const* const planes[kSamplesPerPixel],
+           const RowSource& rows,
            [[maybe_unused]] const uint16_t* const colourMap[3], const char* description) {
   filePath = name;
   if (width < 0 || height < 0 || !SupportedBits(bits)) NotStored();
@@ -387,9 +408,7 @@ void Store(const char* name, int width, int height, int bits,
   }
   for (uint64_t r = 0; r < h; ++r) {
     if (r % rowsPerStrip == 0) InitEncode();
-    const uint16_t* row[kSamplesPerPixel];
-    for (int c = 0; c < kSamplesPerPixel; ++c) row[c] = planes[c][r];
-    EncodeRow(row, w, bits);
+    EncodeRow(rows, r, w, bits);
     if ((r + 1) % rowsPerStrip == 0 || r + 1 == h) {
       stripCounts[r / rowsPerStrip] = static_cast<uint32_t>(TermEncode());
     }
@@ -462,6 +481,26 @@ void Store(const char* name, int width, int height, int bits,
   Release();
 }
 
+RowSource SampleRows(const uint16_t* const* const planes[kSamplesPerPixel]) {
+  RowSource rows{};
+  for (int c = 0; c < kSamplesPerPixel; ++c) rows.planes[c] = planes[c];
+  return rows;
+}
+
+// Rows from a callback: its row buffer is taken before the file is made.
+struct FilledRows {
+  RowSource rows{};
+  FilledRows(const char* name, int width, int bits, TiffRowFill fill, void* context) {
+    rows.fill = fill;
+    rows.context = context;
+    const uint64_t w = width > 0 ? static_cast<uint64_t>(width) : 0;
+    rows.rowBytes = (w * static_cast<uint64_t>(bits > 0 ? bits : 0) * kSamplesPerPixel + 7) / 8;
+    rows.buffer = static_cast<unsigned char*>(std::malloc(rows.rowBytes > 0 ? rows.rowBytes : 1));
+    if (rows.buffer == nullptr) Fail("%s : no allocatable memory.\n", name);
+  }
+  ~FilledRows() { std::free(rows.buffer); }
+};
+
 }  // namespace
 
 #if defined(MESHPIX_SIF_RGB)
@@ -469,7 +508,13 @@ void StoreImageFile_RGB(const char* path, int width, int height, int bits,
                         const uint16_t* const* red, const uint16_t* const* green,
                         const uint16_t* const* blue, const char* description) {
   const uint16_t* const* const planes[3] = {red, green, blue};
-  Store(path, width, height, bits, planes, nullptr, description);
+  Store(path, width, height, bits, SampleRows(planes), nullptr, description);
+}
+
+void StoreImageFile_RGB(const char* path, int width, int height, int bits, TiffRowFill fill,
+                        void* context, const char* description) {
+  const FilledRows filled(path, width, bits, fill, context);
+  Store(path, width, height, bits, filled.rows, nullptr, description);
 }
 #elif defined(MESHPIX_SIF_CM)
 void StoreImageFile_CM(const char* path, int width, int height, int bits,
@@ -478,12 +523,27 @@ void StoreImageFile_CM(const char* path, int width, int height, int bits,
                        const char* description) {
   const uint16_t* const* const planes[1] = {rows};
   const uint16_t* const maps[3] = {redMap, greenMap, blueMap};
-  Store(path, width, height, bits, planes, maps, description);
+  Store(path, width, height, bits, SampleRows(planes), maps, description);
+}
+
+void StoreImageFile_CM(const char* path, int width, int height, int bits,
+                       const uint16_t* redMap, const uint16_t* greenMap,
+                       const uint16_t* blueMap, TiffRowFill fill, void* context,
+                       const char* description) {
+  const FilledRows filled(path, width, bits, fill, context);
+  const uint16_t* const maps[3] = {redMap, greenMap, blueMap};
+  Store(path, width, height, bits, filled.rows, maps, description);
 }
 #else
 void StoreImageFile(const char* path, int width, int height, int bits,
                     const uint16_t* const* rows, const char* description) {
   const uint16_t* const* const planes[1] = {rows};
-  Store(path, width, height, bits, planes, nullptr, description);
+  Store(path, width, height, bits, SampleRows(planes), nullptr, description);
+}
+
+void StoreImageFile(const char* path, int width, int height, int bits, TiffRowFill fill,
+                    void* context, const char* description) {
+  const FilledRows filled(path, width, bits, fill, context);
+  Store(path, width, height, bits, filled.rows, nullptr, description);
 }
 #endif

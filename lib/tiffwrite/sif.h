@@ -16,6 +16,12 @@
 // samples are masked to that width. The description is a zero-terminated text, or
 // null for none. Numbers are stored in the host's byte order ("II" or "MM").
 //
+// Each entry point also takes its rows from a callback instead of a sample row table:
+// fill(row, bytes, context) writes row `row` (0 = top) into bytes already serialised
+// as the file holds it: one byte a sample at 8 bits (red, green, blue per pixel in the
+// true-colour build), narrower samples packed most significant bit first with the
+// row's last byte filled with zero bits; (width x bits x samples + 7) / 8 bytes.
+//
 // Each call writes one whole file. Each build has its own encoder state, so
 // several builds can be linked into one program; one build writes one file at a
 // time. Failures end the program with status 1: "<path> : no allocatable memory."
@@ -25,6 +31,8 @@
 #pragma once
 
 #include <cstdint>
+
+using TiffRowFill = void (*)(int row, unsigned char* bytes, void* context);
 
 void StoreImageFile(const char* path, int width, int height, int bits,
                     const uint16_t* const* rows, const char* description);
@@ -36,4 +44,13 @@ void StoreImageFile_RGB(const char* path, int width, int height, int bits,
 void StoreImageFile_CM(const char* path, int width, int height, int bits,
                        const uint16_t* redMap, const uint16_t* greenMap,
                        const uint16_t* blueMap, const uint16_t* const* rows,
+                       const char* description);
+
+void StoreImageFile(const char* path, int width, int height, int bits, TiffRowFill fill,
+                    void* context, const char* description);
+void StoreImageFile_RGB(const char* path, int width, int height, int bits, TiffRowFill fill,
+                        void* context, const char* description);
+void StoreImageFile_CM(const char* path, int width, int height, int bits,
+                       const uint16_t* redMap, const uint16_t* greenMap,
+                       const uint16_t* blueMap, TiffRowFill fill, void* context,
                        const char* description);

@@ -3,6 +3,7 @@
 // true-colour build writes grey images as one-channel 8-bit files and the others as
 // RGB; the palette build writes palette files whose index width fits the colour table.
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "common/numbered.h"
@@ -26,6 +27,15 @@ constexpr ProgramInfo kProgram = {
 
 constexpr int kEntries = 256;
 
+// One image decoded as indices into a plane of its own size; the writers look the
+// colours up row by row as they serialise.
+Plane DecodePicture(const ImageBox& image, bool interlace, int codeSize) {
+  Plane picture;
+  if (!MakePlane(&picture, image.width, image.height)) Error("cell memory allocation error.");
+  DecodeImage(0, 0, image.width, image.height, interlace, codeSize, picture.rows.data());
+  return picture;
+}
+
 #if defined(MESHPIX_PALETTE)
 
 // Colour tables as 16-bit colour maps, with the TIFF index width they need.
@@ -44,19 +54,44 @@ void DefaultTables(Tables* t) {
 
 // An index past the table (a 2-entry table with code size 8 can carry 255) widens the
 // image's indices until they hold it; the map entries past the table are 0.
-int IndexWidth(const CellPicture& picture, int width) {
-  int largest = 0;
-  for (const uint16_t* row : picture.rows) {
+int IndexWidth(const Plane& picture, int width) {
+  unsigned char largest = 0;
+  for (const unsigned char* row : picture.rows) {
     for (int x = 0; x < picture.width; ++x) largest = row[x] > largest ? row[x] : largest;
   }
   while (largest >= (1 << width)) width *= 2;
   return width;
 }
 
+struct IndexRows {
+  const Plane* picture;
+  int bits;  // 1, 2, 4 or 8
+};
+
+// One row of indices packed at the index width, most significant bits first.
+void PackRow(int y, unsigned char* bytes, void* context) {
+  const auto* t = static_cast<const IndexRows*>(context);
+  const unsigned char* row = t->picture->rows[static_cast<size_t>(y)];
+  const int width = t->picture->width;
+  if (t->bits == 8) {
+    std::memcpy(bytes, row, static_cast<size_t>(width));
+    return;
+  }
+  const int perByte = 8 / t->bits;
+  for (int x = 0; x < width; x += perByte) {
+    unsigned acc = 0;
+    for (int k = 0; k < perByte; ++k) {
+      acc = (acc << t->bits) | (x + k < width ? row[x + k] : 0u);
+    }
+    *bytes++ = static_cast<unsigned char>(acc);
+  }
+}
+
 void StoreImage(const ImageBox& image, bool interlace, int codeSize, const Tables& t, const char* name) {
-  const CellPicture picture = DecodeImage(image.width, image.height, interlace, codeSize);
-  StoreImageFile_CM(name, image.width, image.height, IndexWidth(picture, t.width), t.red, t.green, t.blue,
-                    picture.rows.data(), nullptr);
+  const Plane picture = DecodePicture(image, interlace, codeSize);
+  IndexRows rows{&picture, IndexWidth(picture, t.width)};
+  StoreImageFile_CM(name, image.width, image.height, rows.bits, t.red, t.green, t.blue, PackRow, &rows,
+                    nullptr);
 }
 
 #else
@@ -74,14 +109,50 @@ void DefaultTables(Tables* t) {
   for (int i = 0; i < kEntries; ++i) t->red[i] = t->green[i] = t->blue[i] = static_cast<unsigned char>(i);
 }
 
+struct ColourRows {
+  const Plane* picture;
+  const Tables* tables;
+};
+
+void GreyRow(int y, unsigned char* bytes, void* context) {
+  const auto* t = static_cast<const ColourRows*>(context);
+  const unsigned char* row = t->picture->rows[static_cast<size_t>(y)];
+  for (int x = 0; x < t->picture->width; ++x) bytes[x] = t->tables->red[row[x]];
+}
+
+// Red, green and blue, pixel after pixel.
+void ColourRow(int y, unsigned char* bytes, void* context) {
+  const auto* t = static_cast<const ColourRows*>(context);
+  const unsigned char* row = t->picture->rows[static_cast<size_t>(y)];
+  const Tables& c = *t->tables;
+  for (int x = 0; x < t->picture->width; ++x) {
+    const unsigned char i = row[x];
+    bytes[0] = c.red[i];
+    bytes[1] = c.green[i];
+    bytes[2] = c.blue[i];
+    bytes += 3;
+  }
+}
+
+// Grey when every index the picture uses is a grey entry of the table.
+bool IsGrey(const Plane& picture, const Tables& t) {
+  bool used[kEntries] = {};
+  for (const unsigned char* row : picture.rows) {
+    for (int x = 0; x < picture.width; ++x) used[row[x]] = true;
+  }
+  for (int i = 0; i < kEntries; ++i) {
+    if (used[i] && (t.red[i] != t.green[i] || t.red[i] != t.blue[i])) return false;
+  }
+  return true;
+}
+
 void StoreImage(const ImageBox& image, bool interlace, int codeSize, const Tables& t, const char* name) {
-  int grey;
-  const ColourPicture picture = DecodeImage(image.width, image.height, interlace, codeSize, t.red, t.green, t.blue, &grey);
-  if (grey) {
-    StoreImageFile(name, image.width, image.height, kSampleBits, picture.red.rows.data(), nullptr);
+  const Plane picture = DecodePicture(image, interlace, codeSize);
+  ColourRows rows{&picture, &t};
+  if (IsGrey(picture, t)) {
+    StoreImageFile(name, image.width, image.height, kSampleBits, GreyRow, &rows, nullptr);
   } else {
-    StoreImageFile_RGB(name, image.width, image.height, kSampleBits, picture.red.rows.data(),
-                       picture.green.rows.data(), picture.blue.rows.data(), nullptr);
+    StoreImageFile_RGB(name, image.width, image.height, kSampleBits, ColourRow, &rows, nullptr);
   }
 }
 
