@@ -7,6 +7,7 @@
 namespace {
 
 FILE* input = stdin;
+int imagesRead = 0;  // images NextImage has found in the current file
 
 // GIF signature, offset 0, 6 bytes: "GIF8", then "7" or "9", then "a".
 constexpr char kMagic[] = "GIF8";
@@ -369,6 +370,7 @@ void SkipBlock() {
 }
 
 void CheckMagic() {
+  imagesRead = 0;
   char magic[kMagicSize];
   for (char& c : magic) c = static_cast<char>(Get());
   if (std::memcmp(magic, kMagic, 4) != 0 || (magic[4] != '7' && magic[4] != '9') || magic[5] != 'a') {
@@ -383,11 +385,17 @@ void CheckMagic() {
 //   offset 6   2   height
 //   offset 8   1   flags: table flag, interlace, sort, table size exponent - 1
 // Extension: "!", a label byte, then sub-blocks up to the terminator.
+//
+// The end of the file where a block would start, once an image has been read whole,
+// ends the file as the trailer does: some writers leave the trailer out.
 bool NextImage(ImageBox* box) {
   for (;;) {
-    const int c = Get();
+    const int c = getc_unlocked(input);
+    if (c == EOF && imagesRead > 0) return false;
+    if (c == EOF) Error("byte read error.");
     if (c == kTrailer) return false;
     if (c == kImageSeparator) {
+      ++imagesRead;
       box->left = GetWord();
       box->top = GetWord();
       box->width = GetWord();

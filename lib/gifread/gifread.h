@@ -8,9 +8,12 @@
 //   GetBlock(buffer)         one sub-block (a length byte, then that many bytes) into a
 //   ReadBlock(buffer)        buffer of 255 bytes; its length, 0 for the terminator
 //   SkipBlock()              sub-blocks up to and including the terminator
-//   CheckMagic()             "GIF87a" or "GIF89a", else "bad magic number."
+//   CheckMagic()             "GIF87a" or "GIF89a", else "bad magic number."; starts a file
 //   NextImage(&box)          blocks up to the next image: true with its position and size
-//                            read (the flags byte is next), false at the trailer ";"
+//                            read (the flags byte is next), false at the trailer ";", or
+//                            at the end of the file where a block would start once an
+//                            image has been read (the caller reads each image whole
+//                            before it asks for the next)
 //   GetCodeSize()            the LZW minimum code size; "bad code size." outside 2..8
 //   ColourResolution(flags), TableBits(flags)
 //                            res and the table size exponent s of a flags byte
