@@ -89,9 +89,6 @@ void ReadEightBitTable(int res, int s, unsigned char* red, unsigned char* green,
 // may run past the end of the row: the row buffer has room for the longest string
 // beyond the row, and what ran over starts the next row.
 
-// Where a finished row goes; y is the row of the image (interlace already applied).
-using RowSink = void (*)(int y, const unsigned char* row, void* context);
-
 unsigned char rowBuffer[kMaxRowWidth + kMaxCodes];
 
 struct BitReader {
@@ -183,7 +180,7 @@ void FinishImage(BitReader* in, int codeSize, int width, int overrun) {
   if (!terminated) SkipBlock();
 }
 
-void Decode(int width, int height, bool interlace, int codeSize, RowSink sink, void* context) {
+void Decode(int width, int height, bool interlace, int codeSize, GIFRowSink sink, void* context) {
   const int clear = 1 << codeSize;
   const int end = clear + 1;
   uint16_t prefix[kMaxCodes];
@@ -479,6 +476,10 @@ void DecodeImage(int left, int top, int width, int height, bool interlace, int c
                  unsigned char* const* screen) {
   ScreenTarget target{left, top, width, screen};
   Decode(width, height, interlace, codeSize, ToScreen, &target);
+}
+
+void DecodeImage(int width, int height, bool interlace, int codeSize, GIFRowSink sink, void* context) {
+  Decode(width, height, interlace, codeSize, sink, context);
 }
 
 CellPicture DecodeImage(int width, int height, bool interlace, int codeSize) {

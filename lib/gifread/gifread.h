@@ -28,6 +28,10 @@
 //                            table into a selection table of pictmeasure
 //   DecodeImage(left, top, W, H, interlace, m, screen)
 //                            one image into the screen plane at (left, top)
+//   DecodeImage(W, H, interlace, m, sink, context)
+//                            one image handed over row by row, in the order the rows are
+//                            stored: sink(y, row, context) with y the image row and row
+//                            its W indices (valid during the call)
 //   DecodeImage(W, H, interlace, m)
 //                            one image as a new index picture
 //   DecodeImage(W, H, interlace, m, red, green, blue, &grey)
@@ -132,6 +136,8 @@ bool MakePlane(Plane* plane, int width, int height);
 
 void DecodeImage(int left, int top, int width, int height, bool interlace, int codeSize,
                  unsigned char* const* screen);
+using GIFRowSink = void (*)(int y, const unsigned char* row, void* context);
+void DecodeImage(int width, int height, bool interlace, int codeSize, GIFRowSink sink, void* context);
 CellPicture DecodeImage(int width, int height, bool interlace, int codeSize);
 ColourPicture DecodeImage(int width, int height, bool interlace, int codeSize,
                           const unsigned char* red, const unsigned char* green,
