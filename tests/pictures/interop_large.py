@@ -10,12 +10,11 @@ GIFs written by Pillow and ImageMagick with their trailer cut off give pictstack
 pictunpack, pictmeasure and pictanimate the same results as the whole files."""
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
 
-from gifcheck import CONVERT, Image, need, np, run
+from gifcheck import CONVERT, Image, need, np, run, tetra_stl
 
 try:
     import tifffile
@@ -109,17 +108,7 @@ with tempfile.TemporaryDirectory() as d:
         sources.append(p)
     orbit = tool("meshorbit")
     if os.path.exists(orbit):
-        stl = os.path.join(d, "tetra.stl")
-        corners = [(0, 0, 0), (1, 0, 0), (0, 1, 0), (0, 0, 1)]
-        faces = [(0, 2, 1), (0, 1, 3), (0, 3, 2), (1, 2, 3)]
-        colours = [0xFC00, 0x83E0, 0x801F, 0xFFE0]
-        with open(stl, "wb") as f:
-            f.write(b"\0" * 80 + struct.pack("<I", len(faces)))
-            for face, colour in zip(faces, colours):
-                f.write(struct.pack("<3f", 0, 0, 0))
-                for v in face:
-                    f.write(struct.pack("<3f", *corners[v]))
-                f.write(struct.pack("<H", colour))
+        stl = tetra_stl(os.path.join(d, "tetra.stl"))
         p = os.path.join(d, "meshorbit-1200.gif")
         subprocess.run([orbit, stl, "-1200", "1", "40", "255", "255", "255", "0", "0", "0", "200", "200", "200", p],
                        input=b"30 20\n", capture_output=True, check=True)
