@@ -1,8 +1,9 @@
 // Fuzz target: the GIF decoder, walking the block stream as the decoding programs do,
 // once with each form of DecodeImage and its colour-table reader: the screen form
 // (GetCM, then GetLUT for the local tables), the index form (16-bit ReadCM) and the
-// true-colour form (8-bit ReadCM).
+// true-colour form (8-bit ReadCM), and the row form, whose rows must each come once.
 #include <cstdint>
+#include <vector>
 
 #include "gifread/gifread.h"
 #include "support.h"
@@ -13,7 +14,12 @@ namespace {
 // which only measures the machine's memory.
 constexpr int64_t kMaxScreen = int64_t{1} << 24;
 
-enum class Form { Screen, Index, Colour };
+enum class Form { Screen, Index, Colour, Rows };
+
+void CountRow(int y, const unsigned char*, void* context) {
+  auto* seen = static_cast<std::vector<int>*>(context);
+  if (y < 0 || y >= static_cast<int>(seen->size()) || (*seen)[static_cast<size_t>(y)]++ != 0) __builtin_trap();
+}
 
 void Walk(Form form) {
   CheckMagic();
@@ -44,6 +50,7 @@ void Walk(Form form) {
         ReadCM(res, TableBits(f), red16, green16, blue16);
         break;
       case Form::Colour:
+      case Form::Rows:
         ReadCM(res, TableBits(f), red, green, blue);
         break;
     }
@@ -61,6 +68,12 @@ void Walk(Form form) {
     } else if (form == Form::Index) {
       CellPicture picture = DecodeImage(image.width, image.height, interlace, codeSize);
       if (picture.rows.size() != static_cast<size_t>(image.height)) __builtin_trap();
+    } else if (form == Form::Rows) {
+      std::vector<int> seen(static_cast<size_t>(image.height), 0);
+      DecodeImage(image.width, image.height, interlace, codeSize, CountRow, &seen);
+      for (int n : seen) {
+        if (n != 1) __builtin_trap();
+      }
     } else {
       int grey = -1;
       ColourPicture picture = DecodeImage(image.width, image.height, interlace, codeSize, red, green, blue, &grey);
@@ -73,7 +86,7 @@ void Walk(Form form) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzGuard guard;
-  for (Form form : {Form::Screen, Form::Index, Form::Colour}) {
+  for (Form form : {Form::Screen, Form::Index, Form::Colour, Form::Rows}) {
     FILE* stream = MemoryStream(data, size);
     if (stream == nullptr) return 0;
     SetGIFInput(stream);

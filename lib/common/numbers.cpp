@@ -82,6 +82,21 @@ int ToInt(double v) {
   return static_cast<int>(v);
 }
 
+namespace {
+
+// A width or precision of digits at *p, moved past: false above kMaxFormatField, so
+// that no conversion can ask printf for gigabytes.
+bool FieldFits(const char** p) {
+  long long value = 0;
+  for (; **p >= '0' && **p <= '9'; ++*p) {
+    value = value * 10 + (**p - '0');
+    if (value > kMaxFormatField) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool IsFormat(const char* format, std::string_view conversions, bool allowLong) {
   int found = 0;
   for (const char* p = format; *p != '\0'; ++p) {
@@ -89,10 +104,10 @@ bool IsFormat(const char* format, std::string_view conversions, bool allowLong) 
     ++p;
     if (*p == '%') continue;
     while (*p == '-' || *p == '+' || *p == ' ' || *p == '#' || *p == '0') ++p;
-    while (*p >= '0' && *p <= '9') ++p;
+    if (!FieldFits(&p)) return false;
     if (*p == '.') {
       ++p;
-      while (*p >= '0' && *p <= '9') ++p;
+      if (!FieldFits(&p)) return false;
     }
     if (allowLong && *p == 'l') ++p;
     if (*p == '\0' || conversions.find(*p) == std::string_view::npos) return false;

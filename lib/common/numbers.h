@@ -17,7 +17,8 @@
 //   ToInt(v)               trunc(v) clamped to the int range, 0 for not-a-number
 //   IsFormat(fmt, convs, allowLong)
 //                          fmt holds literal text, "%%" and exactly one conversion
-//                          "%[-+ #0]*[width][.precision][l]c" with c among convs
+//                          "%[-+ #0]*[width][.precision][l]c" with c among convs,
+//                          width and precision at most kMaxFormatField
 #pragma once
 
 #include <string_view>
@@ -35,4 +36,5 @@ int WholeArgument(const char* word);
 inline bool InRange(double v, double lo, double hi) { return v >= lo && v <= hi; }
 int ToInt(double v);
 
+constexpr long long kMaxFormatField = 4096;
 bool IsFormat(const char* format, std::string_view conversions, bool allowLong);

@@ -7,6 +7,7 @@
 namespace {
 
 FILE* input = stdin;
+int imagesRead = 0;  // images NextImage has found in the current file
 
 // GIF signature, offset 0, 6 bytes: "GIF8", then "7" or "9", then "a".
 constexpr char kMagic[] = "GIF8";
@@ -87,9 +88,6 @@ void ReadEightBitTable(int res, int s, unsigned char* red, unsigned char* green,
 // string straight into a row buffer, last byte first along the prefix chain. A string
 // may run past the end of the row: the row buffer has room for the longest string
 // beyond the row, and what ran over starts the next row.
-
-// Where a finished row goes; y is the row of the image (interlace already applied).
-using RowSink = void (*)(int y, const unsigned char* row, void* context);
 
 unsigned char rowBuffer[kMaxRowWidth + kMaxCodes];
 
@@ -182,7 +180,7 @@ void FinishImage(BitReader* in, int codeSize, int width, int overrun) {
   if (!terminated) SkipBlock();
 }
 
-void Decode(int width, int height, bool interlace, int codeSize, RowSink sink, void* context) {
+void Decode(int width, int height, bool interlace, int codeSize, GIFRowSink sink, void* context) {
   const int clear = 1 << codeSize;
   const int end = clear + 1;
   uint16_t prefix[kMaxCodes];
@@ -369,6 +367,7 @@ void SkipBlock() {
 }
 
 void CheckMagic() {
+  imagesRead = 0;
   char magic[kMagicSize];
   for (char& c : magic) c = static_cast<char>(Get());
   if (std::memcmp(magic, kMagic, 4) != 0 || (magic[4] != '7' && magic[4] != '9') || magic[5] != 'a') {
@@ -383,11 +382,17 @@ void CheckMagic() {
 //   offset 6   2   height
 //   offset 8   1   flags: table flag, interlace, sort, table size exponent - 1
 // Extension: "!", a label byte, then sub-blocks up to the terminator.
+//
+// The end of the file where a block would start, once an image has been read whole,
+// ends the file as the trailer does: some writers leave the trailer out.
 bool NextImage(ImageBox* box) {
   for (;;) {
-    const int c = Get();
+    const int c = getc_unlocked(input);
+    if (c == EOF && imagesRead > 0) return false;
+    if (c == EOF) Error("byte read error.");
     if (c == kTrailer) return false;
     if (c == kImageSeparator) {
+      ++imagesRead;
       box->left = GetWord();
       box->top = GetWord();
       box->width = GetWord();
@@ -471,6 +476,10 @@ void DecodeImage(int left, int top, int width, int height, bool interlace, int c
                  unsigned char* const* screen) {
   ScreenTarget target{left, top, width, screen};
   Decode(width, height, interlace, codeSize, ToScreen, &target);
+}
+
+void DecodeImage(int width, int height, bool interlace, int codeSize, GIFRowSink sink, void* context) {
+  Decode(width, height, interlace, codeSize, sink, context);
 }
 
 CellPicture DecodeImage(int width, int height, bool interlace, int codeSize) {

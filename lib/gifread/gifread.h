@@ -8,9 +8,12 @@
 //   GetBlock(buffer)         one sub-block (a length byte, then that many bytes) into a
 //   ReadBlock(buffer)        buffer of 255 bytes; its length, 0 for the terminator
 //   SkipBlock()              sub-blocks up to and including the terminator
-//   CheckMagic()             "GIF87a" or "GIF89a", else "bad magic number."
+//   CheckMagic()             "GIF87a" or "GIF89a", else "bad magic number."; starts a file
 //   NextImage(&box)          blocks up to the next image: true with its position and size
-//                            read (the flags byte is next), false at the trailer ";"
+//                            read (the flags byte is next), false at the trailer ";", or
+//                            at the end of the file where a block would start once an
+//                            image has been read (the caller reads each image whole
+//                            before it asks for the next)
 //   GetCodeSize()            the LZW minimum code size; "bad code size." outside 2..8
 //   ColourResolution(flags), TableBits(flags)
 //                            res and the table size exponent s of a flags byte
@@ -25,6 +28,10 @@
 //                            table into a selection table of pictmeasure
 //   DecodeImage(left, top, W, H, interlace, m, screen)
 //                            one image into the screen plane at (left, top)
+//   DecodeImage(W, H, interlace, m, sink, context)
+//                            one image handed over row by row, in the order the rows are
+//                            stored: sink(y, row, context) with y the image row and row
+//                            its W indices (valid during the call)
 //   DecodeImage(W, H, interlace, m)
 //                            one image as a new index picture
 //   DecodeImage(W, H, interlace, m, red, green, blue, &grey)
@@ -129,6 +136,8 @@ bool MakePlane(Plane* plane, int width, int height);
 
 void DecodeImage(int left, int top, int width, int height, bool interlace, int codeSize,
                  unsigned char* const* screen);
+using GIFRowSink = void (*)(int y, const unsigned char* row, void* context);
+void DecodeImage(int width, int height, bool interlace, int codeSize, GIFRowSink sink, void* context);
 CellPicture DecodeImage(int width, int height, bool interlace, int codeSize);
 ColourPicture DecodeImage(int width, int height, bool interlace, int codeSize,
                           const unsigned char* red, const unsigned char* green,

@@ -396,25 +396,55 @@ void InitStoreGIF(FILE* stream, int width, int height, const unsigned char* red,
   if (table) PutTable(red, green, blue, stream);
 }
 
+namespace {
+
+// The rows of pictures held whole: context is the row tables of the channels.
+void PlaneRows(int r, const unsigned char* rows[3], void* context) {
+  const auto* const* planes = static_cast<const unsigned char* const* const*>(context);
+  for (int c = 0; c < 3; ++c) rows[c] = planes[c] != nullptr ? planes[c][r] : nullptr;
+}
+
+}  // namespace
+
 void StoreGIF(FILE* stream, int left, int top, int width, int height, const unsigned char* red,
               const unsigned char* green, const unsigned char* blue,
               const unsigned char* const* rows) {
+  const unsigned char* const* planes[3] = {rows, nullptr, nullptr};
+  StoreGIF_Rows(stream, left, top, width, height, red, green, blue, PlaneRows, planes);
+}
+
+void StoreGIF_Rows(FILE* stream, int left, int top, int width, int height, const unsigned char* red,
+                   const unsigned char* green, const unsigned char* blue, GIFRowSource source,
+                   void* context) {
   const bool table = red != nullptr && green != nullptr && blue != nullptr;
   PutDescriptor(stream, left, top, width, height, table ? kImageWithTable : kImageWithoutTable);
   if (table) PutTable(red, green, blue, stream);
   InitEncode(stream);
-  for (int r = 0; r < height; ++r) Encode(rows[r], static_cast<size_t>(width), stream);
+  for (int r = 0; r < height; ++r) {
+    const unsigned char* channels[3];
+    source(r, channels, context);
+    Encode(channels[0], static_cast<size_t>(width), stream);
+  }
   TermEncode(stream);
 }
 
 void StoreGIF_RGB(FILE* stream, int left, int top, int width, int height,
                   const unsigned char* const* red, const unsigned char* const* green,
                   const unsigned char* const* blue) {
+  const unsigned char* const* planes[3] = {red, green, blue};
+  StoreGIF_RGBRows(stream, left, top, width, height, PlaneRows, planes);
+}
+
+// Two passes over the rows: the colours are counted, then the indices encoded.
+void StoreGIF_RGBRows(FILE* stream, int left, int top, int width, int height, GIFRowSource source,
+                      void* context) {
   PutDescriptor(stream, left, top, width, height, kImageWithTable);
 
   Palette palette;
   for (int r = 0; r < height; ++r) {
-    const unsigned char *pr = red[r], *pg = green[r], *pb = blue[r];
+    const unsigned char* channels[3];
+    source(r, channels, context);
+    const unsigned char *pr = channels[0], *pg = channels[1], *pb = channels[2];
     for (int c = 0; c < width; ++c) palette.Count(Key(pr[c], pg[c], pb[c]));
   }
 
@@ -445,7 +475,9 @@ void StoreGIF_RGB(FILE* stream, int left, int top, int width, int height,
   InitEncode(stream);
   unsigned char indices[kChunk];
   for (int r = 0; r < height; ++r) {
-    const unsigned char *pr = red[r], *pg = green[r], *pb = blue[r];
+    const unsigned char* channels[3];
+    source(r, channels, context);
+    const unsigned char *pr = channels[0], *pg = channels[1], *pb = channels[2];
     for (size_t c = 0; c < static_cast<size_t>(width); c += kChunk) {
       const size_t n = std::min(kChunk, static_cast<size_t>(width) - c);
       for (size_t k = 0; k < n; ++k) {

@@ -11,6 +11,12 @@
 //                      one true-colour image; its local table holds its colours exactly
 //                      when there are at most 256, else the means of at most 256 boxes
 //                      of the colour cube
+//   StoreGIF_Rows(stream, left, top, width, height, red, green, blue, source, context)
+//   StoreGIF_RGBRows(stream, left, top, width, height, source, context)
+//                      the same, with the rows asked for one at a time: source(r, rows,
+//                      context) sets rows[0] (indices), or rows[0..2] (red, green, blue),
+//                      to row r, valid until the next call; StoreGIF_RGBRows asks for
+//                      every row twice, top to bottom
 //   StoreGIF_Gray      the identity table (entry i is i): as red, green and blue, a grey
 //                      palette
 //   TermStoreGIF(stream)
@@ -35,4 +41,10 @@ void StoreGIF(FILE* stream, int left, int top, int width, int height, const unsi
 void StoreGIF_RGB(FILE* stream, int left, int top, int width, int height,
                   const unsigned char* const* red, const unsigned char* const* green,
                   const unsigned char* const* blue);
+using GIFRowSource = void (*)(int r, const unsigned char* rows[3], void* context);
+void StoreGIF_Rows(FILE* stream, int left, int top, int width, int height, const unsigned char* red,
+                   const unsigned char* green, const unsigned char* blue, GIFRowSource source,
+                   void* context);
+void StoreGIF_RGBRows(FILE* stream, int left, int top, int width, int height, GIFRowSource source,
+                      void* context);
 void TermStoreGIF(FILE* stream);

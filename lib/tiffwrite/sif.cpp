@@ -328,6 +328,16 @@ void LongEntry(int tag, uint32_t count, uint32_t value) {
   Put4(value);
 }
 
+// An entry of SHORT values that do not fit in its four bytes: the full 32-bit
+// offset of the array (on a little-endian host the same bytes as a SHORT value with
+// 16 zero bits as long as the offset is below 64 KiB).
+[[maybe_unused]] void ShortArrayEntry(int tag, uint32_t count, uint64_t offset) {
+  Put2(tag);
+  Put2(kTypeShort);
+  Put4(count);
+  Put4(static_cast<uint32_t>(offset));
+}
+
 // ImageWidth and ImageLength: SHORT while they fit, LONG above 65535.
 void SizeEntry(int tag, uint64_t value) {
   if (value > kShortMax) {
@@ -443,7 +453,7 @@ void Store(const char* name, int width, int height, int bits,
   SizeEntry(kTagImageWidth, w);
   SizeEntry(kTagImageLength, h);
 #if defined(MESHPIX_SIF_RGB)
-  ShortEntry(kTagBitsPerSample, 3, static_cast<uint32_t>(ifdOffset - 6));
+  ShortArrayEntry(kTagBitsPerSample, 3, ifdOffset - 6);
 #else
   ShortEntry(kTagBitsPerSample, 1, static_cast<uint32_t>(bits));
 #endif
@@ -462,8 +472,7 @@ void Store(const char* name, int width, int height, int bits,
   LongEntry(kTagStripByteCounts, static_cast<uint32_t>(strips), static_cast<uint32_t>(stripCountsValue));
   ShortEntry(kTagPlanarConfiguration, 1, kChunky);
 #if defined(MESHPIX_SIF_CM)
-  ShortEntry(kTagColorMap, static_cast<uint32_t>(3 * mapSize),
-             static_cast<uint32_t>(ifdOffset - 6 * mapSize));
+  ShortArrayEntry(kTagColorMap, static_cast<uint32_t>(3 * mapSize), ifdOffset - 6 * mapSize);
 #endif
   Put4(0);  // no further IFD
 

@@ -174,6 +174,7 @@ struct Input {
   std::string path;
   int res = 8;
   int globalBits = 1;  // of the global table, or of the grey ramp that stands for it
+  int images = 0;      // images found so far
 };
 
 int GetC(Input* in) {
@@ -243,11 +244,13 @@ void CopyBlocks(Input* in, FILE* out) {
 }
 
 // Blocks up to the next image, extensions skipped: true with the image's width and
-// height read (its position is not used; the flags byte is next), false at the trailer.
+// height read (its position is not used; the flags byte is next), false at the trailer,
+// or at the end of the file where a block would start once an image has been read
+// whole (a file without its trailer).
 bool NextImage(Input* in, int* width, int* height) {
   for (;;) {
-    const int c = GetC(in);
-    if (c == kTrailer) return false;
+    const int c = in->images > 0 ? getc_unlocked(in->file.get()) : GetC(in);
+    if (c == kTrailer || c == EOF) return false;
     if (c == kImageSeparator) break;
     if (c != kExtensionIntroducer) Error(in->path, "unknown extension introducer.");
     GetC(in);  // label
@@ -256,6 +259,7 @@ bool NextImage(Input* in, int* width, int* height) {
   Skip(in, 4);
   *width = GetW(in);
   *height = GetW(in);
+  ++in->images;
   return true;
 }
 

@@ -4,6 +4,9 @@
 // written as a true-colour picture and reduced to a table of its own.
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
 
 #include "common/numbers.h"
 #include "common/program.h"
@@ -35,56 +38,83 @@ struct Crop {
   int height() const { return y2 - y1 + 1; }
 };
 
-// The columns of crop row y that the image covers, as [from, to] in screen columns;
-// from > to when it covers none.
-void Covered(const Crop& crop, const ImageBox& image, int y, int* from, int* to) {
-  *from = std::max(crop.x1, image.left);
-  *to = std::min(crop.x2, image.Right());
-  if (y < image.top || y > image.Bottom()) *to = *from - 1;
+// The part of one image inside the crop: screen rows top..bottom and columns
+// from..to (none when from > to or top > bottom), kept row by row as the decoder
+// delivers them, so that memory grows with the image data actually decoded.
+struct Cut {
+  int from, to, top, bottom;
+  int left, imageTop;  // the image's position, to map its rows and columns
+  std::vector<std::unique_ptr<unsigned char[]>> rows;  // screen row top + i
+  bool Empty() const { return from > to || top > bottom; }
+};
+
+Cut MakeCut(const Crop& crop, const ImageBox& image) {
+  Cut cut{std::max(crop.x1, image.left), std::min(crop.x2, image.Right()), std::max(crop.y1, image.top),
+          std::min(crop.y2, image.Bottom()), image.left, image.top, {}};
+  if (!cut.Empty()) cut.rows.resize(static_cast<size_t>(cut.bottom - cut.top + 1));
+  return cut;
 }
 
-// The crop as indices, built in place in the index plane: every target lies at or
-// before its source in row order, so each pixel is read before it is overwritten.
-void IndexCrop(const Crop& crop, const ImageBox& image, int fill, Plane* index) {
-  const unsigned char fillIndex = static_cast<unsigned char>(fill);
-  for (int y = crop.y1; y <= crop.y2; ++y) {
-    unsigned char* out = index->rows[y - crop.y1];
-    int from, to;
-    Covered(crop, image, y, &from, &to);
-    if (from > to) {
-      std::memset(out, fillIndex, static_cast<size_t>(crop.width()));
-      continue;
-    }
-    std::memmove(out + (from - crop.x1), index->rows[y] + from, static_cast<size_t>(to - from + 1));
-    std::memset(out, fillIndex, static_cast<size_t>(from - crop.x1));
-    std::memset(out + (to + 1 - crop.x1), fillIndex, static_cast<size_t>(crop.x2 - to));
+void KeepRow(int y, const unsigned char* row, void* context) {
+  auto* cut = static_cast<Cut*>(context);
+  const int screenRow = cut->imageTop + y;
+  if (cut->Empty() || screenRow < cut->top || screenRow > cut->bottom) return;
+  const size_t n = static_cast<size_t>(cut->to - cut->from + 1);
+  auto& kept = cut->rows[static_cast<size_t>(screenRow - cut->top)];
+  kept.reset(new (std::nothrow) unsigned char[n]);
+  if (!kept) Fail("memory allocation error.\n");
+  std::memcpy(kept.get(), row + (cut->from - cut->left), n);
+}
+
+// The crop's rows, one at a time for the writer: the fill colour where the image does
+// not reach, the image's pixels (indices, or colours through the tables) where it
+// does. The working rows hold the fill outside the image's columns all the time.
+struct CropRows {
+  const Crop* crop;
+  const Cut* cut;
+  const Tables* tables;            // null for an index crop
+  std::vector<unsigned char> fill[3];  // a whole row of the fill, per channel
+  std::vector<unsigned char> work[3];  // the row being handed out
+  int channels;
+};
+
+void StartRows(CropRows* rows, const Crop& crop, const Cut& cut, const Tables* tables,
+               const unsigned char* fill, int channels) {
+  rows->crop = &crop;
+  rows->cut = &cut;
+  rows->tables = tables;
+  rows->channels = channels;
+  const size_t width = static_cast<size_t>(crop.width());
+  for (int c = 0; c < channels; ++c) {
+    rows->fill[c].assign(width, fill[c]);
+    rows->work[c].assign(width, fill[c]);
   }
 }
 
-// The crop as colours: red and green into their planes, blue into the index plane, in
-// place as above.
-void ColourCrop(const Crop& crop, const ImageBox& image, const Tables& t, const unsigned char fill[3],
-                Plane* red, Plane* green, Plane* index) {
-  for (int y = crop.y1; y <= crop.y2; ++y) {
-    unsigned char* r = red->rows[y - crop.y1];
-    unsigned char* g = green->rows[y - crop.y1];
-    unsigned char* b = index->rows[y - crop.y1];
-    const unsigned char* source = index->rows[y];
-    int from, to;
-    Covered(crop, image, y, &from, &to);
-    for (int x = crop.x1; x <= crop.x2; ++x) {
-      const int i = x - crop.x1;
-      if (x >= from && x <= to) {
-        const unsigned char k = source[x];
-        r[i] = t.red[k];
-        g[i] = t.green[k];
-        b[i] = t.blue[k];
-      } else {
-        r[i] = fill[0];
-        g[i] = fill[1];
-        b[i] = fill[2];
-      }
+void CropRow(int r, const unsigned char* out[3], void* context) {
+  auto* rows = static_cast<CropRows*>(context);
+  const Crop& crop = *rows->crop;
+  const Cut& cut = *rows->cut;
+  const int y = crop.y1 + r;
+  for (int c = 0; c < 3; ++c) out[c] = c < rows->channels ? rows->fill[c].data() : nullptr;
+  if (cut.Empty() || y < cut.top || y > cut.bottom) return;
+  const unsigned char* kept = cut.rows[static_cast<size_t>(y - cut.top)].get();
+  const size_t at = static_cast<size_t>(cut.from - crop.x1);
+  const size_t n = static_cast<size_t>(cut.to - cut.from + 1);
+  if (rows->tables == nullptr) {
+    if (n == static_cast<size_t>(crop.width())) {
+      out[0] = kept;  // the image covers the whole row
+      return;
     }
+    std::memcpy(rows->work[0].data() + at, kept, n);
+    out[0] = rows->work[0].data();
+    return;
+  }
+  const unsigned char* table[3] = {rows->tables->red, rows->tables->green, rows->tables->blue};
+  for (int c = 0; c < 3; ++c) {
+    unsigned char* target = rows->work[c].data() + at;
+    for (size_t i = 0; i < n; ++i) target[i] = table[c][kept[i]];
+    out[c] = rows->work[c].data();
   }
 }
 
@@ -116,11 +146,6 @@ int main(int argc, char** argv) {
     Fail("bad image area.\n");
   }
 
-  Plane red, green, index;
-  if (!MakePlane(&red, screenWidth, screenHeight) || !MakePlane(&green, screenWidth, screenHeight) ||
-      !MakePlane(&index, screenWidth, screenHeight)) {
-    Fail("memory allocation error.\n");
-  }
   FILE* out = OpenOutput(argv[9]);
   if (out == nullptr) Fail("file not created.\n");
 
@@ -152,17 +177,22 @@ int main(int argc, char** argv) {
     }
     const Tables& active = hasLocal ? local : global;
     const int codeSize = GetCodeSize();
-    DecodeImage(image.left, image.top, image.width, image.height, (imageFlags & kInterlaceFlag) != 0, codeSize,
-                index.rows.data());
+    // Only the part inside the crop is kept; the crop is built from it row by row.
+    Cut cut = MakeCut(crop, image);
+    DecodeImage(image.width, image.height, (imageFlags & kInterlaceFlag) != 0, codeSize, KeepRow, &cut);
     const bool covered =
         crop.x1 >= image.left && crop.x2 <= image.Right() && crop.y1 >= image.top && crop.y2 <= image.Bottom();
+    CropRows rows;
     if (active.fill == -1 && !covered) {
-      ColourCrop(crop, image, active, fill, &red, &green, &index);
-      StoreGIF_RGB(out, 0, 0, crop.width(), crop.height(), red.rows.data(), green.rows.data(), index.rows.data());
+      StartRows(&rows, crop, cut, &active, fill, 3);
+      StoreGIF_RGBRows(out, 0, 0, crop.width(), crop.height(), CropRow, &rows);
     } else {
-      IndexCrop(crop, image, active.fill, &index);
-      StoreGIF(out, 0, 0, crop.width(), crop.height(), hasLocal ? local.red : nullptr,
-               hasLocal ? local.green : nullptr, hasLocal ? local.blue : nullptr, index.rows.data());
+      // An index crop: the fill index where the image does not reach (never needed,
+      // and -1, when the image covers the crop).
+      const unsigned char fillIndex[1] = {static_cast<unsigned char>(active.fill)};
+      StartRows(&rows, crop, cut, nullptr, fillIndex, 1);
+      StoreGIF_Rows(out, 0, 0, crop.width(), crop.height(), hasLocal ? local.red : nullptr,
+                    hasLocal ? local.green : nullptr, hasLocal ? local.blue : nullptr, CropRow, &rows);
     }
   }
   TermStoreGIF(out);

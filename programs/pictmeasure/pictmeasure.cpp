@@ -47,22 +47,29 @@ void CornerSets(char** corner, unsigned char sets[3][kMaxSample + 1]) {
   }
 }
 
-// Extends the rectangle by the selected pixels of the image's rows of the screen.
-void Measure(const Plane& screen, const ImageBox& image, const unsigned char* selection,
-             Rectangle* area) {
-  for (int y = image.top; y < image.top + image.height; ++y) {
-    const unsigned char* row = screen.rows[y];
-    int first = image.left;
-    const int stop = image.left + image.width;
-    while (first < stop && !selection[row[first]]) ++first;
-    if (first == stop) continue;
-    int last = stop - 1;
-    while (!selection[row[last]]) --last;
-    if (first < area->left) area->left = first;
-    if (last > area->right) area->right = last;
-    if (y < area->top) area->top = y;
-    if (y > area->bottom) area->bottom = y;
-  }
+// Extends the rectangle by the selected pixels of one decoded row of an image.
+struct Measurement {
+  ImageBox image;
+  const unsigned char* selection;
+  Rectangle* area;
+};
+
+void MeasureRow(int y, const unsigned char* row, void* context) {
+  const auto* m = static_cast<const Measurement*>(context);
+  const unsigned char* selection = m->selection;
+  int first = 0;
+  const int stop = m->image.width;
+  while (first < stop && !selection[row[first]]) ++first;
+  if (first == stop) return;
+  int last = stop - 1;
+  while (!selection[row[last]]) --last;
+  Rectangle* area = m->area;
+  const int left = m->image.left;
+  const int top = m->image.top;
+  if (left + first < area->left) area->left = left + first;
+  if (left + last > area->right) area->right = left + last;
+  if (top + y < area->top) area->top = top + y;
+  if (top + y > area->bottom) area->bottom = top + y;
 }
 
 }  // namespace
@@ -83,8 +90,8 @@ int main(int argc, char** argv) {
   CheckMagic();
   const int screenWidth = GetWord();
   const int screenHeight = GetWord();
-  Plane screen;
-  if (!MakePlane(&screen, screenWidth, screenHeight)) Fail("memory allocation error.\n");
+  // No screen is kept: an image is measured row by row as it is decoded, and nothing
+  // outside the current image counts.
 
   // Logical screen: flags, background colour index, aspect ratio, global table.
   const int flags = Get();
@@ -111,9 +118,9 @@ int main(int argc, char** argv) {
       SkipBlock();
       continue;
     }
-    DecodeImage(image.left, image.top, image.width, image.height,
-                (imageFlags & kInterlaceFlag) != 0, codeSize, screen.rows.data());
-    Measure(screen, image, selection, &area);
+    Measurement measurement{image, selection, &area};
+    DecodeImage(image.width, image.height, (imageFlags & kInterlaceFlag) != 0, codeSize, MeasureRow,
+                &measurement);
   }
   CloseInput(in);
 

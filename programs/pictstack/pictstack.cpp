@@ -3,6 +3,7 @@
 // true-colour build writes grey images as one-channel 8-bit files and the others as
 // RGB; the palette build writes palette files whose index width fits the colour table.
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -194,6 +195,12 @@ int main(int argc, char** argv) {
     }
     const int codeSize = GetCodeSize();
     const std::string name = NumberedName(argv[2], k);
+    if (image.width == 0 || image.height == 0) {
+      // A picture without pixels makes no valid TIFF file: none is written.
+      SkipBlock();
+      std::fprintf(stderr, "%s : empty image (warning).\n", name.c_str());
+      continue;
+    }
     CheckOutputFile(inputs, name.c_str());
     StoreImage(image, (imageFlags & kInterlaceFlag) != 0, codeSize, *tables, name.c_str());
   }

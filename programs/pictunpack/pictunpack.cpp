@@ -63,7 +63,8 @@ void Unpack(FILE* in, const char* format, const InputFiles& inputs) {
   int k = 0;
   for (;;) {
     const int c = getc_unlocked(in);
-    if (c == kTrailer) return;
+    // The end of the file after a whole image stands for a missing trailer.
+    if (c == kTrailer || (c == EOF && k > 0)) return;
     if (c == EOF) Fail("unexpected end of file.\n");
     if (c == kExtensionIntroducer) {
       GetByte(in, "extension function read error.");

@@ -10,7 +10,9 @@
 #include <string>
 
 #include "common/lines.h"
+#include "common/numbered.h"
 #include "common/numbers.h"
+#include "common/userformat.h"
 #include "common/textout.h"
 
 TEST(Numbers, ParseIntIsAtoiWithinRangeAndSaturatesOutside) {
@@ -79,6 +81,28 @@ TEST(Numbers, IsFormatTakesExactlyOneConversionOfTheGivenKinds) {
   EXPECT_TRUE(IsFormat("out/%03d.tif", "diuoxX", false));
   EXPECT_FALSE(IsFormat("out/%03ld.tif", "diuoxX", false));
   EXPECT_FALSE(IsFormat("%d%d", "diuoxX", false));
+}
+
+TEST(Numbers, FormatFieldsAndNamesAreBounded) {
+  // Widths and precisions up to 4096 pass; one more, or a count past any int, fails.
+  struct Case {
+    const char* format;
+    bool number, name;
+  };
+  const Case cases[] = {
+      {"%4096f", true, false},          {"%.4096f", true, false},       {"%4097f", false, false},
+      {"%.4097f", false, false},        {"%.1000000000f", false, false}, {"%99999999999999999999f", false, false},
+      {"%04000d.tif", false, true},     {"%.4096d", false, true},       {"fo/%2000000000d", false, false},
+      {"%4090d.tif", false, true},      {"%4093d.tif", false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsNumberFormat(c.format), c.number) << c.format;
+    EXPECT_EQ(IsNameFormat(c.format), c.name) << c.format;
+  }
+  // The name's length counts its literal text too.
+  const std::string longText(4090, 'a');
+  EXPECT_TRUE(IsNameFormat((longText.substr(0, 4086) + "%d").c_str()));
+  EXPECT_FALSE(IsNameFormat((longText.substr(0, 4087) + "%d").c_str()));
 }
 
 TEST(TextOut, FixedGivesPrintfDigits) {

@@ -65,6 +65,21 @@ def run(*args, **kw):
     return subprocess.run([str(a) for a in args], check=True, capture_output=True, **kw)
 
 
+def tetra_stl(path):
+    """A binary STL of a tetrahedron with a colour on every face; returns the path."""
+    corners = [(0, 0, 0), (1, 0, 0), (0, 1, 0), (0, 0, 1)]
+    faces = [(0, 2, 1), (0, 1, 3), (0, 3, 2), (1, 2, 3)]
+    colours = [0xFC00, 0x83E0, 0x801F, 0xFFE0]
+    with open(path, "wb") as f:
+        f.write(b"\0" * 80 + struct.pack("<I", len(faces)))
+        for face, colour in zip(faces, colours):
+            f.write(struct.pack("<3f", 0, 0, 0))
+            for v in face:
+                f.write(struct.pack("<3f", *corners[v]))
+            f.write(struct.pack("<H", colour))
+    return path
+
+
 def make_inputs(d, bin_dir):
     """GIFs of several writers and kinds; returns their paths."""
     need(CONVERT, "gifsicle")
@@ -125,17 +140,7 @@ def make_inputs(d, bin_dir):
     # Our own renderer's turntable of a coloured tetrahedron, when it is built.
     orbit = os.path.join(bin_dir, "meshorbit")
     if os.path.exists(orbit):
-        stl = os.path.join(d, "tetra.stl")
-        corners = [(0, 0, 0), (1, 0, 0), (0, 1, 0), (0, 0, 1)]
-        faces = [(0, 2, 1), (0, 1, 3), (0, 3, 2), (1, 2, 3)]
-        colours = [0xFC00, 0x83E0, 0x801F, 0xFFE0]
-        with open(stl, "wb") as f:
-            f.write(b"\0" * 80 + struct.pack("<I", len(faces)))
-            for face, colour in zip(faces, colours):
-                f.write(struct.pack("<3f", 0, 0, 0))
-                for v in face:
-                    f.write(struct.pack("<3f", *corners[v]))
-                f.write(struct.pack("<H", colour))
+        stl = tetra_stl(os.path.join(d, "tetra.stl"))
         p = os.path.join(d, "meshorbit.gif")
         subprocess.run([orbit, stl, "-64", "1", "40", "255", "255", "255", "0", "0", "0", "200", "200", "200", p],
                        input=b"0 20 45 10 4\n", capture_output=True, check=True)

@@ -1,6 +1,8 @@
 // pictstack and pictstack-palette, run as programs; their TIFF files read back.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "common/bytes.h"
 #include "giffiles.h"
 #include "support/run.h"
@@ -150,17 +152,35 @@ TEST(Pictstack, ColourResolutionScaling) {
   EXPECT_EQ(ReadTiff(dir, "f0.tif").map[1], 257);
 }
 
-TEST(Pictstack, EmptyImagesAndNoImages) {
+TEST(Pictstack, EmptyImagesGetNoFileAndAWarning) {
+  // Images of 0 x 4, 3 x 0 and 0 x 0 between two real ones: the empty ones are named in
+  // a warning and get no file (libtiff refuses a file without scanlines); the others
+  // are written under their own numbers.
   Scratch dir;
-  TestGif gif = OneImageGif(0, 4, GrayTable(2), {});
+  TestGif gif = OneImageGif(2, 2, GrayTable(2), {0, 1, 1, 0});
   gif.width = 4;
+  gif.height = 4;
+  const TestImage real = gif.images[0];
+  for (auto [w, h] : {std::pair{0, 4}, std::pair{3, 0}, std::pair{0, 0}}) {
+    TestImage empty = real;
+    empty.width = w;
+    empty.height = h;
+    empty.pixels.clear();
+    gif.images.push_back(empty);
+  }
+  gif.images.push_back(real);
   for (const char* program : {"pictstack", "pictstack-palette"}) {
     RunResult r = Stack(dir, program, gif);
     EXPECT_EQ(r.status, 0) << program << r.err;
-    EXPECT_EQ(r.err, "") << program;
-    Tiff t = ReadTiff(dir, "f0.tif");
-    EXPECT_EQ(t.file.width, 0u) << program;
-    EXPECT_EQ(t.file.height, 4u) << program;
+    EXPECT_EQ(r.err, "f1.tif : empty image (warning).\nf2.tif : empty image (warning).\n"
+                     "f3.tif : empty image (warning).\n") << program;
+    for (const char* absent : {"f1.tif", "f2.tif", "f3.tif"}) EXPECT_FALSE(dir.Exists(absent)) << program << absent;
+    for (const char* written : {"f0.tif", "f4.tif"}) {
+      Tiff t = ReadTiff(dir, written);
+      EXPECT_EQ(t.file.width, 2u) << program << written;
+      EXPECT_EQ(t.file.height, 2u) << program << written;
+      std::remove(dir.Path(written).c_str());
+    }
   }
   Scratch none;
   gif.images.clear();

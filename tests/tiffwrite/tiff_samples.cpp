@@ -52,6 +52,10 @@ int main(int argc, char** argv) {
       {"rgb", 40, 40, 16, nullptr},       {"palette", 300, 40, 8, nullptr},
       {"palette", 31, 17, 4, nullptr},    {"palette", 7, 7, 2, nullptr},
       {"palette", 9, 3, 1, nullptr},      {"noise", 8192, 3, 8, nullptr},
+      // Files past 64 KiB: every offset in the IFD must be held in full.
+      {"grey", 1200, 1200, 1, nullptr},   {"grey", 1200, 1200, 16, nullptr},
+      {"rgb", 1200, 1200, 8, nullptr},    {"palette", 1200, 1200, 8, nullptr},
+      {"rgb", 4000, 3000, 8, nullptr},
   };
   int n = 0;
   for (const Sample& s : samples) {

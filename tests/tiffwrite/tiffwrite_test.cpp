@@ -351,6 +351,41 @@ TEST(TiffWrite, BuildsKeepTheirOwnState) {
   EXPECT_EQ(t.samples[3 * (5 * 40 + 7)], p.At(7, 5));
 }
 
+TEST(TiffWrite, ArraysPastSixtyFourKiBHoldFullOffsets) {
+  // Noise hardly compresses: 300 x 300 true-colour and 8-bit palette pictures end well
+  // past 64 KiB, so the BitsPerSample array and the colour map lie above offset 65535.
+  std::mt19937 random(11);
+  Picture noise(300, 300, [&random](int, int) { return random() & 0xFF; });
+  std::vector<uint16_t> map(256);
+  for (int i = 0; i < 256; ++i) map[i] = uint16_t(i * 257);
+  Scratch dir;
+  StoreImageFile_RGB(dir.Path("rgb.tif").c_str(), 300, 300, 8, noise.rows.data(), noise.rows.data(),
+                     noise.rows.data(), nullptr);
+  StoreImageFile_CM(dir.Path("cm.tif").c_str(), 300, 300, 8, map.data(), map.data(), map.data(),
+                    noise.rows.data(), nullptr);
+  struct Case {
+    const char* file;
+    int tag;
+    uint32_t arrayBytes;
+    uint32_t probe;     // a byte offset within the array
+    uint16_t expected;  // and the value stored there
+  };
+  // The blue BitsPerSample value; the blue map's last entry.
+  for (const Case& c : {Case{"rgb.tif", 258, 6, 4, 8}, Case{"cm.tif", 320, 6 * 256, 6 * 256 - 2, 255 * 257}}) {
+    const std::string bytes = dir.Read(c.file);
+    TiffFile t;
+    std::string why;
+    ASSERT_TRUE(ParseTiff(bytes, &t, &why)) << c.file << ": " << why;
+    const TiffEntry* e = t.Find(c.tag);
+    ASSERT_NE(e, nullptr);
+    EXPECT_GT(e->value, 65535u) << c.file;
+    EXPECT_EQ(e->value, t.ifdOffset - c.arrayBytes) << c.file;
+    EXPECT_EQ(GetLE16Of(bytes, e->value + c.probe), c.expected) << c.file;
+    EXPECT_EQ(t.bits, 8u) << c.file;
+    EXPECT_EQ(t.samples[t.samples.size() - 1], noise.At(299, 299)) << c.file;
+  }
+}
+
 using TiffWriteDeath = ::testing::Test;
 
 TEST(TiffWriteDeath, FailuresAreFatalWithTheName) {
