@@ -12,7 +12,7 @@ constexpr ProgramInfo kProgram = {
     MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL_files STL",
     "Joins STL models, in argument order, into one binary STL file; colours are kept.",
     "STL_files\tthe STL models read, ASCII or binary (\"-\": standard input)\n"
-    "STL\tthe binary STL written\n"};
+    "STL\tthe binary STL written (\"-\": standard output)\n"};
 
 }  // namespace
 

@@ -12,7 +12,7 @@ constexpr ProgramInfo kProgram = {
     "Translates an STL model by (Sx, Sy, Sz) and writes it as binary STL; colours are kept.",
     "orgSTL\tthe STL model read, ASCII or binary (\"-\": standard input)\n"
     "Sx Sy Sz\tthe shift along x, y and z, in model units\n"
-    "newSTL\tthe binary STL written\n"};
+    "newSTL\tthe binary STL written (\"-\": standard output)\n"};
 
 }  // namespace
 

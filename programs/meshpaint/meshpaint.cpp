@@ -15,7 +15,7 @@ constexpr ProgramInfo kProgram = {
     "Copies an STL model as binary STL with every facet in one colour, or with no colour.",
     "orgSTL\tthe STL model read, ASCII or binary (\"-\": standard input)\n"
     "R G B\tthe colour, 0 to 255 each, kept to five bits a channel (else no colour)\n"
-    "newSTL\tthe binary STL written\n"};
+    "newSTL\tthe binary STL written (\"-\": standard output)\n"};
 
 }  // namespace
 

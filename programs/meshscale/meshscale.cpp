@@ -13,7 +13,7 @@ constexpr ProgramInfo kProgram = {
     "orgSTL\tthe STL model read, ASCII or binary (\"-\": standard input)\n"
     "ratio\tone factor for all three axes\n"
     "Rx Ry Rz\tone factor per axis\n"
-    "newSTL\tthe binary STL written\n"};
+    "newSTL\tthe binary STL written (\"-\": standard output)\n"};
 
 }  // namespace
 

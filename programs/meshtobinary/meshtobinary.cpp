@@ -12,7 +12,7 @@ constexpr ProgramInfo kProgram = {
     MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " ASCII_STL binary_STL",
     "Writes an STL model (normally ASCII) as binary STL with computed normals, no colours.",
     "ASCII_STL\tthe STL model read (\"-\": standard input)\n"
-    "binary_STL\tthe binary STL written\n"};
+    "binary_STL\tthe binary STL written (\"-\": standard output)\n"};
 
 }  // namespace
 

@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
   while (ScanSTLBlock(&reader, block, &attribute) == 1) {
     PutSTLFacet(&writer, block, static_cast<int16_t>(ToObjectForm(static_cast<uint16_t>(attribute))));
   }
+  RequireSTLEnd(&reader, argv[1]);
   CloseInput(reader.stream);
   EndSTL(&writer);
   return 0;

@@ -16,7 +16,7 @@ constexpr ProgramInfo kProgram = {
     "h0 hx hy hz\tx' = h0 + hx x + hy y + hz z\n"
     "v0 vx vy vz\ty' = v0 + vx x + vy y + vz z\n"
     "d0 dx dy dz\tz' = d0 + dx x + dy y + dz z\n"
-    "newSTL\tthe binary STL written\n"};
+    "newSTL\tthe binary STL written (\"-\": standard output)\n"};
 
 // The linear part of one row applied to (x, y, z). Terms whose coefficient is 0 are
 // left out rather than added as 0 * value: an identity or translation then gives back

@@ -51,6 +51,7 @@ const std::vector<Program> kPrograms = {
      Keeps::kFacetsWritten},
     {"meshjoin", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
     {"meshpaint", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
+    {"meshtomagics", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
     {"meshfacets", {"IN"}, "", Keeps::kNothing},
     {"meshtally", {"IN", "1e300"}, "", Keeps::kNothing},  // no bin beyond 32 bits
     {"meshsolve", {"IN"}, "", Keeps::kNothing},
