@@ -129,10 +129,12 @@ void ExitProgram(int status) {
   std::exit(status);
 }
 
-void Usage(const char* text) {
-  std::fprintf(stderr, "%s\n", text);
+void FailLine(const char* line) {
+  std::fprintf(stderr, "%s\n", line);
   ExitProgram(1);
 }
+
+void Usage(const char* text) { FailLine(text); }
 
 void Fail(const char* format, ...) {
   va_list args;

@@ -7,7 +7,8 @@
 //                                anything else: back to the caller
 //   ExitProgram(status)          end the process through the exit handler
 //   SetExitHandler(handler)      fuzz targets and tests replace std::exit
-//   Usage(text)                  text and a line feed on stderr, status 1
+//   FailLine(line)               a fatal message: the line and a line feed on stderr, status 1
+//   Usage(text)                  the usage line, the same way
 //   Fail(format, ...)            printf-style message on stderr, status 1
 //   OpenInput(arg)               "-..." is stdin in binary mode, else "rb"
 //   OpenOutput(arg)              "-..." is stdout in binary mode, else "wb"
@@ -56,6 +57,7 @@ using ExitHandler = void (*)(int status);
 [[noreturn]] void ExitProgram(int status);
 void SetExitHandler(ExitHandler handler);
 
+[[noreturn]] void FailLine(const char* line);
 [[noreturn]] void Usage(const char* text);
 [[noreturn]] __attribute__((format(printf, 1, 2))) void Fail(const char* format, ...);
 

@@ -37,7 +37,7 @@ struct RawTable {
 void ReadTable(int s, RawTable* table) {
   table->entries = 1 << s;
   const size_t size = 3 * static_cast<size_t>(table->entries);
-  if (std::fread(table->bytes, 1, size, input) != size) Error("byte read error.");
+  if (std::fread(table->bytes, 1, size, input) != size) FailLine("byte read error.");
 }
 
 // Writers that store 8-bit colours with a low colour resolution leave components above
@@ -102,7 +102,7 @@ struct BitReader {
     if (blockUsed == blockSize) {
       blockSize = GetBlock(block);
       blockUsed = 0;
-      if (blockSize == 0) Error("missing data block.");
+      if (blockSize == 0) FailLine("missing data block.");
     }
     return block[blockUsed++];
   }
@@ -208,17 +208,17 @@ void Decode(int width, int height, bool interlace, int codeSize, GIFRowSink sink
         prev = clear;
         continue;
       }
-      if (code == end) Error("unexpected end of code.");
+      if (code == end) FailLine("unexpected end of code.");
       if (prev == clear) {
-        if (code > clear) Error("bad code after clear code.");
+        if (code > clear) FailLine("bad code after clear code.");
         row[filled++] = static_cast<unsigned char>(code);
         next = clear + 2;
         prev = code;
         prevFirst = static_cast<unsigned char>(code);
         continue;
       }
-      if (next == kMaxCodes) Error("missing clear code.");
-      if (code > next) Error("bad code.");
+      if (next == kMaxCodes) FailLine("missing clear code.");
+      if (code > next) FailLine("bad code.");
       // The new entry is the previous string and the first byte of this one. A code
       // equal to the new entry is the previous string and its own first byte, so the
       // entry is made before the string is written.
@@ -272,7 +272,7 @@ uint16_t* NewRow(CellPicture* picture, int y) {
   // At least one cell, so that an empty row is not mistaken for exhausted memory.
   const size_t cells = picture->width > 0 ? static_cast<size_t>(picture->width) : 1;
   auto* cellRow = static_cast<uint16_t*>(std::malloc(cells * sizeof(uint16_t)));
-  if (cellRow == nullptr) Error("cell memory allocation error.");
+  if (cellRow == nullptr) FailLine("cell memory allocation error.");
   picture->owned[y].reset(cellRow);
   picture->rows[y] = cellRow;
   return cellRow;
@@ -319,13 +319,12 @@ void ToColour(int y, const unsigned char* row, void* context) {
 // ---------------------------------------------------------------------------
 // Bytes and blocks
 
-void Error(const char* message) { Fail("%s\n", message); }
 
 void SetGIFInput(FILE* stream) { input = stream; }
 
 int Get() {
   const int c = getc_unlocked(input);
-  if (c == EOF) Error("byte read error.");
+  if (c == EOF) FailLine("byte read error.");
   return c;
 }
 
@@ -341,7 +340,7 @@ void Skip(int count) {
 int GetBlock(unsigned char* buffer) {
   const int size = Get();
   if (size > 0 && std::fread(buffer, 1, static_cast<size_t>(size), input) != static_cast<size_t>(size)) {
-    Error("data block read error.");
+    FailLine("data block read error.");
   }
   return size;
 }
@@ -371,7 +370,7 @@ void CheckMagic() {
   char magic[kMagicSize];
   for (char& c : magic) c = static_cast<char>(Get());
   if (std::memcmp(magic, kMagic, 4) != 0 || (magic[4] != '7' && magic[4] != '9') || magic[5] != 'a') {
-    Error("bad magic number.");
+    FailLine("bad magic number.");
   }
 }
 
@@ -389,7 +388,7 @@ bool NextImage(ImageBox* box) {
   for (;;) {
     const int c = getc_unlocked(input);
     if (c == EOF && imagesRead > 0) return false;
-    if (c == EOF) Error("byte read error.");
+    if (c == EOF) FailLine("byte read error.");
     if (c == kTrailer) return false;
     if (c == kImageSeparator) {
       ++imagesRead;
@@ -407,7 +406,7 @@ bool NextImage(ImageBox* box) {
 
 int GetCodeSize() {
   const int m = Get();
-  if (m < kMinCodeSize || m > kMaxCodeSize) Error("bad code size.");
+  if (m < kMinCodeSize || m > kMaxCodeSize) FailLine("bad code size.");
   return m;
 }
 

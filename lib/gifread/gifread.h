@@ -1,7 +1,6 @@
 // Reading GIF87a and GIF89a files: bytes and blocks, colour tables, LZW images.
 //
 //   SetGIFInput(stream)      the stream every reader below takes its bytes from
-//   Error(message)           message and a line feed on stderr, status 1
 //   Get()                    the next byte; "byte read error." at the end of the input
 //   GetWord()                a 16-bit little-endian number
 //   Skip(n)                  n bytes read and dropped
@@ -74,8 +73,6 @@ bool CopySubBlocks(FILE* in, FILE* out);
 
 inline int ColourResolution(int screenFlags) { return ((screenFlags >> 4) & 7) + 1; }
 inline int TableBits(int flags) { return (flags & 7) + 1; }
-
-[[noreturn]] void Error(const char* message);
 
 void SetGIFInput(FILE* stream);
 int Get();

@@ -56,7 +56,7 @@ void RGB(double s, double red, double green, double blue) {
 unsigned char** NewPlane() {
   auto** rows = static_cast<unsigned char**>(std::malloc(height * sizeof(unsigned char*)));
   auto* cells = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(width) * height));
-  if (rows == nullptr || cells == nullptr) Error("cell memory allocation error.");
+  if (rows == nullptr || cells == nullptr) FailLine("cell memory allocation error.");
   for (int r = 0; r < height; ++r) rows[r] = cells + static_cast<size_t>(r) * width;
   return rows;
 }
@@ -81,25 +81,24 @@ void ClearPicture() {
 
 }  // namespace
 
-void Error(const char* message) { Fail("%s\n", message); }
 
 void CheckLook(char** words) {
   Gamma = RealArgument(words[0]);
-  if (!(Gamma > 0)) Error("bad gamma.");
+  if (!(Gamma > 0)) FailLine("bad gamma.");
   exponent = 1 / Gamma;
   bias = RealArgument(words[1]);
-  if (!InRange(bias, 0, 255)) Error("bad bias.");
+  if (!InRange(bias, 0, 255)) FailLine("bad bias.");
   for (int i = 0; i < 3; ++i) {
     background[i] = WholeArgument(words[2 + i]);
-    if (!InRange(background[i], 0, 255)) Error("bad background.");
+    if (!InRange(background[i], 0, 255)) FailLine("bad background.");
   }
   for (int i = 0; i < 3; ++i) {
     foreground[i] = WholeArgument(words[5 + i]);
-    if (foreground[i] > 255) Error("bad foreground.");
+    if (foreground[i] > 255) FailLine("bad foreground.");
   }
   for (int i = 0; i < 3; ++i) {
     surface[i] = RealArgument(words[8 + i]) / 255;
-    if (!InRange(surface[i], 0, 1)) Error("bad surface color.");
+    if (!InRange(surface[i], 0, 1)) FailLine("bad surface color.");
   }
 }
 
@@ -111,7 +110,7 @@ Facet* ReadModel(const char* name) {
   Facet* list = ReadFacet(stream, &outOfMemory, &end);
   CloseInput(stream);
   // A model cut short would be drawn with holes: better none at all.
-  if (outOfMemory) Error("facet memory allocation error.");
+  if (outOfMemory) FailLine("facet memory allocation error.");
   RequireSTLEnd(&end, name);
   if (list == nullptr) Fail("%s : file read error.\n", name);
   return list;
@@ -133,7 +132,7 @@ void NewPicture(int w, int h) {
 
 void OpenPicture(const char* name) {
   gif = OpenOutput(name);
-  if (gif == nullptr) Error("GIF file not created.");
+  if (gif == nullptr) FailLine("GIF file not created.");
   InitStoreGIF(gif, width, height, nullptr, nullptr, nullptr);
 }
 
@@ -197,7 +196,7 @@ void BeginFrame(int Ni, int Nj, double lon, double lat, double xmin, double ymin
                 double xmax, double ymax, double zmax) {
   ClearPicture();
   if (!XYZInit(Ni, Nj, lon, lat, xmin, ymin, zmin, xmax, ymax, zmax)) {
-    Error("rendering memory allocation error.");
+    FailLine("rendering memory allocation error.");
   }
 }
 

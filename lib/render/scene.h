@@ -2,7 +2,6 @@
 // the true-colour picture they draw into, the flat shading of facets, the GIF file
 // they write, and the parsing of their standard input lines.
 //
-//   Error(message)             the message and a line feed on stderr, status 1
 //   CheckLook(words)           the eleven words gamma bias bgR bgG bgB fgR fgG fgB scR scG
 //                              scB, checked in this order ("bad gamma.", "bad bias.",
 //                              "bad background.", "bad foreground.", "bad surface color.")
@@ -47,8 +46,6 @@
 #include <string_view>
 
 #include "mesh/stl.h"
-
-[[noreturn]] void Error(const char* message);
 
 void CheckLook(char** words);
 Facet* ReadModel(const char* name);

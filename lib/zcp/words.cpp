@@ -20,7 +20,6 @@ struct HeaderLine {
   int words;  // how many of word[] are set
 };
 
-[[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
 
 // Reads the next significant header line: lines with no word and lines whose first
 // word is "comment" are passed over.
@@ -32,8 +31,8 @@ void Scan(FILE* stream, HeaderLine* line) {
       line->text[used++] = static_cast<char>(c);
       if (c == '\n') break;
     }
-    if (used == 0 && c == EOF) Error("unexpected end of file.");
-    if (line->text[used - 1] != '\n') Error("missing end of line.");
+    if (used == 0 && c == EOF) FailLine("unexpected end of file.");
+    if (line->text[used - 1] != '\n') FailLine("missing end of line.");
     // The words end at a NUL byte as they would in a C string.
     size_t length = strnlen(line->text, used);
     int total = SplitWords(std::string_view(line->text, length), line->word, kMaxWords);
@@ -72,13 +71,13 @@ void ReadWordHeader(FILE* stream, uint32_t* n, uint32_t* m) {
   // "ply" opens the file; the rest of its line has no word and is passed over by the
   // next Scan (a word there is taken as the format line).
   for (size_t i = 0; i < std::strlen(kMagic); ++i) {
-    if (std::getc(stream) != kMagic[i]) Error("bad magic number.");
+    if (std::getc(stream) != kMagic[i]) FailLine("bad magic number.");
   }
   HeaderLine line;
   Scan(stream, &line);
   if (line.words != 3 || line.word[0] != "format" || line.word[1] != "binary_little_endian" ||
       line.word[2] != "1.0") {
-    Error("bad format specification.");
+    FailLine("bad format specification.");
   }
 
   *n = CheckElement(stream, "vertex");
@@ -93,8 +92,8 @@ void ReadWordHeader(FILE* stream, uint32_t* n, uint32_t* m) {
   Scan(stream, &line);
   if (line.words != kMaxWords || line.word[0] != "property" || line.word[1] != "list" ||
       line.word[2] != "uchar" || line.word[3] != "int" || line.word[4] != "vertex_indices") {
-    Error("bad vertex index specification for face.");
+    FailLine("bad vertex index specification for face.");
   }
   Scan(stream, &line);
-  if (line.word[0] != "end_header") Error("missing end of header.");
+  if (line.word[0] != "end_header") FailLine("missing end of header.");
 }

@@ -19,7 +19,7 @@ TextOut out{stdout};
 // The lines printed so far stay on standard output.
 [[noreturn]] void Error(const char* message) {
   out.Flush();
-  Fail("%s\n", message);
+  FailLine(message);
 }
 
 // The body ends before the header's counts.

@@ -18,7 +18,6 @@ constexpr ProgramInfo kProgram = {
     "Sx Sy Sz\tone factor per axis\n"
     "newZCP\tthe scaled ZCP written (\"-\": standard output)\n"};
 
-[[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
 
 }  // namespace
 
@@ -35,7 +34,7 @@ int main(int argc, char** argv) {
   if (scaling) {
     for (int i = 0; i < 3; ++i) factor[i] = RealArgument(argv[argc == 4 ? 2 : 2 + i]);
     out = OpenOutput(argv[argc - 1]);
-    if (out == nullptr) Error("file not stored.");
+    if (out == nullptr) FailLine("file not stored.");
     PutZCPHeader(out, n, m);
   }
 
@@ -67,11 +66,11 @@ int main(int argc, char** argv) {
     ZCPFace face;
     if (ReadZCPFace(in, n, &face) != kZCPFaceOK) {
       if (std::feof(in)) ZCPDataError(argv[1], i, "faces");
-      Error("bad face.");
+      FailLine("bad face.");
     }
     if (scaling) PutZCPFace(out, face);
   }
-  if (scaling && !CloseOutput(out)) Error("file not stored.");
+  if (scaling && !CloseOutput(out)) FailLine("file not stored.");
   CloseInput(in);
   if (!scaling) FinishOutput();
   return 0;

@@ -31,14 +31,13 @@ constexpr ProgramInfo kProgram = {
 constexpr size_t kHeaderZeros = 80;
 constexpr size_t kFirstChunk = size_t{1} << 20;  // vertex bytes read at first
 
-[[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
 
 // The whole vertex block as it lies in the file. The buffer grows with the data read,
 // so a header that promises more vertices than the file holds costs no more memory
 // than the file.
 std::vector<unsigned char> ReadVertexBlock(FILE* in, const char* name, uint32_t n) {
   const uint64_t total = uint64_t{n} * kZCPVertexSize;
-  if (total > SIZE_MAX) Error("vertex memory allocation error.");
+  if (total > SIZE_MAX) FailLine("vertex memory allocation error.");
   std::vector<unsigned char> block;
   size_t have = 0;
   while (have < total) {
@@ -48,7 +47,7 @@ std::vector<unsigned char> ReadVertexBlock(FILE* in, const char* name, uint32_t 
     try {
       block.resize(have + step);
     } catch (const std::bad_alloc&) {
-      Error("vertex memory allocation error.");
+      FailLine("vertex memory allocation error.");
     }
     const size_t got = std::fread(block.data() + have, 1, step, in);
     have += got;
@@ -82,14 +81,14 @@ int main(int argc, char** argv) {
   if (argc != 3) Usage(kProgram.usage);
   CheckOutput(argv[2], argv[1]);
   FILE* in = OpenInput(argv[1]);
-  if (in == nullptr) Error("file not found.");
+  if (in == nullptr) FailLine("file not found.");
   uint32_t n, m;
   ReadWordHeader(in, &n, &m);
   CheckZCPBody(in, argv[1], n, m);
   const std::vector<unsigned char> vertexBlock = ReadVertexBlock(in, argv[1], n);
 
   FILE* out = OpenOutput(argv[2]);
-  if (out == nullptr) Error("file not stored.");
+  if (out == nullptr) FailLine("file not stored.");
   unsigned char header[kSTLHeaderSize] = {};  // 80 zero bytes, then the facet count
   PutLE32(header + kHeaderZeros, m);
   std::fwrite(header, 1, kSTLHeaderSize, out);
@@ -101,8 +100,8 @@ int main(int argc, char** argv) {
     if (result == kZCPShortColour || result == kZCPShortIndex || (result == kZCPBadCorners && std::feof(in))) {
       ZCPDataError(argv[1], i, "faces");
     }
-    if (result == kZCPBadCorners) Error("bad number of vertices per face.");
-    if (result == kZCPBadIndex) Error("bad vertex index.");
+    if (result == kZCPBadCorners) FailLine("bad number of vertices per face.");
+    if (result == kZCPBadIndex) FailLine("bad vertex index.");
     float block[12];  // normal, then the three corners in face order
     for (int k = 0; k < 3; ++k) {
       UnpackZCPVertex(vertexBlock.data() + size_t{face.index[k]} * kZCPVertexSize, block + 3 + 3 * k);
@@ -115,6 +114,6 @@ int main(int argc, char** argv) {
     std::fwrite(record, 1, kSTLRecordSize, out);
   }
   CloseInput(in);
-  if (!CloseOutput(out)) Error("file not stored.");
+  if (!CloseOutput(out)) FailLine("file not stored.");
   return 0;
 }

@@ -33,7 +33,7 @@ TextOut out{stdout};
 // The document printed so far stays on standard output.
 [[noreturn]] void Error(const char* message) {
   out.Flush();
-  Fail("%s\n", message);
+  FailLine(message);
 }
 
 // The body ends before the header's counts.

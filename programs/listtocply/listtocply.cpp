@@ -16,7 +16,6 @@ constexpr ProgramInfo kProgram = {
     "ZCP\tthe ZCP file written (\"-\": standard output)\n"
     "R G B\tthe colour of faces without one, 0 to 255 each (else white)\n"};
 
-[[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
 
 }  // namespace
 
@@ -29,7 +28,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 3; ++i) {
       const int value = WholeArgument(argv[2 + i]);
       if (value < 0 || value > 255) {
-        Error("bad face's default R, G and/or B values.");
+        FailLine("bad face's default R, G and/or B values.");
       }
       colour[i] = static_cast<unsigned char>(value);
     }
@@ -38,22 +37,22 @@ int main(int argc, char** argv) {
   ListLine line;
   uint32_t n, m;
   if (!ReadListLine(stdin, &line) || !ParseCounts(line, &n, &m)) {
-    Error("bad number of vertices and/or faces.");
+    FailLine("bad number of vertices and/or faces.");
   }
   FILE* out = OpenOutput(argv[1]);
-  if (out == nullptr) Error("file not stored.");
+  if (out == nullptr) FailLine("file not stored.");
   PutZCPHeader(out, n, m);
   // A fault below leaves the file as far as it was written, header included.
   for (uint32_t i = 0; i < n; ++i) {
     float v[3];
-    if (!ReadListLine(stdin, &line) || !ParseVertex(line, v)) Error("bad vertex.");
+    if (!ReadListLine(stdin, &line) || !ParseVertex(line, v)) FailLine("bad vertex.");
     PutZCPVertex(out, v);
   }
   for (uint32_t i = 0; i < m; ++i) {
     ZCPFace face;
-    if (!ReadListLine(stdin, &line) || !ParseFace(line, n, colour, &face)) Error("bad face.");
+    if (!ReadListLine(stdin, &line) || !ParseFace(line, n, colour, &face)) FailLine("bad face.");
     PutZCPFace(out, face);
   }
-  if (!CloseOutput(out)) Error("file not stored.");
+  if (!CloseOutput(out)) FailLine("file not stored.");
   return 0;
 }

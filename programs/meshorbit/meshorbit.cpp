@@ -134,11 +134,11 @@ int main(int argc, char** argv) {
   if (IsDash(fixed[0])) {
     int n;
     if (!ReadWhole(fixed[0] + 1, &n)) NotANumber(fixed[0]);
-    if (n < 1 || n > kMaxSide) Error("bad size.");
+    if (n < 1 || n > kMaxSide) FailLine("bad size.");
     size = n;
   } else {
     scale = RealArgument(fixed[0]);
-    if (!(scale > 0) || !std::isfinite(scale)) Error("bad scale.");
+    if (!(scale > 0) || !std::isfinite(scale)) FailLine("bad scale.");
   }
   CheckLook(fixed + 1);
   InputFiles inputs;
@@ -153,9 +153,9 @@ int main(int argc, char** argv) {
   CheckOutput(inputs, fixed[12]);
 
   ReadInputs(argv + 1, argc - 1 - kFixed);
-  if (facets == nullptr) Error("no facet");
+  if (facets == nullptr) FailLine("no facet");
   Bound();
-  if (!boxed) Error("no facet");  // nothing finite to draw
+  if (!boxed) FailLine("no facet");  // nothing finite to draw
 
   const double dx = xmax - xmin, dy = ymax - ymin, dz = zmax - zmin;
   const double diag = std::sqrt(dx * dx + dy * dy + dz * dz);
@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
     scale = size / diag;
   } else {
     const double n = std::ceil(diag * scale);
-    if (!(n <= kMaxSide)) Error("bad scale.");
+    if (!(n <= kMaxSide)) FailLine("bad scale.");
     size = std::max(1, static_cast<int>(n));  // a single point still gets a pixel
   }
   NewPicture(size, size);

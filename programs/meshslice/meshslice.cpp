@@ -75,7 +75,6 @@ struct Grid {
 // before a fatal error is kept.
 TextOut report{stdout};
 
-[[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
 
 // Product of three sizes, false when it passes what one allocation can hold.
 bool SizeProduct(uint64_t a, uint64_t b, uint64_t c, size_t* product) {
@@ -90,7 +89,7 @@ bool SizeProduct(uint64_t a, uint64_t b, uint64_t c, size_t* product) {
 void AllocateWalls(Grid* g) {
   size_t total;
   for (int n : g->n) {
-    if (n < 1) Error("bad pixel number.");
+    if (n < 1) FailLine("bad pixel number.");
   }
   g->rowBytes = (static_cast<size_t>(g->n[0]) + 7) / 8;
   // The walls and the slice picture written at the end must both be sizeable.
@@ -98,10 +97,10 @@ void AllocateWalls(Grid* g) {
   if (!SizeProduct(g->rowBytes, static_cast<uint64_t>(g->n[1]), static_cast<uint64_t>(g->n[2]), &total) ||
       !SizeProduct(static_cast<uint64_t>(g->n[0]) + sizeof(uint16_t*), static_cast<uint64_t>(g->n[1]),
                    sizeof(uint16_t), &slice)) {
-    Error("bad pixel number.");
+    FailLine("bad pixel number.");
   }
   g->bits.reset(static_cast<unsigned char*>(std::calloc(total, 1)));
-  if (g->bits == nullptr) Error("wall memory allocation error.");
+  if (g->bits == nullptr) FailLine("wall memory allocation error.");
 
   // The crossings of one file, for all Nz slices held at once: a closed surface meets
   // the centre line of every row it passes through in an entry and an exit, so two a
@@ -111,10 +110,10 @@ void AllocateWalls(Grid* g) {
   size_t crossings;
   if (!SizeProduct(2 * sizeof(Crossing), static_cast<uint64_t>(g->n[1]), static_cast<uint64_t>(g->n[2]),
                    &crossings)) {
-    Error("wall memory allocation error.");
+    FailLine("wall memory allocation error.");
   }
   void* pool = std::malloc(crossings);
-  if (pool == nullptr) Error("wall memory allocation error.");
+  if (pool == nullptr) FailLine("wall memory allocation error.");
   g->crossings.items = static_cast<Crossing*>(pool);
   g->crossings.count = 0;
   g->crossings.capacity = crossings / sizeof(Crossing);
@@ -127,7 +126,7 @@ void AllocateRows(Grid* g) {
   const size_t ny = static_cast<size_t>(g->n[1]);
   g->rows.reset(static_cast<uint16_t**>(std::malloc(ny * sizeof(uint16_t*))));
   g->samples.reset(static_cast<uint16_t*>(std::malloc(ny * nx * sizeof(uint16_t))));
-  if (g->rows == nullptr || g->samples == nullptr) Error("cell memory allocation error.");
+  if (g->rows == nullptr || g->samples == nullptr) FailLine("cell memory allocation error.");
   for (size_t j = 0; j < ny; ++j) g->rows[j] = g->samples.get() + j * nx;
 }
 
@@ -158,7 +157,7 @@ void Append(CrossingList* list, uint64_t key, int64_t value) {
     void* grown = capacity > PTRDIFF_MAX / sizeof(Crossing)
                       ? nullptr
                       : std::realloc(list->items, capacity * sizeof(Crossing));
-    if (grown == nullptr) Error("edge memory allocation error.");
+    if (grown == nullptr) FailLine("edge memory allocation error.");
     list->items = static_cast<Crossing*>(grown);
     list->capacity = capacity;
   }
@@ -350,7 +349,7 @@ int main(int argc, char** argv) {
   for (int a = 0; a < 3; ++a) g.origin[a] = RealArgument(grid[a]);
   for (int a = 0; a < 3; ++a) {
     g.size[a] = RealArgument(grid[3 + a]);
-    if (!(g.size[a] > 0)) Error("bad pixel size.");  // not-a-number fails too
+    if (!(g.size[a] > 0)) FailLine("bad pixel size.");  // not-a-number fails too
   }
   for (int a = 0; a < 3; ++a) g.n[a] = WholeArgument(grid[6 + a]);
   InputFiles models;

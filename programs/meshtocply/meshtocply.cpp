@@ -47,7 +47,6 @@ uint32_t head[kBuckets];
 std::vector<uint32_t> slots;
 uint32_t used = 0;
 
-[[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
 
 // The sum of the float's four bytes, modulo 16: the same on hosts of either byte order.
 int Hash(const float* value) {
@@ -117,12 +116,12 @@ int main(int argc, char** argv) {
   if (argc != 3 && argc != 6) Usage(kProgram.usage);
   CheckOutput(argv[argc - 1], argv[1]);
   unsigned char colour[3] = {kWhite[0], kWhite[1], kWhite[2]};
-  if (argc == 6 && !ParseSurfaceColour(argv + 2, colour)) Error("bad surface color.");
+  if (argc == 6 && !ParseSurfaceColour(argv + 2, colour)) FailLine("bad surface color.");
 
   FILE* in = OpenInput(argv[1]);
-  if (in == nullptr) Error("file not found.");
+  if (in == nullptr) FailLine("file not found.");
   STLReader reader;
-  if (SetUpSTL(&reader, in) != 1) Error("header read error.");
+  if (SetUpSTL(&reader, in) != 1) FailLine("header read error.");
 
   for (uint32_t& h : head) h = kNone;
   std::vector<FaceEntry> faces;
@@ -134,13 +133,13 @@ int main(int argc, char** argv) {
       if (faces.size() >= kNone) throw std::bad_alloc();
       faces.emplace_back();
     } catch (const std::bad_alloc&) {
-      Error("face memory allocation error.");
+      FailLine("face memory allocation error.");
     }
     FaceEntry& face = faces.back();
     try {
       for (int k = 0; k < 3; ++k) face.corner[k] = Register(v[3 * k], v[3 * k + 1], v[3 * k + 2]);
     } catch (const std::bad_alloc&) {
-      Error("vertex memory allocation error.");
+      FailLine("vertex memory allocation error.");
     }
     face.attribute = attribute;
   }
@@ -154,7 +153,7 @@ int main(int argc, char** argv) {
   }
 
   FILE* out = OpenOutput(argv[argc - 1]);
-  if (out == nullptr) Error("file not stored.");
+  if (out == nullptr) FailLine("file not stored.");
   PutZCPHeader(out, static_cast<uint32_t>(vertices.size()), static_cast<uint32_t>(faces.size()));
   for (uint32_t first : head) {
     for (uint32_t id = first; id != kNone; id = vertices[id].next) {
@@ -173,6 +172,6 @@ int main(int argc, char** argv) {
     for (int k = 0; k < 3; ++k) face.index[k] = vertices[f.corner[k]].index;
     PutZCPFace(out, face);
   }
-  if (!CloseOutput(out)) Error("file not stored.");
+  if (!CloseOutput(out)) FailLine("file not stored.");
   return 0;
 }

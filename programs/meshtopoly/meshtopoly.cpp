@@ -23,7 +23,6 @@ constexpr ProgramInfo kProgram = {
 
 constexpr unsigned char kWhite[3] = {255, 255, 255};
 
-[[noreturn]] void Error(const char* message) { Fail("%s\n", message); }
 
 }  // namespace
 
@@ -38,7 +37,7 @@ int main(int argc, char** argv) {
   if (reader.kind != kSTLBinary) Abort(inName, "not a binary STL");
 
   unsigned char colour[3] = {kWhite[0], kWhite[1], kWhite[2]};
-  if (argc == 6 && !ParseSurfaceColour(argv + 2, colour)) Error("bad surface color.");
+  if (argc == 6 && !ParseSurfaceColour(argv + 2, colour)) FailLine("bad surface color.");
 
   // A model cut short must leave no output. A regular file that holds every facet its
   // count claims cannot be cut short: its vertices stream out as they are read, and only
@@ -52,7 +51,7 @@ int main(int argc, char** argv) {
   const bool streaming = room == reader.count && room > 0;
   FILE* out = nullptr;
   if (streaming) {
-    if (room > kMostFacets) Error("memory allocation error.");
+    if (room > kMostFacets) FailLine("memory allocation error.");
     out = OpenOutput(outName);
     if (out == nullptr) Abort(outName, "file not stored");
     PutZCPHeader(out, static_cast<uint32_t>(3 * room), static_cast<uint32_t>(room));
@@ -65,13 +64,13 @@ int main(int argc, char** argv) {
     if (!streaming) vertices.reserve(size_t{9} * first);
     colours.reserve(size_t{3} * first);
   } catch (const std::bad_alloc&) {
-    Error("memory allocation error.");
+    FailLine("memory allocation error.");
   }
   float v[9];
   int16_t attribute;
   while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8],
                  &attribute) == 1) {
-    if (colours.size() / 3 == kMostFacets) Error("memory allocation error.");
+    if (colours.size() / 3 == kMostFacets) FailLine("memory allocation error.");
     unsigned char rgb[3];
     AttributeColour(attribute, colour, rgb);
     try {
@@ -82,7 +81,7 @@ int main(int argc, char** argv) {
       }
       colours.insert(colours.end(), rgb, rgb + 3);
     } catch (const std::bad_alloc&) {
-      Error("memory allocation error.");
+      FailLine("memory allocation error.");
     }
   }
   RequireSTLEnd(&reader, inName);

@@ -57,7 +57,7 @@ void Rotate(const double m[9], double x, double y, double z, double* rx, double*
 // most what a GIF holds.
 int Side(double extent, double scale) {
   const double n = std::ceil(scale * extent);
-  if (!(n <= kMaxSide)) Error("bad scale.");
+  if (!(n <= kMaxSide)) FailLine("bad scale.");
   return std::max(1, static_cast<int>(n));
 }
 
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
   lon = RealArgument(fixed[3]) * kDegree;
   lat = RealArgument(fixed[4]) * kDegree;
   const double scale = RealArgument(fixed[5]);
-  if (!(scale > 0) || !std::isfinite(scale)) Error("bad scale.");
+  if (!(scale > 0) || !std::isfinite(scale)) FailLine("bad scale.");
   CheckLook(fixed + 6);
   InputFiles inputs;
   NoteInput(&inputs, "-");  // the rotation lines

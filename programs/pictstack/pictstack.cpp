@@ -32,7 +32,7 @@ constexpr int kEntries = 256;
 // colours up row by row as they serialise.
 Plane DecodePicture(const ImageBox& image, bool interlace, int codeSize) {
   Plane picture;
-  if (!MakePlane(&picture, image.width, image.height)) Error("cell memory allocation error.");
+  if (!MakePlane(&picture, image.width, image.height)) FailLine("cell memory allocation error.");
   DecodeImage(0, 0, image.width, image.height, interlace, codeSize, picture.rows.data());
   return picture;
 }

@@ -41,13 +41,13 @@ bool ReadAll(FILE* in, unsigned char* buffer, size_t size) {
 
 int GetByte(FILE* in, const char* message) {
   const int c = getc_unlocked(in);
-  if (c == EOF) Fail("%s\n", message);
+  if (c == EOF) FailLine(message);
   return c;
 }
 
 // Sub-blocks up to and including the terminator, copied to out when it is given.
 void CopyBlocks(FILE* in, FILE* out, const char* message) {
-  if (!CopySubBlocks(in, out)) Fail("%s\n", message);
+  if (!CopySubBlocks(in, out)) FailLine(message);
 }
 
 void Unpack(FILE* in, const char* format, const InputFiles& inputs) {
