@@ -1,4 +1,4 @@
-// Fuzz target: polyline lists (ReadLine). Every point of every polyline read is
+// Fuzz target: polyline lists (ReadPolylines). Every point of every polyline read is
 // touched, so a list longer than its arrays shows.
 #include <cstdlib>
 
@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* stream = MemoryStream(data, size);
   if (stream == nullptr) return 0;
-  Polyline* list = ReadLine(stream);
+  Polyline* list = ReadPolylines(stream);
   float sum = 0;
   for (const Polyline* p = list; p != nullptr; p = p->next) {
     if (p->count < 1) std::abort();

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (reader.noEndsolid && (result != 0 || reader.kind != kSTLAscii)) std::abort();
   }
   std::rewind(stream);
-  FreeFacetList(ReadFacet(stream));
+  FreeFacetList(ReadFacetList(stream));
   std::fclose(stream);
   return 0;
 }

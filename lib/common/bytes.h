@@ -3,8 +3,6 @@
 //   HostIsLittleEndian()       the 16-bit value 0x1234 stored with 0x34 first
 //   GetLE16/GetLE32/GetLEFloat read a value from 2 or 4 bytes
 //   PutLE16/PutLE32/PutLEFloat write a value as 2 or 4 bytes
-//   ReverseElements(data, size, count)
-//                              reverse the bytes of each of count elements in place
 #pragma once
 
 #include <bit>
@@ -36,15 +34,3 @@ inline void PutLE32(unsigned char* p, uint32_t v) {
   p[3] = static_cast<unsigned char>(v >> 24);
 }
 inline void PutLEFloat(unsigned char* p, float v) { PutLE32(p, std::bit_cast<uint32_t>(v)); }
-
-inline void ReverseElements(void* data, size_t size, size_t count) {
-  auto* bytes = static_cast<unsigned char*>(data);
-  for (size_t i = 0; i < count; ++i) {
-    unsigned char* e = bytes + i * size;
-    for (size_t a = 0, z = size - 1; a < z; ++a, --z) {
-      unsigned char t = e[a];
-      e[a] = e[z];
-      e[z] = t;
-    }
-  }
-}

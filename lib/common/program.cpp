@@ -134,6 +134,8 @@ void FailLine(const char* line) {
   ExitProgram(1);
 }
 
+void Abort(const char* name, const char* phrase) { Fail("%s : %s.\n", name, phrase); }
+
 void Usage(const char* text) { FailLine(text); }
 
 void Fail(const char* format, ...) {

@@ -10,6 +10,8 @@
 //   FailLine(line)               a fatal message: the line and a line feed on stderr, status 1
 //   Usage(text)                  the usage line, the same way
 //   Fail(format, ...)            printf-style message on stderr, status 1
+//   Abort(name, phrase)          a fatal message about a file: "NAME : PHRASE." on stderr,
+//                                status 1 (the phrase without its full stop)
 //   OpenInput(arg)               "-..." is stdin in binary mode, else "rb"
 //   OpenOutput(arg)              "-..." is stdout in binary mode, else "wb"
 //   OpenFile(path, mode)         fopen with a buffer sized for bulk data
@@ -60,6 +62,7 @@ void SetExitHandler(ExitHandler handler);
 [[noreturn]] void FailLine(const char* line);
 [[noreturn]] void Usage(const char* text);
 [[noreturn]] __attribute__((format(printf, 1, 2))) void Fail(const char* format, ...);
+[[noreturn]] void Abort(const char* name, const char* phrase);
 
 // True when the argument names a standard stream (its first character is "-").
 inline bool IsDash(const char* arg) { return arg[0] == '-'; }

@@ -39,14 +39,6 @@ inline int NextByte(FILE* stream) {
 
 inline bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// fread, then each element read has its bytes reversed: little-endian values on a
-// big-endian host.
-size_t fRead(void* data, size_t size, size_t count, FILE* stream) {
-  size_t got = std::fread(data, size, count, stream);
-  ReverseElements(data, size, got);
-  return got;
-}
-
 // The next character: first the unread rest of the 80 header bytes, then the stream.
 int fGetC(STLReader* r) {
   if (r->position <= kLastHeaderByte) {
@@ -310,17 +302,15 @@ int SetUpSTL(STLReader* r, FILE* stream) {
   r->delivered = 0;
   r->position = 0;
 #if defined(MESHPIX_STL_ATTRIBUTE)
-  // Read before the buffer is given over to the read function.
   unsigned char rgba[4];
   if (FindColourHeader(r->buffer, rgba)) {
     r->objectForm = true;
     r->objectColour = ColourWord(TruncateChannel(rgba[0]), TruncateChannel(rgba[1]), TruncateChannel(rgba[2]));
   }
 #endif
-  r->read = HostIsLittleEndian() ? std::fread : fRead;
-  uint32_t count;
-  if (r->read(&count, 4, 1, stream) != 1) return 0;
-  r->count = count;
+  unsigned char count[4];
+  if (std::fread(count, 1, 4, stream) != 4) return 0;
+  r->count = GetLE32(count);
   return 1;
 }
 
@@ -420,7 +410,7 @@ Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double 
 
 namespace {
 
-// The Facets of a list read by ReadFacet come from blocks, each one malloc block: a
+// The Facets of a list read by ReadFacetList come from blocks, each one malloc block: a
 // header linking it to the next block, then room for its Facets. Blocks grow with the
 // facets actually read (64 Facets at first, twice as many each time, at most 65,536),
 // never with the count a header claims. The list's first Facet is the first of the
@@ -449,7 +439,7 @@ FacetBlock* NewFacetBlock(size_t* facets) {
 
 }  // namespace
 
-Facet* ReadFacet(FILE* stream, bool* outOfMemory, STLReader* end) {
+Facet* ReadFacetList(FILE* stream, bool* outOfMemory, STLReader* end) {
   if (outOfMemory != nullptr) *outOfMemory = false;
   STLReader reader;
   if (SetUpSTL(&reader, stream) != 1) {
@@ -531,27 +521,42 @@ void FreeFacetList(Facet* head) {
   }
 }
 
+namespace {
+
+// Opens an input ("-": standard input) and sets the reader up on it. Null when it is
+// ready; else what failed, as a phrase without its full stop. reader->stream is the
+// stream to close either way (null when none opened).
+const char* OpenSTL(STLReader* r, const char* name) {
+  FILE* stream = OpenInput(name);
+  if (stream == nullptr) {
+    r->stream = nullptr;
+    return "file not found";
+  }
+  if (SetUpSTL(r, stream) != 1) return "STL header read error";
+  return nullptr;
+}
+
+}  // namespace
+
+void OpenSTLInput(STLReader* r, const char* name) {
+  if (const char* failure = OpenSTL(r, name)) Abort(name, failure);
+}
+
 int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context) {
   if (argc < 2) Usage(usage);
   int status = 0;  // 1 once any file could not be opened, set up or read to its end
   for (int i = 1; i < argc; ++i) {
     const char* name = argv[i];
-    FILE* stream = OpenInput(name);
-    if (stream == nullptr) {
-      std::fprintf(stderr, "%s : file not found.\n", name);
-      status = 1;
-      continue;
-    }
     STLReader reader;
-    if (SetUpSTL(&reader, stream) != 1) {
-      std::fprintf(stderr, "%s : STL header read error.\n", name);
+    if (const char* failure = OpenSTL(&reader, name)) {
+      std::fprintf(stderr, "%s : %s.\n", name, failure);
       status = 1;
     } else {
       // The line for the facets read comes first, then the error, if any.
       each(&reader, name, context);
       if (!ReportSTLEnd(&reader, name)) status = 1;
     }
-    CloseInput(stream);
+    CloseInput(reader.stream);
   }
   FinishOutput();
   return status;

@@ -13,7 +13,7 @@
 //   CalcNormalFloat(v, n)         the same narrowed to floats, for v = x1..z3 as floats
 //   AllocFacet(x1..z3 [, attribute])
 //                                 one heap Facet, or null when memory is exhausted
-//   ReadFacet(stream, outOfMemory)
+//   ReadFacetList(stream, outOfMemory)
 //                                 the whole stream as a facet list (null when empty or
 //                                 when the header cannot be read); *outOfMemory tells a
 //                                 list cut short by exhausted memory
@@ -26,8 +26,11 @@
 //                                 on an error; true otherwise ("NAME : no endsolid
 //                                 (warning)." for an ASCII file that just stops)
 //   RequireSTLEnd(reader, name)   the same, but an error ends the program, status 1
-//   FreeFacetList(head)           releases a list that ReadFacet built (not Facets of
-//                                 AllocFacet, which are single malloc blocks)
+//   FreeFacetList(head)           releases a list that ReadFacetList built (not Facets
+//                                 of AllocFacet, which are single malloc blocks)
+//   OpenSTLInput(reader, name)    open an input ("-": stdin) and set it up; a failure
+//                                 ends the program: "NAME : file not found." or
+//                                 "NAME : STL header read error.", status 1
 //   EachSTLFile(argc, argv, usage, each, context)
 //                                 the frame of the programs that report on several
 //                                 files: usage without arguments; per argument open it
@@ -52,8 +55,6 @@
 
 // Per-stream reading state, owned by the caller.
 struct STLReader {
-  using ReadFunction = size_t (*)(void* data, size_t size, size_t count, FILE* stream);
-
   FILE* stream;
   int kind;            // 0 = ASCII, 1 = binary
   int current;         // ASCII: the character read last (0..255, -1 at end of file)
@@ -71,10 +72,7 @@ struct STLReader {
   uint32_t aheadNext, aheadEnd;
   unsigned char ahead[kAhead * 50];
   bool turn[kAhead];
-  union {
-    unsigned char buffer[80];  // ASCII: header bytes, then the current token (lower case)
-    ReadFunction read;         // binary: fread, or the byte-reversing reader on big-endian hosts
-  };
+  unsigned char buffer[80];  // the header bytes; ASCII: then the current token (lower case)
   // How the scan ended, for ReportSTLEnd; set by SetUpSTL and ScanSTL.
   uint64_t facets;  // facets delivered so far (result 1), either kind
   bool failed;      // a scan gave -1: the model was not read to its end
@@ -125,12 +123,14 @@ Facet* AllocFacet(double x1, double y1, double z1, double x2, double y2, double 
 
 // With end given, the reader's state after the last scan is copied there, for
 // ReportSTLEnd (a header that cannot be read leaves it as set up: no error).
-Facet* ReadFacet(FILE* stream, bool* outOfMemory = nullptr, STLReader* end = nullptr);
+Facet* ReadFacetList(FILE* stream, bool* outOfMemory = nullptr, STLReader* end = nullptr);
 
 uint64_t STLFacetRoom(const STLReader* reader);
 bool ReportSTLEnd(const STLReader* reader, const char* name);
 void RequireSTLEnd(const STLReader* reader, const char* name);
 void FreeFacetList(Facet* head);
+
+void OpenSTLInput(STLReader* reader, const char* name);
 
 using STLFileFunction = void (*)(STLReader* reader, const char* name, void* context);
 int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context);

@@ -24,17 +24,13 @@ namespace {
 //   132+50i 2     attribute word
 constexpr long kCountOffset = 80;
 
-size_t Fwrite(void* data, size_t size, size_t count, FILE* stream) {
-  return std::fwrite(data, size, count, stream);
-}
-
 // The writer whose file is open: a fatal error while it is open (an input that cannot
 // be read, say) hands its gathered records to the file first, so that the output keeps
-// every facet written before the error, as with plain stdio buffering. Abort does so
-// itself; for a fatal error reported elsewhere (a model cut short) the same is done
-// at exit, before stdio flushes and closes the streams. Held output is
-// not written at all then: a reader down the pipe sees no model rather than one whose
-// count says it has no facets.
+// every facet written before the error, as with plain stdio buffering. This is done at
+// exit (BeginSTL registers it), before stdio flushes and closes the streams, whoever
+// reported the error: the writer itself (through Abort) or the program (a model cut
+// short). Held output is not written at all then: a reader down the pipe sees no model
+// rather than one whose count says it has no facets.
 STLWriter* openWriter = nullptr;
 
 // True when standard output is a regular file that can be patched in place: not a
@@ -95,7 +91,7 @@ void Hold(STLWriter* w, const unsigned char* data, size_t n) {
 
 void FlushOpenWriter() {
   STLWriter* w = openWriter;
-  openWriter = nullptr;  // an Abort from inside the writer does not come back here
+  openWriter = nullptr;  // flushed once, whichever way the exit came
   if (w != nullptr && w->sink != STLWriter::kHeld && w->used > 0) {
     std::fwrite(w->block, 1, w->used, w->stream);
     w->used = 0;
@@ -115,17 +111,11 @@ void WriteBlock(STLWriter* w) {
   }
 }
 
-// The header and the count as they open the file.
-void PackHead(const STLWriter* w, uint32_t count, unsigned char head[kSTLHeaderSize]) {
-  std::memcpy(head, w->header, kSTLHeaderText);
-  PutLE32(head + kSTLHeaderText, count);
-}
-
 // Held output, now that the count is known: the header with the count, the records
 // kept in memory, then those in the temporary file.
 void WriteHeld(STLWriter* w) {
   unsigned char head[kSTLHeaderSize];
-  PackHead(w, w->count, head);
+  PackSTLHeader(head, w->header, w->count);
   if (std::fwrite(head, 1, kSTLHeaderSize, w->stream) != kSTLHeaderSize ||
       (w->heldUsed > 0 && std::fwrite(w->held, 1, w->heldUsed, w->stream) != w->heldUsed)) {
     Abort(w->name, "STL facet data write error");
@@ -178,34 +168,18 @@ void PatchFile(STLWriter* w) {
   if (std::fflush(w->stream) != 0 || std::ferror(w->stream)) {
     Abort(w->name, "STL facet data write error");
   }
-  uint32_t count = w->count;
+  unsigned char count[4];
+  PutLE32(count, w->count);
   w->stream = std::freopen(w->name, "rb+", w->stream);
   if (w->stream == nullptr || std::fseek(w->stream, kCountOffset, SEEK_SET) != 0 ||
-      w->write(&count, 4, 1, w->stream) != 1 || CloseFile(w->stream) != 0) {
+      std::fwrite(count, 1, 4, w->stream) != 4 || CloseFile(w->stream) != 0) {
     Abort(w->name, "STL facet number write error");
   }
 }
 
 }  // namespace
 
-void Abort(const char* name, const char* phrase) {
-  FlushOpenWriter();
-  Fail("%s : %s.\n", name, phrase);
-}
-
-size_t fWriteReverse(void* data, size_t size, size_t count, FILE* stream) {
-  ReverseElements(data, size, count);
-  return std::fwrite(data, size, count, stream);
-}
-
-void OpenSTLInput(STLReader* reader, const char* name) {
-  FILE* stream = OpenInput(name);
-  if (stream == nullptr) Abort(name, "file not found");
-  if (SetUpSTL(reader, stream) != 1) Abort(name, "STL header read error");
-}
-
 void BeginSTL(STLWriter* w, const char* name, const unsigned char* header) {
-  w->write = HostIsLittleEndian() ? Fwrite : fWriteReverse;
   w->name = name;
   w->count = 0;
   w->used = 0;
@@ -233,7 +207,7 @@ void BeginSTL(STLWriter* w, const char* name, const unsigned char* header) {
     // The header and the count placeholder; a failed write shows in the stream's
     // error flag, which EndSTL checks.
     unsigned char head[kSTLHeaderSize];
-    PackHead(w, 0, head);
+    PackSTLHeader(head, w->header, 0);
     std::fwrite(head, 1, kSTLHeaderSize, w->stream);
   }
 }

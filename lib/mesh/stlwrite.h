@@ -6,11 +6,6 @@
 // file beyond, until the count is known, and then written after the header with the
 // count in place. The bytes are the same either way.
 //
-//   Abort(name, phrase)                 "name : phrase." on stderr, status 1
-//   fWriteReverse(data, size, count, s) fwrite after reversing each element's bytes
-//                                       in place (the caller's data stays reversed)
-//   OpenSTLInput(reader, name)          open an input ("-": stdin) and set it up
-//                                       ("file not found", "STL header read error")
 //   BeginSTL(writer, name [, header])   create the file ("file not stored") or take
 //                                       stdout ("-..."); the header (80 bytes; zeros
 //                                       when null) and a zero count
@@ -23,10 +18,14 @@
 //                                       ("STL facet data write error",
 //                                        "STL facet number write error",
 //                                        "temporary file write error")
+//   PackSTLHeader(head, header, count)  the 84 bytes that open the file: the header
+//                                       (80 bytes; zeros when null) and the count
 //   PackSTLFacet(record, block, attribute)
-//                                       the 50 little-endian bytes of one facet record,
-//                                       for writers of their own (count known up front)
-// Every failure ends the program through Abort with the output's name.
+//                                       the 50 little-endian bytes of one facet record;
+//                                       with PackSTLHeader, for writers of their own
+//                                       (count known up front)
+// Every failure ends the program through Abort (common/program.h) with the output's
+// name, after the records gathered so far have gone to a file that can take them.
 #pragma once
 
 #include <cstddef>
@@ -36,12 +35,6 @@
 
 #include "common/bytes.h"
 
-[[noreturn]] void Abort(const char* name, const char* phrase);
-size_t fWriteReverse(void* data, size_t size, size_t count, FILE* stream);
-
-struct STLReader;
-void OpenSTLInput(STLReader* reader, const char* name);
-
 constexpr size_t kSTLHeaderSize = 84;  // 80 header bytes and the 4-byte facet count
 constexpr size_t kSTLRecordSize = 50;
 constexpr size_t kSTLHeaderText = 80;  // the header proper, before the count
@@ -50,13 +43,11 @@ constexpr size_t kSTLHeaderText = 80;  // the header proper, before the count
 constexpr size_t kSTLHoldBytes = size_t{32} << 20;
 
 struct STLWriter {
-  using WriteFunction = size_t (*)(void* data, size_t size, size_t count, FILE* stream);
   static constexpr size_t kRecords = 1024;  // records gathered per block write
 
   FILE* stream;
   const char* name;
   uint32_t count;       // facets written so far
-  WriteFunction write;  // for the count: fwrite on little-endian hosts, else fWriteReverse
   // Where the records go: a named file (count patched by reopening it), standard
   // output that seeks (patched by seeking), or standard output that does not (held).
   enum Sink { kNamedFile, kSeekingStdout, kHeld } sink;
@@ -68,6 +59,15 @@ struct STLWriter {
   size_t used;          // bytes waiting in block
   unsigned char block[kRecords * kSTLRecordSize];
 };
+inline void PackSTLHeader(unsigned char head[kSTLHeaderSize], const unsigned char* header,
+                          uint32_t count) {
+  if (header != nullptr) {
+    std::memcpy(head, header, kSTLHeaderText);
+  } else {
+    std::memset(head, 0, kSTLHeaderText);
+  }
+  PutLE32(head + kSTLHeaderText, count);
+}
 inline void PackSTLFacet(unsigned char record[kSTLRecordSize], const float block[12], int16_t attribute) {
   if (HostIsLittleEndian()) {
     std::memcpy(record, block, 48);  // twelve floats, already in file order

@@ -62,7 +62,7 @@ bool ReadPoints(FILE* stream, Polyline* line) {
 
 }  // namespace
 
-Polyline* ReadLine(FILE* stream) {
+Polyline* ReadPolylines(FILE* stream) {
   Polyline* head = nullptr;
   Polyline** tail = &head;
   int n;

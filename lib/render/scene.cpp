@@ -107,7 +107,7 @@ Facet* ReadModel(const char* name) {
   if (stream == nullptr) Fail("%s : file not found.\n", name);
   bool outOfMemory;
   STLReader end;
-  Facet* list = ReadFacet(stream, &outOfMemory, &end);
+  Facet* list = ReadFacetList(stream, &outOfMemory, &end);
   CloseInput(stream);
   // A model cut short would be drawn with holes: better none at all.
   if (outOfMemory) FailLine("facet memory allocation error.");

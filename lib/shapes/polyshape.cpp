@@ -26,8 +26,6 @@ constexpr int kMaxWords = 13;                      // the longest parameter line
 //   0       80    header: zeros
 //   80      4     facet count, little-endian
 //   84+50i  50    normal, vertex 1, 2, 3 (twelve floats), attribute word
-constexpr size_t kHeaderBytes = 80;
-constexpr size_t kCountOffset = 80;
 
 // Facet records are gathered here and handed to the stream in large blocks.
 constexpr size_t kBlockRecords = 4096;
@@ -281,8 +279,7 @@ void Deform(double* x, double* y, double* z, float* fx, float* fy, float* fz) {
 void WriteShapes(FILE* stream, const char* name, ShapeList* list) {
   out = stream;
   outName = name;
-  std::memset(block, 0, kHeaderBytes);                                // header
-  PutLE32(block + kCountOffset, static_cast<uint32_t>(list->total));  // facet count
+  PackSTLHeader(block, nullptr, static_cast<uint32_t>(list->total));  // zeros, the count
   used = kSTLHeaderSize;
 
   const ShapeFace* faces;

@@ -28,7 +28,6 @@ constexpr ProgramInfo kProgram = {
     "ZCP\tthe ZCP model read (\"-\": standard input)\n"
     "STL\tthe binary STL written (\"-\": standard output)\n"};
 
-constexpr size_t kHeaderZeros = 80;
 constexpr size_t kFirstChunk = size_t{1} << 20;  // vertex bytes read at first
 
 
@@ -89,9 +88,9 @@ int main(int argc, char** argv) {
 
   FILE* out = OpenOutput(argv[2]);
   if (out == nullptr) FailLine("file not stored.");
-  unsigned char header[kSTLHeaderSize] = {};  // 80 zero bytes, then the facet count
-  PutLE32(header + kHeaderZeros, m);
-  std::fwrite(header, 1, kSTLHeaderSize, out);
+  unsigned char head[kSTLHeaderSize];  // 80 zero bytes, then the facet count
+  PackSTLHeader(head, nullptr, m);
+  std::fwrite(head, 1, kSTLHeaderSize, out);
 
   for (uint32_t i = 0; i < m; ++i) {
     ZCPFace face;

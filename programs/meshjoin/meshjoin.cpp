@@ -4,6 +4,7 @@
 
 #include "common/program.h"
 #include "mesh/stl.h"
+#include "mesh/stlcopy.h"
 #include "mesh/stlwrite.h"
 
 namespace {
@@ -29,11 +30,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc - 1; ++i) {
     STLReader reader;
     OpenSTLInput(&reader, argv[i]);
-    float block[12];
-    int16_t attribute;
-    while (ScanSTLBlock(&reader, block, &attribute) == 1) PutSTLFacet(&writer, block, attribute);
-    RequireSTLEnd(&reader, argv[i]);
-    CloseInput(reader.stream);
+    CopySTLFacets(&reader, argv[i], &writer, nullptr, nullptr);
   }
   EndSTL(&writer);
   return 0;

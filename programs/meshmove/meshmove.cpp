@@ -3,6 +3,7 @@
 #include "common/numbers.h"
 #include "common/program.h"
 #include "mesh/stl.h"
+#include "mesh/stlcopy.h"
 #include "mesh/stlwrite.h"
 
 namespace {
@@ -14,6 +15,17 @@ constexpr ProgramInfo kProgram = {
     "Sx Sy Sz\tthe shift along x, y and z, in model units\n"
     "newSTL\tthe binary STL written (\"-\": standard output)\n"};
 
+// The shift of every vertex; the normal is that of the facet as read, which a shift
+// does not change.
+void Move(float b[12], int16_t*, const void* context) {
+  const double* s = static_cast<const double*>(context);
+  for (int v = 3; v < 12; v += 3) {
+    b[v] = static_cast<float>(b[v] + s[0]);
+    b[v + 1] = static_cast<float>(b[v + 1] + s[1]);
+    b[v + 2] = static_cast<float>(b[v + 2] + s[2]);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -22,23 +34,11 @@ int main(int argc, char** argv) {
   CheckOutput(argv[5], argv[1]);
   STLReader reader;
   OpenSTLInput(&reader, argv[1]);
-  const double sx = RealArgument(argv[2]), sy = RealArgument(argv[3]), sz = RealArgument(argv[4]);
+  const double shift[3] = {RealArgument(argv[2]), RealArgument(argv[3]), RealArgument(argv[4])};
 
   STLWriter writer;
   BeginSTL(&writer, argv[5]);
-  float b[12];  // normal, vertex 1, vertex 2, vertex 3
-  int16_t attribute;
-  // The normal is that of the facet as read: a shift does not change it.
-  while (ScanSTLBlock(&reader, b, &attribute) == 1) {
-    for (int v = 3; v < 12; v += 3) {
-      b[v] = static_cast<float>(b[v] + sx);
-      b[v + 1] = static_cast<float>(b[v + 1] + sy);
-      b[v + 2] = static_cast<float>(b[v + 2] + sz);
-    }
-    PutSTLFacet(&writer, b, attribute);
-  }
-  RequireSTLEnd(&reader, argv[1]);
-  CloseInput(reader.stream);
+  CopySTLFacets(&reader, argv[1], &writer, Move, shift);
   EndSTL(&writer);
   return 0;
 }

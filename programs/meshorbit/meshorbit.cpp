@@ -66,7 +66,7 @@ void ReadInputs(char** names, int count) {
     if (IsDash(name)) {
       FILE* stream = OpenFile(name + 1, "r");
       if (stream == nullptr) Fail("%s : file not found.\n", name);
-      *lineTail = ReadLine(stream);
+      *lineTail = ReadPolylines(stream);
       CloseFile(stream);
       if (*lineTail == nullptr) Fail("%s : file read error.\n", name);
       while (*lineTail != nullptr) lineTail = &(*lineTail)->next;

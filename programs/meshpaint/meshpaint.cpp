@@ -2,10 +2,10 @@
 // (R G B, 0 to 255, kept to their top five bits), or with every colour removed.
 #include <cstdint>
 
-#include "common/numbers.h"
 #include "common/program.h"
 #include "mesh/colour.h"
 #include "mesh/stl.h"
+#include "mesh/stlcopy.h"
 #include "mesh/stlwrite.h"
 
 namespace {
@@ -17,29 +17,22 @@ constexpr ProgramInfo kProgram = {
     "R G B\tthe colour, 0 to 255 each, kept to five bits a channel (else no colour)\n"
     "newSTL\tthe binary STL written (\"-\": standard output)\n"};
 
+// Every facet gets the one word.
+void Paint(float*, int16_t* attribute, const void* context) {
+  *attribute = static_cast<int16_t>(*static_cast<const uint16_t*>(context));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   StartProgram(argc, argv, kProgram);
-  if (argc != 3 && argc != 6) Usage(kProgram.usage);
-  CheckOutput(argv[argc - 1], argv[1]);
-  if (argc == 6) {
-    for (int i = 2; i < 5; ++i) WholeArgument(argv[i]);  // "WORD : not a number." before the range check
-  }
   STLReader reader;
-  OpenSTLInput(&reader, argv[1]);
-
-  const uint16_t word = argc == 6 ? SurfaceColourWord(argv[2], argv[3], argv[4]) : 0;  // 0: no colour
+  const bool colour = StartColourCopy(argc, argv, kProgram.usage, &reader);
+  const uint16_t word = colour ? SurfaceColourWord(argv[2], argv[3], argv[4]) : 0;  // 0: no colour
 
   STLWriter writer;
   BeginSTL(&writer, argv[argc - 1]);
-  float block[12];
-  int16_t attribute;
-  while (ScanSTLBlock(&reader, block, &attribute) == 1) {
-    PutSTLFacet(&writer, block, static_cast<int16_t>(word));
-  }
-  RequireSTLEnd(&reader, argv[1]);
-  CloseInput(reader.stream);
+  CopySTLFacets(&reader, argv[1], &writer, Paint, &word);
   EndSTL(&writer);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include "common/numbers.h"
 #include "common/program.h"
 #include "mesh/stl.h"
+#include "mesh/stlcopy.h"
 #include "mesh/stlwrite.h"
 
 namespace {
@@ -14,6 +15,12 @@ constexpr ProgramInfo kProgram = {
     "ratio\tone factor for all three axes\n"
     "Rx Ry Rz\tone factor per axis\n"
     "newSTL\tthe binary STL written (\"-\": standard output)\n"};
+
+// Every vertex scaled by the ratios of its axes; the normal comes from the new vertices.
+void Scale(float b[12], int16_t*, const void* context) {
+  const double* r = static_cast<const double*>(context);
+  for (int i = 3; i < 12; ++i) b[i] = static_cast<float>(b[i] * r[i % 3]);
+}
 
 }  // namespace
 
@@ -32,15 +39,7 @@ int main(int argc, char** argv) {
 
   STLWriter writer;
   BeginSTL(&writer, argv[argc - 1]);
-  float v[9];
-  int16_t attribute;
-  while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8],
-                 &attribute) == 1) {
-    for (int i = 0; i < 9; ++i) v[i] = static_cast<float>(v[i] * r[i % 3]);
-    PutSTLFacetNormal(&writer, v, attribute);
-  }
-  RequireSTLEnd(&reader, argv[1]);
-  CloseInput(reader.stream);
+  CopySTLFacets(&reader, argv[1], &writer, Scale, r, kNormalOfEdit);
   EndSTL(&writer);
   return 0;
 }

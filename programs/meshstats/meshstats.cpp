@@ -2,8 +2,8 @@
 // (signed) volume: "name count area volume", tab-separated.
 #include <cstdio>
 
-#include "mesh/facetcross.h"
 #include "common/program.h"
+#include "mesh/facetsums.h"
 #include "mesh/stl.h"
 
 namespace {
@@ -16,18 +16,9 @@ constexpr ProgramInfo kProgram = {
 // Area: half the sum of |c|, with c = (v2 - v1) x (v3 - v1) of each facet. Volume: a
 // sixth of the sum of v1 . c, the signed volumes of the tetrahedra the facets span
 // with the origin; positive for a closed surface whose normals point outward.
-// Differences and products are taken in extended precision, the sums in doubles.
 void Stats(STLReader* reader, const char* name, void*) {
-  double area = 0, volume = 0;
-  long long count = 0;
-  float v[9];
-  while (ScanSTL(reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
-    ++count;
-    const Cross c = FacetCross(v);
-    area += static_cast<double>(Length(c));
-    volume += static_cast<double>(v[0] * c.x + v[1] * c.y + v[2] * c.z);
-  }
-  std::printf("%s\t%lld\t%lf\t%lf\n", name, count, area * 0.5, volume / 6.0);
+  const FacetSums s = SumFacets(reader);
+  std::printf("%s\t%lld\t%lf\t%lf\n", name, s.count, s.area * 0.5, s.volume / 6.0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "common/program.h"
 #include "mesh/stl.h"
+#include "mesh/stlcopy.h"
 #include "mesh/stlwrite.h"
 
 namespace {
@@ -26,10 +27,7 @@ int main(int argc, char** argv) {
 
   STLWriter writer;
   BeginSTL(&writer, argv[2]);
-  float block[12];
-  while (ScanSTLBlock(&reader, block) == 1) PutSTLFacet(&writer, block, 0);
-  RequireSTLEnd(&reader, argv[1]);
-  CloseInput(reader.stream);
+  CopySTLFacets(&reader, argv[1], &writer, nullptr, nullptr);  // attribute words 0
   EndSTL(&writer);
   return 0;
 }

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "common/numbers.h"
 #include "common/program.h"
 #include "mesh/colour.h"
 #include "mesh/stl.h"
+#include "mesh/stlcopy.h"
 #include "mesh/stlwrite.h"
 
 namespace {
@@ -27,20 +27,21 @@ constexpr ProgramInfo kProgram = {
     "R G B\tthe object's colour, 0 to 255 each (else white)\n"
     "newSTL\tthe binary STL written (\"-\": standard output)\n"};
 
+// A coloured facet keeps its colour in the own-colour word; one without takes the
+// object's colour.
+void ToObject(float*, int16_t* attribute, const void*) {
+  *attribute = static_cast<int16_t>(ToObjectForm(static_cast<uint16_t>(*attribute)));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   StartProgram(argc, argv, kProgram);
-  if (argc != 3 && argc != 6) Usage(kProgram.usage);
-  CheckOutput(argv[argc - 1], argv[1]);
-  if (argc == 6) {
-    for (int i = 2; i < 5; ++i) WholeArgument(argv[i]);  // "WORD : not a number." before the range check
-  }
   STLReader reader;
-  OpenSTLInput(&reader, argv[1]);
+  const bool colour = StartColourCopy(argc, argv, kProgram.usage, &reader);
 
   int rgb[3] = {255, 255, 255};
-  if (argc == 6) SurfaceColour(argv[2], argv[3], argv[4], rgb);
+  if (colour) SurfaceColour(argv[2], argv[3], argv[4], rgb);
   unsigned char header[kSTLHeaderText] = {};
   std::memcpy(header, kObjectColourTag, kObjectColourTagSize);
   for (int i = 0; i < 3; ++i) header[kObjectColourTagSize + i] = static_cast<unsigned char>(rgb[i]);
@@ -48,13 +49,7 @@ int main(int argc, char** argv) {
 
   STLWriter writer;
   BeginSTL(&writer, argv[argc - 1], header);
-  float block[12];
-  int16_t attribute;
-  while (ScanSTLBlock(&reader, block, &attribute) == 1) {
-    PutSTLFacet(&writer, block, static_cast<int16_t>(ToObjectForm(static_cast<uint16_t>(attribute))));
-  }
-  RequireSTLEnd(&reader, argv[1]);
-  CloseInput(reader.stream);
+  CopySTLFacets(&reader, argv[1], &writer, ToObject, nullptr);
   EndSTL(&writer);
   return 0;
 }

@@ -9,7 +9,6 @@
 
 #include "common/program.h"
 #include "mesh/stl.h"
-#include "mesh/stlwrite.h"
 #include "zcp/zcp.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include "common/numbers.h"
 #include "common/program.h"
 #include "mesh/stl.h"
+#include "mesh/stlcopy.h"
 #include "mesh/stlwrite.h"
 
 namespace {
@@ -33,6 +34,25 @@ double Linear(const double row[4], double x, double y, double z) {
   return sum;
 }
 
+// The map, rows h, v, d: the constant term, then the x, y and z coefficients.
+struct Map {
+  double m[3][4];
+};
+
+// The vertices through the map; the normal, the unit normal of the facet as read (as
+// floats), through its linear part.
+void Transform(float b[12], int16_t*, const void* context) {
+  const auto& m = static_cast<const Map*>(context)->m;
+  const double n[3] = {b[0], b[1], b[2]};
+  for (int row = 0; row < 3; ++row) b[row] = static_cast<float>(Linear(m[row], n[0], n[1], n[2]));
+  for (int v = 3; v < 12; v += 3) {
+    const double x = b[v], y = b[v + 1], z = b[v + 2];
+    for (int row = 0; row < 3; ++row) {
+      b[v + row] = static_cast<float>(m[row][0] + Linear(m[row], x, y, z));
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,26 +61,12 @@ int main(int argc, char** argv) {
   CheckOutput(argv[14], argv[1]);
   STLReader reader;
   OpenSTLInput(&reader, argv[1]);
-  double m[3][4];  // rows h, v, d: constant term, then the x, y and z coefficients
-  for (int i = 0; i < 12; ++i) m[i / 4][i % 4] = RealArgument(argv[2 + i]);
+  Map map;
+  for (int i = 0; i < 12; ++i) map.m[i / 4][i % 4] = RealArgument(argv[2 + i]);
 
   STLWriter writer;
   BeginSTL(&writer, argv[14]);
-  float b[12];  // normal, vertex 1, vertex 2, vertex 3
-  int16_t attribute;
-  while (ScanSTLBlock(&reader, b, &attribute) == 1) {
-    const double n[3] = {b[0], b[1], b[2]};  // the unit normal of the facet as read, as floats
-    for (int row = 0; row < 3; ++row) b[row] = static_cast<float>(Linear(m[row], n[0], n[1], n[2]));
-    for (int v = 3; v < 12; v += 3) {
-      const double x = b[v], y = b[v + 1], z = b[v + 2];
-      for (int row = 0; row < 3; ++row) {
-        b[v + row] = static_cast<float>(m[row][0] + Linear(m[row], x, y, z));
-      }
-    }
-    PutSTLFacet(&writer, b, attribute);
-  }
-  RequireSTLEnd(&reader, argv[1]);
-  CloseInput(reader.stream);
+  CopySTLFacets(&reader, argv[1], &writer, Transform, &map);
   EndSTL(&writer);
   return 0;
 }

@@ -4,8 +4,8 @@
 // flipped or a missing facet shows as a non-zero component.
 #include <cstdio>
 
-#include "mesh/facetcross.h"
 #include "common/program.h"
+#include "mesh/facetsums.h"
 #include "mesh/stl.h"
 
 namespace {
@@ -15,21 +15,11 @@ constexpr ProgramInfo kProgram = {
     "Prints per STL file its facet count, closure sum (0 0 0 for a closed surface) and area.",
     "STL_files\tthe STL models read, ASCII or binary (\"-\": standard input)\n"};
 
-// c = (v2 - v1) x (v3 - v1) per facet, in extended precision; sums in doubles.
+// Half the sum of c = (v2 - v1) x (v3 - v1) over the facets, and half the sum of |c|.
 void Verify(STLReader* reader, const char* name, void*) {
-  double sx = 0, sy = 0, sz = 0, area = 0;
-  long long count = 0;
-  float v[9];
-  while (ScanSTL(reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
-    ++count;
-    const Cross c = FacetCross(v);
-    sx += static_cast<double>(c.x);
-    sy += static_cast<double>(c.y);
-    sz += static_cast<double>(c.z);
-    area += static_cast<double>(Length(c));
-  }
-  std::printf("%s\t%lld\t%lf\t%lf\t%lf\t%lf\n", name, count, sx * 0.5, sy * 0.5, sz * 0.5,
-              area * 0.5);
+  const FacetSums s = SumFacets(reader);
+  std::printf("%s\t%lld\t%lf\t%lf\t%lf\t%lf\n", name, s.count, s.sx * 0.5, s.sy * 0.5, s.sz * 0.5,
+              s.area * 0.5);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST(FacetBlocks, ListKeepsEveryFacetInOrderAcrossBlocks) {
   }
   FILE* f = StreamOf(BinarySTL(facets));
   bool outOfMemory = true;
-  Facet* head = ReadFacet(f, &outOfMemory);
+  Facet* head = ReadFacetList(f, &outOfMemory);
   std::fclose(f);
   EXPECT_FALSE(outOfMemory);
   size_t n = 0;
@@ -58,14 +58,14 @@ TEST(FacetBlocks, ListKeepsEveryFacetInOrderAcrossBlocks) {
 TEST(FacetBlocks, HugeCountOverATinyFileTakesOnlyWhatTheDataHolds) {
   FILE* f = StreamOf(BinarySTL(UnitCube(), 0xFFFFFFFFLL));
   bool outOfMemory = true;
-  Facet* head = ReadFacet(f, &outOfMemory);
+  Facet* head = ReadFacetList(f, &outOfMemory);
   std::fclose(f);
   EXPECT_FALSE(outOfMemory);
   EXPECT_EQ(Length(head), 12u);
   FreeFacetList(head);
   // An empty model gives no list at all.
   f = StreamOf(BinarySTL({}));
-  EXPECT_EQ(ReadFacet(f, &outOfMemory), nullptr);
+  EXPECT_EQ(ReadFacetList(f, &outOfMemory), nullptr);
   std::fclose(f);
 }
 
@@ -114,7 +114,7 @@ TEST(FacetBlocks, ExhaustedMemoryEndsTheListAndSaysSo) {
     FILE* endless = fopencookie(&offset, "r", {EndlessRead, nullptr, nullptr, nullptr});
     if (endless == nullptr) _exit(4);
     bool outOfMemory = false;
-    Facet* head = ReadFacet(endless, &outOfMemory);
+    Facet* head = ReadFacetList(endless, &outOfMemory);
     const size_t n = Length(head);
     // The list ends where memory ran out, after many facets, and says so.
     _exit(outOfMemory && n > 100000 ? 0 : 5);

@@ -252,7 +252,7 @@ TEST(FacetList, HoldsFacetsInFileOrder) {
   cube[3].attribute = 0x8421;
   Stream s(BinarySTL(cube));
   bool outOfMemory = true;
-  Facet* head = ReadFacet(s.f, &outOfMemory);
+  Facet* head = ReadFacetList(s.f, &outOfMemory);
   EXPECT_FALSE(outOfMemory);
   size_t n = 0;
   for (Facet* f = head; f != nullptr; f = f->next, ++n) {
@@ -272,12 +272,12 @@ TEST(FacetList, StopsAtABrokenFacetAndFailsOnABadHeader) {
   ten.resize(84 + 50 * 9 + 30);  // the tenth facet breaks off
   Stream s(ten);
   size_t n = 0;
-  Facet* head = ReadFacet(s.f);
+  Facet* head = ReadFacetList(s.f);
   for (Facet* f = head; f != nullptr; f = f->next) ++n;
   EXPECT_EQ(n, 9u);
   FreeFacetList(head);
   Stream shortFile(std::string(40, 'x'));
-  EXPECT_EQ(ReadFacet(shortFile.f), nullptr);
+  EXPECT_EQ(ReadFacetList(shortFile.f), nullptr);
 }
 
 TEST(FacetList, AllocFacetNarrowsToFloats) {

@@ -6,6 +6,7 @@
 #include "common/bytes.h"
 #include "common/program.h"
 #include "mesh/stl.h"
+#include "mesh/stlcopy.h"
 #include "mesh/stlwrite.h"
 #include "support/run.h"
 #include "support/stlfiles.h"
@@ -59,17 +60,69 @@ TEST(StlWrite, PackSTLFacetIsLittleEndian) {
   EXPECT_EQ(record[49], 0xFC);
 }
 
-TEST(StlWrite, WriteReverseLeavesTheCallersDataReversed) {
-  FILE* f = std::tmpfile();
-  unsigned char data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  EXPECT_EQ(fWriteReverse(data, 4, 2, f), 2u);
-  const unsigned char reversed[8] = {4, 3, 2, 1, 8, 7, 6, 5};
-  EXPECT_EQ(std::memcmp(data, reversed, 8), 0);
-  std::rewind(f);
-  unsigned char back[8];
-  ASSERT_EQ(std::fread(back, 1, 8, f), 8u);
-  EXPECT_EQ(std::memcmp(back, reversed, 8), 0);
-  std::fclose(f);
+TEST(StlWrite, PackSTLHeaderIsTheHeaderThenTheCountLittleEndian) {
+  unsigned char text[kSTLHeaderText];
+  for (size_t i = 0; i < kSTLHeaderText; ++i) text[i] = static_cast<unsigned char>(i + 1);
+  struct Case {
+    const unsigned char* header;
+    uint32_t count;
+    std::string expected;
+  } cases[] = {
+      {nullptr, 0, std::string(84, '\0')},
+      {nullptr, 0x01020304u, std::string(80, '\0') + std::string("\x04\x03\x02\x01", 4)},
+      {text, 0xFFFFFFFFu,
+       std::string(reinterpret_cast<const char*>(text), 80) + std::string(4, '\xFF')},
+  };
+  for (const Case& c : cases) {
+    unsigned char head[kSTLHeaderSize];
+    PackSTLHeader(head, c.header, c.count);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(head), kSTLHeaderSize), c.expected)
+        << c.count;
+  }
+}
+
+namespace {
+// Mirrors x, which turns the winding: the normal as read then disagrees with the
+// vertices, the normal computed after the edit agrees.
+void MirrorX(float b[12], int16_t* attribute, const void*) {
+  for (int i = 3; i < 12; i += 3) b[i] = -b[i];
+  *attribute = static_cast<int16_t>(*attribute | 1);
+}
+}  // namespace
+
+TEST(StlCopy, EditsEachFacetWithTheNormalAsReadOrAsEdited) {
+  // The stored normal of the second facet points against its winding: it is read
+  // turned, with the normal of the turned order.
+  TestFacet up = Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0x8000);
+  TestFacet against = Tri(0, 0, 0, 0, 1, 0, 1, 0, 0, 0x8002);
+  against.n[2] = 1;
+  struct Case {
+    const char* what;
+    STLFacetEdit edit;
+    STLNormal normal;
+    std::vector<TestFacet> expected;
+  } cases[] = {
+      {"as read", nullptr, kNormalAsRead,
+       {{{0, 0, 1}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, 0x8000}, {{0, 0, 1}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, 0x8002}}},
+      {"normal as read", MirrorX, kNormalAsRead,
+       {{{0, 0, 1}, {-0.0f, 0, 0, -1, 0, 0, -0.0f, 1, 0}, 0x8001},
+        {{0, 0, 1}, {-0.0f, 0, 0, -1, 0, 0, -0.0f, 1, 0}, 0x8003}}},
+      {"normal of the edit", MirrorX, kNormalOfEdit,
+       {{{0, 0, -1}, {-0.0f, 0, 0, -1, 0, 0, -0.0f, 1, 0}, 0x8001},
+        {{0, 0, -1}, {-0.0f, 0, 0, -1, 0, 0, -0.0f, 1, 0}, 0x8003}}},
+  };
+  Scratch dir;
+  dir.Write("in.stl", BinarySTL({up, against}));
+  const std::string in = dir.Path("in.stl"), out = dir.Path("out.stl");
+  for (const Case& c : cases) {
+    STLReader reader;
+    OpenSTLInput(&reader, in.c_str());
+    STLWriter writer;
+    BeginSTL(&writer, out.c_str());
+    CopySTLFacets(&reader, in.c_str(), &writer, c.edit, nullptr, c.normal);
+    EndSTL(&writer);
+    EXPECT_TRUE(EqualSTL(BinarySTL(c.expected), dir.Read("out.stl"))) << c.what;
+  }
 }
 
 namespace {
@@ -101,4 +154,28 @@ TEST(StlWrite, CountFieldNeverWraps) {
   EXPECT_EQ(status, 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), path + " : too many facets.\n");
   EndSTL(&w);  // closes the file and lets go of the writer
+}
+
+TEST(StlCopy, AModelCutShortEndsTheProgramWithTheFacetsBeforeWritten) {
+  Scratch dir;
+  dir.Write("short.stl", BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0)}, 2));
+  const std::string in = dir.Path("short.stl"), out = dir.Path("out.stl");
+  STLReader reader;
+  OpenSTLInput(&reader, in.c_str());
+  STLWriter writer;
+  BeginSTL(&writer, out.c_str());
+  SetExitHandler(Throw);
+  testing::internal::CaptureStderr();
+  int status = -1;
+  try {
+    CopySTLFacets(&reader, in.c_str(), &writer, nullptr, nullptr);
+  } catch (const Stopped& s) {
+    status = s.status;
+  }
+  SetExitHandler(nullptr);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), in + " : STL data error after 1 facets.\n");
+  EXPECT_EQ(writer.count, 1u);
+  CloseInput(reader.stream);
+  EndSTL(&writer);
 }

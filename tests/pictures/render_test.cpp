@@ -299,7 +299,7 @@ TEST(RenderShade, PlaneFacingTheLightIsBright) {
 
 Polyline* Read(const std::string& text) {
   FILE* f = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-  Polyline* list = ReadLine(f);
+  Polyline* list = ReadPolylines(f);
   std::fclose(f);
   return list;
 }
