@@ -462,8 +462,9 @@ namespace {
 // The Facets of a list read by ReadFacet come from blocks, each one malloc block: a
 // header linking it to the next block, then room for its Facets. Blocks grow with the
 // facets actually read (64 Facets at first, twice as many each time, at most 65,536),
-// never with the count a header claims. The list's first Facet is the first of the
-// first block, which is how FreeFacetList finds the blocks.
+// never with the count a header claims; a block in large pages holds what fits in
+// them. The list's first Facet is the first of the first block, which is how
+// FreeFacetList finds the blocks.
 struct FacetBlock {
   FacetBlock* next;
 };
@@ -477,26 +478,33 @@ constexpr size_t kLargestBlock = 65536;
 // which otherwise takes as long as reading the model.
 constexpr size_t kLargePage = size_t{2} << 20;
 
-void* AllocFacetBlock(size_t bytes) {
+// *bytes is what is asked for, and becomes what the block holds: a block in large
+// pages is rounded up to whole ones, and the rest is used, since a large page is
+// cleared whole when it is first touched.
+void* AllocFacetBlock(size_t* bytes) {
 #if defined(MADV_HUGEPAGE)
-  if (bytes >= kLargePage) {
-    const size_t whole = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+  if (*bytes >= kLargePage) {
+    const size_t whole = (*bytes + kLargePage - 1) / kLargePage * kLargePage;
     void* block = std::aligned_alloc(kLargePage, whole);
-    if (block != nullptr) madvise(block, whole, MADV_HUGEPAGE);  // a hint: refused, it is small pages
+    if (block != nullptr) {
+      madvise(block, whole, MADV_HUGEPAGE);  // a hint: refused, it is small pages
+      *bytes = whole;
+    }
     return block;
   }
 #endif
-  return std::malloc(bytes);
+  return std::malloc(*bytes);
 }
 
 FacetBlock* NewFacetBlock(size_t* facets) {
   // When memory runs short, smaller blocks are tried down to a single Facet, so that
   // the list ends only where not one more Facet fits, as with one block per Facet.
   for (size_t n = *facets; n >= 1; n /= 2) {
-    auto* block = static_cast<FacetBlock*>(AllocFacetBlock(sizeof(FacetBlock) + n * sizeof(Facet)));
+    size_t bytes = sizeof(FacetBlock) + n * sizeof(Facet);
+    auto* block = static_cast<FacetBlock*>(AllocFacetBlock(&bytes));
     if (block != nullptr) {
       block->next = nullptr;
-      *facets = n;
+      *facets = (bytes - sizeof(FacetBlock)) / sizeof(Facet);
       return block;
     }
   }
