@@ -2,8 +2,12 @@
 // MESHPIX_STL_ATTRIBUTE (the attribute word is handed out and kept) and without.
 #include "mesh/stl.h"
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/mman.h>
+#endif
 #include <sys/stat.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -186,8 +190,7 @@ inline DoubleCross CrossOf(const float v[9]) {
   return d;
 }
 
-int QuickTurn(const float n[3], const float v[9]) {
-  const DoubleCross d = CrossOf(v);
+int QuickTurn(const float n[3], const DoubleCross& d) {
   const double nx = n[0], ny = n[1], nz = n[2];
   const double nn = nx * nx + ny * ny + nz * nz;
   const double dot = nx * d.c[0] + ny * d.c[1] + nz * d.c[2];
@@ -199,20 +202,55 @@ int QuickTurn(const float n[3], const float v[9]) {
   return -1;
 }
 
+// float(CalcNormal) in double arithmetic, where that gives the same floats: false when
+// it cannot tell, and CalcNormal must decide.
+//
+// With u = 2^-53, L = |cd| and P the error vector of CrossOf, the double normal
+// component cd_i / L is within u (4.02 P_i / L + |n_i| (4.02 |P| / L + 4.7)) of the exact
+// one, and the extended one within a two-thousandth of that. E below is about twice
+// the sum, with |P| <= P_x + P_y + P_z. When n_i - E and n_i + E narrow to the same
+// float, so does everything between them, the extended value and its rounding to
+// double included (both roundings are monotonic): that float is CalcNormalFloat's.
+// A component whose two products are both zero is a zero of the same sign in either
+// arithmetic (an axis-aligned facet's); any other zero or near-zero component straddles
+// the two signs of zero and is left to CalcNormal, as is every facet CrossOf finds
+// unusable.
+constexpr double kNormalBound = 0x1p-50;  // 8 u
+
+bool QuickNormalFloat(const DoubleCross& d, float n[3]) {
+  if (!d.usable) return false;
+  const double length = std::sqrt(d.cc), inverse = 1 / length;
+  const double spread = d.p[0] + d.p[1] + d.p[2] + 4 * length;
+  bool sure = true;
+  for (int i = 0; i < 3; ++i) {
+    const double ni = d.c[i] * inverse;
+    const double e = kNormalBound * (d.p[i] + std::fabs(ni) * spread) * inverse;
+    const float lo = static_cast<float>(ni - e), hi = static_cast<float>(ni + e);
+    sure = sure && (d.p[i] == 0 || std::bit_cast<uint32_t>(lo) == std::bit_cast<uint32_t>(hi));
+    n[i] = lo;
+  }
+  return sure;
+}
+
 // Reads the next block of records, never past the counted facets, and takes the winding
-// decision for each. False when no record could be read.
+// decision for each, and, once ScanSTLBlock has asked, the normals it can be sure of.
+// False when no record could be read.
 bool ReadAhead(STLReader* r) {
   uint32_t want = r->count - r->delivered;
   if (want > STLReader::kAhead) want = STLReader::kAhead;
   r->aheadNext = 0;
+  r->aheadNormals = r->normals;
   r->aheadEnd = static_cast<uint32_t>(std::fread(r->ahead, kFacetSize, want, r->stream));
   for (uint32_t i = 0; i < r->aheadEnd; ++i) {
     const unsigned char* record = r->ahead + kFacetSize * i;
     float n[3], v[9];
     for (int k = 0; k < 3; ++k) n[k] = GetLEFloat(record + 4 * k);
     for (int k = 0; k < 9; ++k) v[k] = GetLEFloat(record + 12 + 4 * k);
-    const int quick = QuickTurn(n, v);
+    const DoubleCross d = CrossOf(v);
+    const int quick = QuickTurn(n, d);
     r->turn[i] = quick >= 0 ? quick == 1 : TurnsAgainst(n, v);
+    // A turned facet's normal is worked out in its delivered order, by ScanSTLBlock.
+    if (r->aheadNormals) r->normalSure[i] = !r->turn[i] && QuickNormalFloat(d, r->normal[i]);
   }
   return r->aheadEnd > 0;
 }
@@ -269,6 +307,7 @@ int SetUpSTL(STLReader* r, FILE* stream) {
   r->delivered = 0;
   r->count = 0;
   r->aheadNext = r->aheadEnd = 0;
+  r->normals = r->aheadNormals = false;
   r->facets = 0;
   r->failed = false;
   r->noEndsolid = false;
@@ -351,8 +390,17 @@ int ScanSTLBlock(STLReader* r, float b[12]) {
   int result = ScanSTL(r, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11]);
 #endif
   // CalcNormal of the delivered order: the sign of a zero component depends on the
-  // products it came from, so a turned facet's normal is not simply negated.
-  if (result == 1) CalcNormalFloat(b + 3, b);
+  // products it came from, so a turned facet's normal is not simply negated. A binary
+  // facet's may have been worked out with its block, the same floats in a loop that
+  // runs faster; the blocks read from now on have theirs.
+  if (result != 1) return result;
+  const uint32_t i = r->aheadNext - 1;
+  if (r->kind == kSTLBinary && r->aheadNormals && r->normalSure[i]) {
+    std::memcpy(b, r->normal[i], sizeof r->normal[i]);
+  } else {
+    CalcNormalFloat(b + 3, b);
+  }
+  r->normals = true;
   return result;
 }
 
@@ -374,10 +422,10 @@ int ScanSTLBlock(STLReader* r, float b[12]) {
   *nz = static_cast<double>(cz / length);
 }
 
-// float(CalcNormal). A double computation that falls back on CalcNormal near float
-// rounding boundaries measured slower here than the extended one itself, so the
-// extended one it is.
+// float(CalcNormal): the double arithmetic of QuickNormalFloat where it is sure, the
+// extended one otherwise.
 void CalcNormalFloat(const float v[9], float n[3]) {
+  if (QuickNormalFloat(CrossOf(v), n)) return;
   double c[3];
   CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &c[0], &c[1], &c[2]);
   for (int i = 0; i < 3; ++i) n[i] = static_cast<float>(c[i]);
@@ -413,8 +461,9 @@ namespace {
 // The Facets of a list read by ReadFacetList come from blocks, each one malloc block: a
 // header linking it to the next block, then room for its Facets. Blocks grow with the
 // facets actually read (64 Facets at first, twice as many each time, at most 65,536),
-// never with the count a header claims. The list's first Facet is the first of the
-// first block, which is how FreeFacetList finds the blocks.
+// never with the count a header claims; a block in large pages holds what fits in
+// them. The list's first Facet is the first of the first block, which is how
+// FreeFacetList finds the blocks.
 struct FacetBlock {
   FacetBlock* next;
 };
@@ -423,14 +472,38 @@ static_assert(sizeof(FacetBlock) % alignof(Facet) == 0);
 constexpr size_t kFirstBlock = 64;
 constexpr size_t kLargestBlock = 65536;
 
+// A block of this size or more is taken in whole large pages where the system offers
+// them: a large model's list then costs a few page faults instead of one every 4 KiB,
+// which otherwise takes as long as reading the model.
+constexpr size_t kLargePage = size_t{2} << 20;
+
+// *bytes is what is asked for, and becomes what the block holds: a block in large
+// pages is rounded up to whole ones, and the rest is used, since a large page is
+// cleared whole when it is first touched.
+void* AllocFacetBlock(size_t* bytes) {
+#if defined(MADV_HUGEPAGE)
+  if (*bytes >= kLargePage) {
+    const size_t whole = (*bytes + kLargePage - 1) / kLargePage * kLargePage;
+    void* block = std::aligned_alloc(kLargePage, whole);
+    if (block != nullptr) {
+      madvise(block, whole, MADV_HUGEPAGE);  // a hint: refused, it is small pages
+      *bytes = whole;
+    }
+    return block;
+  }
+#endif
+  return std::malloc(*bytes);
+}
+
 FacetBlock* NewFacetBlock(size_t* facets) {
   // When memory runs short, smaller blocks are tried down to a single Facet, so that
   // the list ends only where not one more Facet fits, as with one block per Facet.
   for (size_t n = *facets; n >= 1; n /= 2) {
-    auto* block = static_cast<FacetBlock*>(std::malloc(sizeof(FacetBlock) + n * sizeof(Facet)));
+    size_t bytes = sizeof(FacetBlock) + n * sizeof(Facet);
+    auto* block = static_cast<FacetBlock*>(AllocFacetBlock(&bytes));
     if (block != nullptr) {
       block->next = nullptr;
-      *facets = n;
+      *facets = (bytes - sizeof(FacetBlock)) / sizeof(Facet);
       return block;
     }
   }

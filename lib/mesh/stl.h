@@ -77,6 +77,12 @@ struct STLReader {
   uint64_t facets;  // facets delivered so far (result 1), either kind
   bool failed;      // a scan gave -1: the model was not read to its end
   bool noEndsolid;  // ASCII: the file ended after a complete facet, without "endsolid"
+  // binary: once ScanSTLBlock has been called (normals), each block read ahead comes
+  // with the float unit normals (aheadNormals) of its facets where the double
+  // arithmetic is sure of them (normalSure)
+  bool normals, aheadNormals;
+  bool normalSure[kAhead];
+  float normal[kAhead][3];
 };
 
 constexpr int kSTLAscii = 0;

@@ -78,11 +78,26 @@ void ReadInputs(char** names, int count) {
 }
 
 void Bound() {
+  // The facets first, in one pass without Include's checks: every vertex of a finite
+  // facet counts. Starting from infinities, the first vertex is taken as it is, and
+  // the minima and maxima are those Include gives, signs of zeros included.
+  double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
   for (const Facet* f = facets; f != nullptr; f = f->next) {
     if (!FacetIsFinite(f)) continue;
-    Include(f->x1, f->y1, f->z1);
-    Include(f->x2, f->y2, f->z2);
-    Include(f->x3, f->y3, f->z3);
+    const float v[9] = {f->x1, f->y1, f->z1, f->x2, f->y2, f->z2, f->x3, f->y3, f->z3};
+    for (int k = 0; k < 9; ++k) {
+      lo[k % 3] = std::min(lo[k % 3], double{v[k]});
+      hi[k % 3] = std::max(hi[k % 3], double{v[k]});
+    }
+    boxed = true;
+  }
+  if (boxed) {
+    xmin = lo[0];
+    ymin = lo[1];
+    zmin = lo[2];
+    xmax = hi[0];
+    ymax = hi[1];
+    zmax = hi[2];
   }
   for (const Polyline* p = lines; p != nullptr; p = p->next) {
     for (int i = 0; i < p->count; ++i) Include(p->xs[i], p->ys[i], p->zs[i]);

@@ -199,3 +199,47 @@ TEST(WindingBlocks, DoubleDecisionAndNormalMatchTheExtendedOnesOnMillionsOfFacet
 }
 
 }  // namespace
+
+// CalcNormalFloat decides in double arithmetic unless a float rounding boundary is
+// too near to tell. Facets (0 0 0) (0 0 1) (B -A 0) have the normal (A, B, 0) / |.|,
+// whose first component A / sqrt(A^2 + B^2) is the midpoint m between two floats just
+// below 1 when B / A = sqrt(1 / m^2 - 1); with A drawn at random and B the floats next
+// to A times that ratio, a good share of the facets comes within 2^-53 of m, where the
+// double path's own rounding (about 2^-52) would pick the wrong float unless the
+// fallback catches it. Axes are permuted and signs flipped, so every component and
+// both signs take their turn.
+TEST(WindingBlocks, FloatNormalNextToRoundingBoundariesMatchesTheExtendedOne) {
+  std::mt19937_64 random{20261208};
+  size_t mismatches = 0, facets = 0;
+  for (int k = 0; k < 10; ++k) {
+    const long double m = 1 - (2 * k + 1) * std::ldexp(1.0L, -25);
+    const long double ratio = std::sqrt(1 / (m * m) - 1);
+    for (int trial = 0; trial < 2000; ++trial) {
+      const float a = static_cast<float>(std::uniform_real_distribution<double>(1, 2)(random));
+      float b = std::nextafter(std::nextafter(static_cast<float>(a * ratio), 0.0f), 0.0f);
+      for (int step = 0; step < 5; ++step, b = std::nextafter(b, INFINITY)) {
+        for (int turn = 0; turn < 6; ++turn) {  // which axis the normal is near, and its sign
+          const int x = turn % 3, y = (x + 1) % 3, z = (x + 2) % 3;
+          float v[9] = {};
+          v[3 + z] = turn < 3 ? 1.0f : -1.0f;
+          v[6 + x] = b;
+          v[6 + y] = -a;
+          double reference[3];
+          CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &reference[0],
+                     &reference[1], &reference[2]);
+          float n[3];
+          CalcNormalFloat(v, n);
+          ++facets;
+          for (int i = 0; i < 3; ++i) {
+            const float expected = static_cast<float>(reference[i]);
+            if (std::memcmp(&expected, &n[i], sizeof(float)) != 0 && ++mismatches <= 5) {
+              ADD_FAILURE() << "a = " << a << " b = " << b << " axis " << turn << " component "
+                            << i << ": expected " << expected << ", got " << n[i];
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0u) << "of " << facets << " facets";
+}
