@@ -43,8 +43,9 @@
 //   MakePlane(&plane, width, height)
 //                            a zeroed plane of bytes; false when memory runs out
 //
-// The readers above share one stream, set by SetGIFInput. A caller that walks or copies
-// the blocks of a file itself keeps its own record instead:
+// The readers above share one stream, set by SetGIFInput, read through the block reader
+// below with a record of this module's own. A caller that walks or copies the blocks of
+// a file itself keeps its own record instead:
 //   GIFBlocks in{stream, path, "unexpected end of file."};
 //                            a short read ends the program with "PATH : MESSAGE" (the
 //                            message alone when path is null); the caller changes the
