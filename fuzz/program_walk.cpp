@@ -1,5 +1,5 @@
-// Fuzz target: the block walker of pictunpack or of pictanimate, run as its program on
-// files in a scratch folder. pictunpack splits the input into one file an image;
+// Fuzz target: the block walk of pictunpack or of pictanimate over the GIF block
+// reader, run as its program on files in a scratch folder. pictunpack splits the input into one file an image;
 // pictanimate joins two inputs (the fuzz data cut in two at a point its first byte
 // chooses), listed inline or from the folder in one of the sort orders.
 #include <unistd.h>

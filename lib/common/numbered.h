@@ -4,6 +4,12 @@
 //                              and no name of it longer than kMaxNameLength bytes
 //   NumberedName(format, k)    the format applied to k, a name of any length (check the
 //                              format with IsNameFormat first)
+//   OpenNumberedSplit(argc, argv, program, &inputs)
+//                              the start of a program "INPUT FORMAT" that splits one input
+//                              into numbered files: help and version, the usage line
+//                              unless there are two arguments, "bad file name format.";
+//                              the input noted in inputs and opened ("-": standard
+//                              input), null when it does not open
 #pragma once
 
 #include <climits>
@@ -11,6 +17,7 @@
 #include <string>
 
 #include "common/numbers.h"
+#include "common/program.h"
 
 constexpr int kMaxNameLength = 4096;
 
@@ -30,4 +37,12 @@ inline std::string NumberedName(const char* format, int k) {
   if (size > 0) std::snprintf(name.data(), name.size() + 1, format, k);
 #pragma GCC diagnostic pop
   return name;
+}
+
+inline FILE* OpenNumberedSplit(int argc, char** argv, const ProgramInfo& program, InputFiles* inputs) {
+  StartProgram(argc, argv, program);
+  if (argc != 3) Usage(program.usage);
+  NoteInput(inputs, argv[1]);
+  if (!IsNameFormat(argv[2])) FailLine("bad file name format.");
+  return OpenInput(argv[1]);
 }

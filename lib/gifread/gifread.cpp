@@ -6,12 +6,12 @@
 
 namespace {
 
-FILE* input = stdin;
-int imagesRead = 0;  // images NextImage has found in the current file
+// The stream of SetGIFInput and the readers that share it.
+GIFBlocks input{stdin, nullptr, "byte read error."};
 
 // GIF signature, offset 0, 6 bytes: "GIF8", then "7" or "9", then "a".
 constexpr char kMagic[] = "GIF8";
-constexpr int kMagicSize = 6;
+constexpr size_t kMagicSize = 6;
 
 constexpr int kMinCodeSize = 2;
 constexpr int kMaxCodeSize = 8;
@@ -36,8 +36,7 @@ struct RawTable {
 
 void ReadTable(int s, RawTable* table) {
   table->entries = 1 << s;
-  const size_t size = 3 * static_cast<size_t>(table->entries);
-  if (std::fread(table->bytes, 1, size, input) != size) FailLine("byte read error.");
+  ReadBytes(&input, table->bytes, 3 * static_cast<size_t>(table->entries));
 }
 
 // Writers that store 8-bit colours with a low colour resolution leave components above
@@ -319,44 +318,77 @@ void ToColour(int y, const unsigned char* row, void* context) {
 // ---------------------------------------------------------------------------
 // Bytes and blocks
 
+void FailGIF(const GIFBlocks& in, const char* message) {
+  if (in.path == nullptr) FailLine(message);
+  Fail("%s : %s\n", in.path, message);
+}
 
-void SetGIFInput(FILE* stream) { input = stream; }
-
-int Get() {
-  const int c = getc_unlocked(input);
-  if (c == EOF) FailLine("byte read error.");
+int ReadByte(GIFBlocks* in) {
+  const int c = getc_unlocked(in->stream);
+  if (c == EOF) FailGIF(*in, in->shortRead);
   return c;
 }
 
-int GetWord() {
-  const int low = Get();
-  return low | (Get() << 8);
+int ReadWord(GIFBlocks* in) {
+  const int low = ReadByte(in);
+  return low | (ReadByte(in) << 8);
 }
 
-void Skip(int count) {
-  for (int i = 0; i < count; ++i) Get();
+void ReadBytes(GIFBlocks* in, unsigned char* buffer, size_t count) {
+  if (count > 0 && std::fread(buffer, 1, count, in->stream) != count) FailGIF(*in, in->shortRead);
 }
 
-int GetBlock(unsigned char* buffer) {
-  const int size = Get();
-  if (size > 0 && std::fread(buffer, 1, static_cast<size_t>(size), input) != static_cast<size_t>(size)) {
-    FailLine("data block read error.");
+void SkipBytes(GIFBlocks* in, size_t count) {
+  for (size_t i = 0; i < count; ++i) ReadByte(in);
+}
+
+void ReadSignature(GIFBlocks* in, unsigned char* bytes, size_t count, const char* message) {
+  in->images = 0;
+  ReadBytes(in, bytes, count);
+  if (std::memcmp(bytes, kMagic, 4) != 0 || (bytes[4] != '7' && bytes[4] != '9') || bytes[5] != 'a') {
+    FailGIF(*in, message);
   }
+}
+
+int NextBlock(GIFBlocks* in) {
+  const int c = getc_unlocked(in->stream);
+  if (c == EOF && in->images > 0) return kTrailer;
+  if (c == EOF) FailGIF(*in, in->shortRead);
+  if (c == kImageSeparator) ++in->images;
+  return c;
+}
+
+int ReadSubBlock(GIFBlocks* in, unsigned char* buffer) {
+  const int size = ReadByte(in);
+  ReadBytes(in, buffer, static_cast<size_t>(size));
   return size;
 }
 
-bool CopySubBlocks(FILE* in, FILE* out) {
+void CopySubBlocks(GIFBlocks* in, FILE* out) {
   unsigned char block[kBlockSize + 1];  // the length byte, then the data
   for (;;) {
-    const int size = std::getc(in);
-    if (size == EOF) return false;
+    const int size = ReadSubBlock(in, block + 1);
     block[0] = static_cast<unsigned char>(size);
-    if (size == 0) break;
-    if (std::fread(block + 1, 1, static_cast<size_t>(size), in) != static_cast<size_t>(size)) return false;
     if (out != nullptr) std::fwrite(block, 1, static_cast<size_t>(size) + 1, out);
+    if (size == 0) return;
   }
-  if (out != nullptr) std::putc(0, out);
-  return true;
+}
+
+void SetGIFInput(FILE* stream) { input.stream = stream; }
+
+int Get() { return ReadByte(&input); }
+
+int GetWord() { return ReadWord(&input); }
+
+void Skip(int count) { SkipBytes(&input, count > 0 ? static_cast<size_t>(count) : 0); }
+
+// A length byte missing is a short read like any other; data cut short has a message
+// of its own.
+int GetBlock(unsigned char* buffer) {
+  const int size = Get();
+  GIFBlocks data{input.stream, nullptr, "data block read error."};
+  ReadBytes(&data, buffer, static_cast<size_t>(size));
+  return size;
 }
 
 void SkipBlock() {
@@ -366,12 +398,8 @@ void SkipBlock() {
 }
 
 void CheckMagic() {
-  imagesRead = 0;
-  char magic[kMagicSize];
-  for (char& c : magic) c = static_cast<char>(Get());
-  if (std::memcmp(magic, kMagic, 4) != 0 || (magic[4] != '7' && magic[4] != '9') || magic[5] != 'a') {
-    FailLine("bad magic number.");
-  }
+  unsigned char magic[kMagicSize];
+  ReadSignature(&input, magic, kMagicSize, "bad magic number.");
 }
 
 // Image descriptor, after the separator ",":
@@ -381,17 +409,11 @@ void CheckMagic() {
 //   offset 6   2   height
 //   offset 8   1   flags: table flag, interlace, sort, table size exponent - 1
 // Extension: "!", a label byte, then sub-blocks up to the terminator.
-//
-// The end of the file where a block would start, once an image has been read whole,
-// ends the file as the trailer does: some writers leave the trailer out.
 bool NextImage(ImageBox* box) {
   for (;;) {
-    const int c = getc_unlocked(input);
-    if (c == EOF && imagesRead > 0) return false;
-    if (c == EOF) FailLine("byte read error.");
+    const int c = NextBlock(&input);
     if (c == kTrailer) return false;
     if (c == kImageSeparator) {
-      ++imagesRead;
       box->left = GetWord();
       box->top = GetWord();
       box->width = GetWord();

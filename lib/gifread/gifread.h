@@ -5,7 +5,7 @@
 //   GetWord()                a 16-bit little-endian number
 //   Skip(n)                  n bytes read and dropped
 //   GetBlock(buffer)         one sub-block (a length byte, then that many bytes) into a
-//   ReadBlock(buffer)        buffer of 255 bytes; its length, 0 for the terminator
+//                            buffer of 255 bytes; its length, 0 for the terminator
 //   SkipBlock()              sub-blocks up to and including the terminator
 //   CheckMagic()             "GIF87a" or "GIF89a", else "bad magic number."; starts a file
 //   NextImage(&box)          blocks up to the next image: true with its position and size
@@ -22,9 +22,13 @@
 //                            table into three 8-bit tables; the highest index of (R, G, B)
 //   ReadCM(res, s, red, green, blue)
 //                            table into three 8-bit tables, or into three 16-bit tables
-//                            (then its TIFF index width: 1, 2, 4 or 8)
+//                            (then the fewest bits of 1, 2, 4 and 8 that hold every index
+//                            of a table of 2^s entries)
 //   GetLUT(res, s, inRed, inGreen, inBlue, inside, selection)
-//                            table into a selection table of pictmeasure
+//                            table into a selection table: selection[i] is 1 for an entry
+//                            i of the table whose 8-bit red, green and blue all have a
+//                            non-zero flag in inRed, inGreen and inBlue (inside), or not
+//                            all (!inside); 0 for the other entries and past the table
 //   DecodeImage(left, top, W, H, interlace, m, screen)
 //                            one image into the screen plane at (left, top)
 //   DecodeImage(W, H, interlace, m, sink, context)
@@ -36,12 +40,35 @@
 //   DecodeImage(W, H, interlace, m, red, green, blue, &grey)
 //                            one image as a new true-colour picture; grey is 1 when every
 //                            pixel has red = green = blue
-//   CopySubBlocks(in, out)   sub-blocks up to and including the terminator, copied from
-//                            the stream in to out (dropped when out is null), for the
-//                            programs that copy images without decoding them; false when
-//                            the input ends first
 //   MakePlane(&plane, width, height)
 //                            a zeroed plane of bytes; false when memory runs out
+//
+// The readers above share one stream, set by SetGIFInput, read through the block reader
+// below with a record of this module's own. A caller that walks or copies the blocks of
+// a file itself keeps its own record instead:
+//   GIFBlocks in{stream, path, "unexpected end of file."};
+//                            a short read ends the program with "PATH : MESSAGE" (the
+//                            message alone when path is null); the caller changes the
+//                            message as it goes from one part of the file to the next
+//   ReadByte(&in), ReadWord(&in)
+//                            a byte; a 16-bit little-endian number
+//   ReadBytes(&in, buffer, n), SkipBytes(&in, n)
+//                            n bytes into the buffer; n bytes read and dropped
+//   ReadSignature(&in, bytes, n, message)
+//                            the first n (at least 6) bytes of a file; "GIF87a" or
+//                            "GIF89a" first, else the program ends with message; starts
+//                            the count of images
+//   NextBlock(&in)           the introducer of the next block (",", "!" or any other
+//                            byte); the trailer ";" also for the end of the file where a
+//                            block would start once an image has begun (some writers leave
+//                            the trailer out)
+//   ReadSubBlock(&in, buffer)
+//                            one sub-block into a buffer of 255 bytes; its length, 0 for
+//                            the terminator
+//   CopySubBlocks(&in, out)  sub-blocks up to and including the terminator, copied to out
+//                            (dropped when out is null), for the programs that copy images
+//                            without decoding them
+//   FailGIF(in, message)     the program ended with message, as a short read ends it
 //
 // Colour tables: a table whose stored components all fit the file's colour resolution
 // (none above 2^res - 1) is scaled to the full range, 255 / (2^res - 1) per step (65535 /
@@ -69,8 +96,6 @@ constexpr int kTableFlag = 0x80;          // a colour table follows (screen and 
 constexpr int kInterlaceFlag = 0x40;      // image rows stored in four passes
 constexpr int kBlockSize = 255;           // the largest data sub-block
 
-bool CopySubBlocks(FILE* in, FILE* out);
-
 inline int ColourResolution(int screenFlags) { return ((screenFlags >> 4) & 7) + 1; }
 inline int TableBits(int flags) { return (flags & 7) + 1; }
 
@@ -79,10 +104,25 @@ int Get();
 int GetWord();
 void Skip(int count);
 int GetBlock(unsigned char* buffer);
-inline int ReadBlock(unsigned char* buffer) { return GetBlock(buffer); }
 void SkipBlock();
 
 void CheckMagic();
+
+struct GIFBlocks {
+  FILE* stream = nullptr;
+  const char* path = nullptr;       // the subject of the messages, none when null
+  const char* shortRead = nullptr;  // the message of a read that meets the end of the file
+  int images = 0;                   // image separators NextBlock has returned
+};
+[[noreturn]] void FailGIF(const GIFBlocks& in, const char* message);
+int ReadByte(GIFBlocks* in);
+int ReadWord(GIFBlocks* in);
+void ReadBytes(GIFBlocks* in, unsigned char* buffer, size_t count);
+void SkipBytes(GIFBlocks* in, size_t count);
+void ReadSignature(GIFBlocks* in, unsigned char* bytes, size_t count, const char* message);
+int NextBlock(GIFBlocks* in);
+int ReadSubBlock(GIFBlocks* in, unsigned char* buffer);
+void CopySubBlocks(GIFBlocks* in, FILE* out);
 
 struct ImageBox {
   int left = 0, top = 0, width = 0, height = 0;

@@ -35,8 +35,8 @@
 namespace {
 
 constexpr char kSignature[] = "GIF87a";
-constexpr int kScreenWithTable = 0xF7;     // table present, 8-bit colour, 256 entries
-constexpr int kScreenWithoutTable = 0x77;  // the same fields, table flag clear
+constexpr int kScreen256WithTable = 0xF7;     // table present, 8-bit colour, 256 entries
+constexpr int kScreen256WithoutTable = 0x77;  // the same fields, table flag clear
 constexpr int kImageWithTable = 0x87;      // table present, not interlaced, 256 entries
 constexpr int kImageWithoutTable = 0x07;
 constexpr int kImageSeparator = 0x2C;
@@ -390,7 +390,7 @@ void InitStoreGIF(FILE* stream, int width, int height, const unsigned char* red,
   fWrite(kSignature, 1, 6, stream);
   PutWord(width, stream);
   PutWord(height, stream);
-  fPutC(table ? kScreenWithTable : kScreenWithoutTable, stream);
+  fPutC(table ? kScreen256WithTable : kScreen256WithoutTable, stream);
   fPutC(0, stream);  // background colour index
   fPutC(0, stream);  // no aspect ratio given
   if (table) PutTable(red, green, blue, stream);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/bytes.h"
 #include "common/lzwtable.h"
 #include "common/program.h"
 
@@ -368,90 +369,99 @@ bool SupportedBits(int bits) {
 #endif
 }
 
-// planes[c] is the sample row table of channel c. colourMap (palette build) holds
-// the red, green and blue maps.
-void Store(const char* name, int width, int height, int bits,
-           const RowSource& rows,
-           [[maybe_unused]] const uint16_t* const colourMap[3], const char* description) {
-  filePath = name;
-  if (width < 0 || height < 0 || !SupportedBits(bits)) NotStored();
+// Strip geometry, in 64 bits. An empty row counts as one byte, and an empty
+// picture still has one (empty) strip.
+struct Strips {
+  uint64_t width, height;
+  uint64_t rowsPerStrip;
+  uint64_t count;
+};
 
-  // Strip geometry, in 64 bits. An empty row counts as one byte, and an empty
-  // picture still has one (empty) strip.
-  const uint64_t w = static_cast<uint64_t>(width);
-  const uint64_t h = static_cast<uint64_t>(height);
-  const uint64_t rowBytes = (w * static_cast<uint64_t>(bits) * kSamplesPerPixel + 7) / 8;
-  const uint64_t rowsPerStrip = rowBytes > kStripTarget ? 1 : kStripTarget / (rowBytes > 0 ? rowBytes : 1);
-  uint64_t strips = (h + rowsPerStrip - 1) / rowsPerStrip;
-  if (strips == 0) strips = 1;
+Strips StripGeometry(int width, int height, int bits) {
+  Strips s;
+  s.width = static_cast<uint64_t>(width);
+  s.height = static_cast<uint64_t>(height);
+  const uint64_t rowBytes = (s.width * static_cast<uint64_t>(bits) * kSamplesPerPixel + 7) / 8;
+  s.rowsPerStrip = rowBytes > kStripTarget ? 1 : kStripTarget / (rowBytes > 0 ? rowBytes : 1);
+  s.count = (s.height + s.rowsPerStrip - 1) / s.rowsPerStrip;
+  if (s.count == 0) s.count = 1;
+  return s;
+}
 
-  stripCounts = static_cast<uint32_t*>(std::calloc(strips, sizeof(uint32_t)));
-  if (stripCounts == nullptr) Fail("%s : no allocatable memory.\n", name);
-
-  // The writer buffers the file itself (outBuf), so the stream needs no buffer.
-  out = std::fopen(name, "wb");
-  if (out == nullptr || std::setvbuf(out, nullptr, _IONBF, 0) != 0) NotStored();
-  outUsed = 0;
-  flushed = 0;
-
-  // Header.
-  const uint16_t probe = kMagic;
-  unsigned char first;
-  std::memcpy(&first, &probe, 1);
-  const unsigned char mark = first == kMagic ? kLittleMark : kBigMark;
+// Header: the byte-order mark, 42, the IFD offset (patched at the end), then a
+// description too long for its entry, of textCount bytes with its zero.
+void PutHeader(const char* description, uint64_t textCount) {
+  const unsigned char mark = HostIsLittleEndian() ? kLittleMark : kBigMark;
   PutByte(mark);
   PutByte(mark);
   Put2(kMagic);
-  Put4(0);  // IFD offset, patched at the end
-
-  const uint64_t textCount = description != nullptr ? std::strlen(description) + 1 : 0;
+  Put4(0);
   if (textCount > kInlineText) {
     for (uint64_t i = 0; i < textCount; ++i) PutByte(static_cast<unsigned char>(description[i]));
     if (textCount % 2 != 0) PutByte(0);  // keep the strips on an even offset
   }
+}
 
-  // Strips.
+// The strips, each an LZW stream of its own, their byte counts in stripCounts, and a
+// zero byte when they end at an odd offset. Returns the offset of the first strip.
+uint64_t PutStrips(const RowSource& rows, const Strips& strips, int bits) {
   const uint64_t firstStrip = Position();
-  if (h == 0) {
+  if (strips.height == 0) {
     InitEncode();
     stripCounts[0] = static_cast<uint32_t>(TermEncode());
   }
-  for (uint64_t r = 0; r < h; ++r) {
-    if (r % rowsPerStrip == 0) InitEncode();
-    EncodeRow(rows, r, w, bits);
-    if ((r + 1) % rowsPerStrip == 0 || r + 1 == h) {
-      stripCounts[r / rowsPerStrip] = static_cast<uint32_t>(TermEncode());
+  for (uint64_t r = 0; r < strips.height; ++r) {
+    if (r % strips.rowsPerStrip == 0) InitEncode();
+    EncodeRow(rows, r, strips.width, bits);
+    if ((r + 1) % strips.rowsPerStrip == 0 || r + 1 == strips.height) {
+      stripCounts[r / strips.rowsPerStrip] = static_cast<uint32_t>(TermEncode());
     }
   }
   if (Position() % 2 != 0) PutByte(0);  // word alignment
+  return firstStrip;
+}
 
-  uint64_t stripOffsetsValue = firstStrip;
-  uint64_t stripCountsValue = stripCounts[0];
-  if (strips > 1) {
-    stripOffsetsValue = Position();
+// What the StripOffsets and StripByteCounts entries hold: the offsets of their arrays,
+// or with a single strip its offset and byte count themselves.
+struct StripEntries {
+  uint64_t offsets, counts;
+};
+
+StripEntries PutStripArrays(const Strips& strips, uint64_t firstStrip) {
+  StripEntries entries{firstStrip, stripCounts[0]};
+  if (strips.count > 1) {
+    entries.offsets = Position();
     uint64_t offset = firstStrip;
-    for (uint64_t k = 0; k < strips; ++k) {
+    for (uint64_t k = 0; k < strips.count; ++k) {
       Put4(static_cast<uint32_t>(offset));
       offset += stripCounts[k];
     }
-    stripCountsValue = Position();
-    for (uint64_t k = 0; k < strips; ++k) Put4(stripCounts[k]);
+    entries.counts = Position();
+    for (uint64_t k = 0; k < strips.count; ++k) Put4(stripCounts[k]);
   }
+  return entries;
+}
 
+// The SHORT arrays that sit right before the IFD: BitsPerSample in the true-colour
+// build, the red, green and blue colour maps in the palette build.
+void PutSampleArrays([[maybe_unused]] int bits, [[maybe_unused]] const uint16_t* const colourMap[3]) {
 #if defined(MESHPIX_SIF_RGB)
-  for (int c = 0; c < 3; ++c) Put2(static_cast<uint32_t>(bits));  // BitsPerSample array
+  for (int c = 0; c < 3; ++c) Put2(static_cast<uint32_t>(bits));
 #elif defined(MESHPIX_SIF_CM)
   const uint64_t mapSize = uint64_t{1} << bits;
   for (int c = 0; c < 3; ++c) {
     for (uint64_t i = 0; i < mapSize; ++i) Put2(colourMap[c][i]);
   }
 #endif
+}
 
-  const uint64_t ifdOffset = Position();
+// The IFD at ifdOffset, entries in tag order.
+void PutIFD([[maybe_unused]] uint64_t ifdOffset, const Strips& strips, [[maybe_unused]] int bits,
+            const char* description, uint64_t textCount, const StripEntries& stripEntries) {
   const int entries = kBaseEntries + (textCount > 0 ? 1 : 0);
   Put2(static_cast<uint32_t>(entries));
-  SizeEntry(kTagImageWidth, w);
-  SizeEntry(kTagImageLength, h);
+  SizeEntry(kTagImageWidth, strips.width);
+  SizeEntry(kTagImageLength, strips.height);
 #if defined(MESHPIX_SIF_RGB)
   ShortArrayEntry(kTagBitsPerSample, 3, ifdOffset - 6);
 #else
@@ -466,17 +476,21 @@ void Store(const char* name, int width, int height, int bits,
   ShortEntry(kTagPhotometric, 1, bits == 1 ? kWhiteIsZero : kBlackIsZero);
 #endif
   if (textCount > 0) DescriptionEntry(description, textCount);
-  LongEntry(kTagStripOffsets, static_cast<uint32_t>(strips), static_cast<uint32_t>(stripOffsetsValue));
+  LongEntry(kTagStripOffsets, static_cast<uint32_t>(strips.count), static_cast<uint32_t>(stripEntries.offsets));
   ShortEntry(kTagSamplesPerPixel, 1, kSamplesPerPixel);
-  ShortEntry(kTagRowsPerStrip, 1, static_cast<uint32_t>(rowsPerStrip));
-  LongEntry(kTagStripByteCounts, static_cast<uint32_t>(strips), static_cast<uint32_t>(stripCountsValue));
+  ShortEntry(kTagRowsPerStrip, 1, static_cast<uint32_t>(strips.rowsPerStrip));
+  LongEntry(kTagStripByteCounts, static_cast<uint32_t>(strips.count), static_cast<uint32_t>(stripEntries.counts));
   ShortEntry(kTagPlanarConfiguration, 1, kChunky);
 #if defined(MESHPIX_SIF_CM)
+  const uint64_t mapSize = uint64_t{1} << bits;
   ShortArrayEntry(kTagColorMap, static_cast<uint32_t>(3 * mapSize), ifdOffset - 6 * mapSize);
 #endif
   Put4(0);  // no further IFD
+}
 
-  // Everything must be in the file, below 4 GiB, before the IFD offset points to it.
+// Everything must be in the file, below 4 GiB, before the header's IFD offset points
+// to it; then the offset is patched in and the file closed.
+void PatchIFDOffset(uint64_t ifdOffset) {
   FlushOut();
   if (std::fflush(out) != 0 || std::ferror(out)) NotStored();
   if (std::fseek(out, kIFDOffsetAt, SEEK_SET) != 0) NotStored();
@@ -487,6 +501,33 @@ void Store(const char* name, int width, int height, int bits,
   const bool closed = std::fclose(out) == 0;
   out = nullptr;
   if (!written || !closed) NotStored();
+}
+
+// planes[c] is the sample row table of channel c. colourMap (palette build) holds
+// the red, green and blue maps.
+void Store(const char* name, int width, int height, int bits,
+           const RowSource& rows,
+           const uint16_t* const colourMap[3], const char* description) {
+  filePath = name;
+  if (width < 0 || height < 0 || !SupportedBits(bits)) NotStored();
+  const Strips strips = StripGeometry(width, height, bits);
+  stripCounts = static_cast<uint32_t*>(std::calloc(strips.count, sizeof(uint32_t)));
+  if (stripCounts == nullptr) Fail("%s : no allocatable memory.\n", name);
+
+  // The writer buffers the file itself (outBuf), so the stream needs no buffer.
+  out = std::fopen(name, "wb");
+  if (out == nullptr || std::setvbuf(out, nullptr, _IONBF, 0) != 0) NotStored();
+  outUsed = 0;
+  flushed = 0;
+
+  const uint64_t textCount = description != nullptr ? std::strlen(description) + 1 : 0;
+  PutHeader(description, textCount);
+  const uint64_t firstStrip = PutStrips(rows, strips, bits);
+  const StripEntries stripEntries = PutStripArrays(strips, firstStrip);
+  PutSampleArrays(bits, colourMap);
+  const uint64_t ifdOffset = Position();
+  PutIFD(ifdOffset, strips, bits, description, textCount, stripEntries);
+  PatchIFDOffset(ifdOffset);
   Release();
 }
 

@@ -42,9 +42,9 @@ constexpr int kMaxTable = 3 * 256;
 constexpr int kKeptFlags = 0x5F;
 constexpr int kKeptFlagsNoSize = 0x58;
 // Logical screen flags written: colour resolution 8 bits, not sorted, with or without
-// a global table.
-constexpr int kScreenWithTable = 0xF0;
-constexpr int kScreenNoTable = 0x70;
+// a global table; the table's size field (0 here) is added to them.
+constexpr int kScreenRes8WithTable = 0xF0;
+constexpr int kScreenRes8WithoutTable = 0x70;
 constexpr int kGraphicControlLabel = 0xF9;
 constexpr int kApplicationLabel = 0xFF;
 constexpr char kLoopApplication[] = "NETSCAPE2.0";  // 11 bytes, no terminator written
@@ -169,34 +169,22 @@ bool ReadUnsigned(const char* text, unsigned max, unsigned* value) {
 // ---------------------------------------------------------------------------
 // Input files
 
+// What a short read of an input file says, but in its signature and colour tables.
+constexpr char kEndOfFile[] = "unexpected end of file.";
+
 struct Input {
   Stream file;
   std::string path;
+  GIFBlocks blocks;
   int res = 8;
   int globalBits = 1;  // of the global table, or of the grey ramp that stands for it
-  int images = 0;      // images found so far
 };
-
-int GetC(Input* in) {
-  const int c = getc_unlocked(in->file.get());
-  if (c == EOF) Error(in->path, "unexpected end of file.");
-  return c;
-}
-
-int GetW(Input* in) {
-  const int low = GetC(in);
-  return low | (GetC(in) << 8);
-}
-
-void Skip(Input* in, int count) {
-  for (int i = 0; i < count; ++i) GetC(in);
-}
 
 // A colour table of the given byte length, brought to 8 bits per component.
 void Read(Input* in, unsigned char* table, int length) {
-  if (std::fread(table, 1, static_cast<size_t>(length), in->file.get()) != static_cast<size_t>(length)) {
-    Error(in->path, "colormap read error.");
-  }
+  in->blocks.shortRead = "colormap read error.";
+  ReadBytes(&in->blocks, table, static_cast<size_t>(length));
+  in->blocks.shortRead = kEndOfFile;
   ScaleColourTable(in->res, table, length);
 }
 
@@ -213,14 +201,13 @@ void Open(Input* in, const std::string& path, unsigned char* global) {
   in->path = path;
   in->file.reset(OpenFile(path.c_str(), "rb"));
   if (!in->file) Error(path, "GIF file not found.");
-  char magic[6];
-  if (std::fread(magic, 1, 6, in->file.get()) != 6 ||
-      (std::memcmp(magic, "GIF87a", 6) != 0 && std::memcmp(magic, "GIF89a", 6) != 0)) {
-    Error(path, "not a GIF file.");
-  }
-  Skip(in, 4);
-  const int flags = GetC(in);
-  Skip(in, 2);
+  in->blocks = GIFBlocks{in->file.get(), in->path.c_str(), "not a GIF file."};
+  unsigned char magic[6];
+  ReadSignature(&in->blocks, magic, sizeof magic, "not a GIF file.");
+  in->blocks.shortRead = kEndOfFile;
+  SkipBytes(&in->blocks, 4);
+  const int flags = ReadByte(&in->blocks);
+  SkipBytes(&in->blocks, 2);
   in->res = ColourResolution(flags);
   in->globalBits = TableBits(flags);
   const int length = 3 << in->globalBits;
@@ -228,7 +215,7 @@ void Open(Input* in, const std::string& path, unsigned char* global) {
     if (global != nullptr) {
       Read(in, global, length);
     } else {
-      Skip(in, length);
+      SkipBytes(&in->blocks, static_cast<size_t>(length));
     }
   } else if (global != nullptr) {
     const int top = (1 << in->globalBits) - 1;
@@ -238,28 +225,22 @@ void Open(Input* in, const std::string& path, unsigned char* global) {
   }
 }
 
-// Sub-blocks up to and including the terminator, copied to out when it is given.
-void CopyBlocks(Input* in, FILE* out) {
-  if (!CopySubBlocks(in->file.get(), out)) Error(in->path, "unexpected end of file.");
-}
-
 // Blocks up to the next image, extensions skipped: true with the image's width and
 // height read (its position is not used; the flags byte is next), false at the trailer,
 // or at the end of the file where a block would start once an image has been read
 // whole (a file without its trailer).
 bool NextImage(Input* in, int* width, int* height) {
   for (;;) {
-    const int c = in->images > 0 ? getc_unlocked(in->file.get()) : GetC(in);
-    if (c == kTrailer || c == EOF) return false;
+    const int c = NextBlock(&in->blocks);
+    if (c == kTrailer) return false;
     if (c == kImageSeparator) break;
     if (c != kExtensionIntroducer) Error(in->path, "unknown extension introducer.");
-    GetC(in);  // label
-    CopyBlocks(in, nullptr);
+    ReadByte(&in->blocks);  // label
+    CopySubBlocks(&in->blocks, nullptr);
   }
-  Skip(in, 4);
-  *width = GetW(in);
-  *height = GetW(in);
-  ++in->images;
+  SkipBytes(&in->blocks, 4);
+  *width = ReadWord(&in->blocks);
+  *height = ReadWord(&in->blocks);
   return true;
 }
 
@@ -294,7 +275,7 @@ void SurveyFile(const std::string& path, Survey* survey) {
   Open(&in, path, survey->uniform ? global : nullptr);
   int width, height;
   while (NextImage(&in, &width, &height)) {
-    const int flags = GetC(&in);
+    const int flags = ReadByte(&in.blocks);
     const int bits = ImageBits(in, flags);
     if (flags & kTableFlag) {
       if (survey->uniform) {
@@ -302,15 +283,15 @@ void SurveyFile(const std::string& path, Survey* survey) {
         Read(&in, local, 3 << bits);
         Unify(survey, local, bits);
       } else {
-        Skip(&in, 3 << bits);
+        SkipBytes(&in.blocks, static_cast<size_t>(3) << bits);
       }
     } else if (survey->uniform) {
       Unify(survey, global, bits);
     }
     survey->any = true;
     survey->maxBits = std::max(survey->maxBits, bits);
-    GetC(&in);  // code size
-    CopyBlocks(&in, nullptr);
+    ReadByte(&in.blocks);  // code size
+    CopySubBlocks(&in.blocks, nullptr);
     survey->width = std::max(survey->width, width);
     survey->height = std::max(survey->height, height);
   }
@@ -329,7 +310,7 @@ void PutHeader(const Survey& survey, unsigned delay, unsigned repeat, FILE* out)
   PutW(survey.height, out);
   const bool table = survey.any && survey.uniform;
   const int size = survey.any ? survey.maxBits - 1 : 0;
-  std::putc((table ? kScreenWithTable : kScreenNoTable) | size, out);
+  std::putc((table ? kScreenRes8WithTable : kScreenRes8WithoutTable) | size, out);
   std::putc(0, out);  // background colour index
   std::putc(0, out);  // no aspect ratio
   if (table) std::fwrite(survey.reference, 1, static_cast<size_t>(3) << survey.maxBits, out);
@@ -368,12 +349,12 @@ void CopyFile(const std::string& path, const Survey& survey, unsigned delay, FIL
     PutW((survey.height - height) / 2, out);
     PutW(width, out);
     PutW(height, out);
-    const int flags = GetC(&in);
+    const int flags = ReadByte(&in.blocks);
     const int bits = ImageBits(in, flags);
     if (bits > survey.maxBits) Error(path, "bad bits per sample.");
     const int length = 3 << bits;
     if (survey.uniform) {
-      if (flags & kTableFlag) Skip(&in, length);
+      if (flags & kTableFlag) SkipBytes(&in.blocks, static_cast<size_t>(length));
       std::putc(flags & kKeptFlags, out);
     } else if (flags & kTableFlag) {
       unsigned char local[kMaxTable];
@@ -384,8 +365,8 @@ void CopyFile(const std::string& path, const Survey& survey, unsigned delay, FIL
       std::putc((flags & kKeptFlagsNoSize) | kTableFlag | (bits - 1), out);
       std::fwrite(global, 1, static_cast<size_t>(length), out);
     }
-    std::putc(GetC(&in), out);  // code size
-    CopyBlocks(&in, out);
+    std::putc(ReadByte(&in.blocks), out);  // code size
+    CopySubBlocks(&in.blocks, out);
   }
 }
 

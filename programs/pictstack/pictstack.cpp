@@ -162,13 +162,9 @@ void StoreImage(const ImageBox& image, bool interlace, int codeSize, const Table
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
-  if (argc != 3) Usage(kProgram.usage);
   InputFiles inputs;
-  NoteInput(&inputs, argv[1]);
-  if (!IsNameFormat(argv[2])) Fail("bad file name format.\n");
-  Stream in{OpenInput(argv[1])};
-  if (!in) Fail("file not found.\n");
+  Stream in{OpenNumberedSplit(argc, argv, kProgram, &inputs)};
+  if (!in) FailLine("file not found.");
   SetGIFInput(in.get());
   CheckMagic();
 

@@ -3,7 +3,6 @@
 // flags, local table, code size and data), the trailer. Extensions are dropped. The
 // files are named by a printf-style format that receives the image number from 0.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "common/numbered.h"
@@ -33,45 +32,31 @@ constexpr int kFlagsOffset = 10;
 constexpr int kDescriptorSize = 9;
 constexpr int kImageFlagsOffset = 8;
 
-int TableSize(int flags) { return 3 << ((flags & 7) + 1); }
+int TableSize(int flags) { return 3 << TableBits(flags); }
 
-bool ReadAll(FILE* in, unsigned char* buffer, size_t size) {
-  return std::fread(buffer, 1, size, in) == size;
-}
-
-int GetByte(FILE* in, const char* message) {
-  const int c = getc_unlocked(in);
-  if (c == EOF) FailLine(message);
-  return c;
-}
-
-// Sub-blocks up to and including the terminator, copied to out when it is given.
-void CopyBlocks(FILE* in, FILE* out, const char* message) {
-  if (!CopySubBlocks(in, out)) FailLine(message);
-}
-
-void Unpack(FILE* in, const char* format, const InputFiles& inputs) {
+// Each part of the file has its own message for a short read.
+void Unpack(FILE* stream, const char* format, const InputFiles& inputs) {
+  GIFBlocks in{stream, nullptr, "not a GIF file."};
   unsigned char header[kHeaderSize];
-  if (!ReadAll(in, header, kHeaderSize) || std::memcmp(header, "GIF8", 4) != 0 ||
-      (header[4] != '7' && header[4] != '9') || header[5] != 'a') {
-    Fail("not a GIF file.\n");
-  }
+  ReadSignature(&in, header, kHeaderSize, "not a GIF file.");
   unsigned char global[3 * 256];
   const int globalSize = (header[kFlagsOffset] & kTableFlag) ? TableSize(header[kFlagsOffset]) : 0;
-  if (!ReadAll(in, global, static_cast<size_t>(globalSize))) Fail("global colormap read error.\n");
+  in.shortRead = "global colormap read error.";
+  ReadBytes(&in, global, static_cast<size_t>(globalSize));
 
   int k = 0;
   for (;;) {
-    const int c = getc_unlocked(in);
-    // The end of the file after a whole image stands for a missing trailer.
-    if (c == kTrailer || (c == EOF && k > 0)) return;
-    if (c == EOF) Fail("unexpected end of file.\n");
+    in.shortRead = "unexpected end of file.";
+    const int c = NextBlock(&in);
+    if (c == kTrailer) return;
     if (c == kExtensionIntroducer) {
-      GetByte(in, "extension function read error.");
-      CopyBlocks(in, nullptr, "extension data read error.");
+      in.shortRead = "extension function read error.";
+      ReadByte(&in);
+      in.shortRead = "extension data read error.";
+      CopySubBlocks(&in, nullptr);
       continue;
     }
-    if (c != kImageSeparator) Fail("unknown extension introducer.\n");
+    if (c != kImageSeparator) FailLine("unknown extension introducer.");
 
     const std::string name = NumberedName(format, k++);
     CheckOutputFile(inputs, name.c_str());
@@ -81,17 +66,21 @@ void Unpack(FILE* in, const char* format, const InputFiles& inputs) {
     std::fwrite(global, 1, static_cast<size_t>(globalSize), out.get());
     std::putc(kImageSeparator, out.get());
     unsigned char descriptor[kDescriptorSize];
-    if (!ReadAll(in, descriptor, kDescriptorSize)) Fail("image descriptor read error.\n");
+    in.shortRead = "image descriptor read error.";
+    ReadBytes(&in, descriptor, kDescriptorSize);
     std::fwrite(descriptor, 1, kDescriptorSize, out.get());
     const int flags = descriptor[kImageFlagsOffset];
     if (flags & kTableFlag) {
       unsigned char local[3 * 256];
       const int localSize = TableSize(flags);
-      if (!ReadAll(in, local, static_cast<size_t>(localSize))) Fail("local colormap read error.\n");
+      in.shortRead = "local colormap read error.";
+      ReadBytes(&in, local, static_cast<size_t>(localSize));
       std::fwrite(local, 1, static_cast<size_t>(localSize), out.get());
     }
-    std::putc(GetByte(in, "code size read error."), out.get());
-    CopyBlocks(in, out.get(), "raster data read error.");
+    in.shortRead = "code size read error.";
+    std::putc(ReadByte(&in), out.get());
+    in.shortRead = "raster data read error.";
+    CopySubBlocks(&in, out.get());
     std::putc(kTrailer, out.get());
     if (!CloseOutput(out.release())) Fail("%s : GIF file not stored.\n", name.c_str());
   }
@@ -100,13 +89,9 @@ void Unpack(FILE* in, const char* format, const InputFiles& inputs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
-  if (argc != 3) Usage(kProgram.usage);
   InputFiles inputs;
-  NoteInput(&inputs, argv[1]);
-  if (!IsNameFormat(argv[2])) Fail("bad file name format.\n");
-  Stream in{OpenInput(argv[1])};
-  if (!in) Fail("GIF file not open.\n");
+  Stream in{OpenNumberedSplit(argc, argv, kProgram, &inputs)};
+  if (!in) FailLine("GIF file not open.");
   Unpack(in.get(), argv[2], inputs);
   return 0;
 }

@@ -451,3 +451,76 @@ TEST(GifStream, SignatureAndBlockWalk) {
     EXPECT_EQ(Capture(std::string(1, static_cast<char>(m)), [](Outcome*) { GetCodeSize(); }).err, "bad code size.\n");
   }
 }
+
+namespace {
+
+struct BlockOutcome {
+  std::string err;     // what a fatal exit printed
+  std::string copied;  // what CopySubBlocks wrote
+  std::vector<int> returned;
+};
+
+// Runs a walk over a block reader record of the bytes, named by path (or none).
+template <typename F>
+BlockOutcome OverBlocks(const std::string& bytes, const char* path, F&& walk) {
+  BlockOutcome o;
+  FILE* stream = Memory(bytes);
+  char* copied = nullptr;
+  size_t copiedSize = 0;
+  FILE* out = open_memstream(&copied, &copiedSize);
+  GIFBlocks in{stream, path, "cut short."};
+  SetExitHandler(Stop);
+  testing::internal::CaptureStderr();
+  try {
+    walk(&in, out, &o.returned);
+  } catch (const Stopped&) {
+  }
+  o.err = testing::internal::GetCapturedStderr();
+  SetExitHandler(nullptr);
+  std::fclose(stream);
+  std::fclose(out);
+  o.copied.assign(copied, copiedSize);
+  std::free(copied);
+  return o;
+}
+
+}  // namespace
+
+TEST(GifBlocks, ShortReadsTrailersAndCopies) {
+  using Walk = void (*)(GIFBlocks*, FILE*, std::vector<int>*);
+  auto copy = [](GIFBlocks* in, FILE* out, std::vector<int>*) { CopySubBlocks(in, out); };
+  auto blocks = [](GIFBlocks* in, FILE*, std::vector<int>* r) {
+    for (int i = 0; i < 3; ++i) r->push_back(NextBlock(in));
+  };
+  auto signature = [](GIFBlocks* in, FILE*, std::vector<int>* r) {
+    unsigned char header[7];
+    ReadSignature(in, header, sizeof header, "no signature.");
+    r->push_back(ReadWord(in));
+  };
+  const std::string subBlocks("\x02xy\x01z\x00", 6);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* path;
+    Walk walk;
+    std::string err, copied;
+    std::vector<int> returned;
+  } cases[] = {
+      {"sub-blocks copied whole", subBlocks + "!", nullptr, copy, "", subBlocks, {}},
+      {"data cut short", subBlocks.substr(0, 4), "a.gif", copy, "a.gif : cut short.\n", "\x02xy", {}},
+      {"length byte missing", subBlocks.substr(0, 5), nullptr, copy, "cut short.\n", subBlocks.substr(0, 5), {}},
+      {"end after an image is a trailer", ",", nullptr, blocks, "", "", {',', ';', ';'}},
+      {"end before any image", "!", "b.gif", blocks, "b.gif : cut short.\n", "", {'!'}},
+      {"stray bytes are introducers", "x;", nullptr, blocks, "cut short.\n", "", {'x', ';'}},
+      {"GIF89a, a byte, a word", "GIF89a!\x34\x12", nullptr, signature, "", "", {0x1234}},
+      {"GIF87a, a byte, a word", std::string("GIF87a!\x01\x00", 9), nullptr, signature, "", "", {1}},
+      {"wrong signature", "GIF87b!\x34\x12", "c.gif", signature, "c.gif : no signature.\n", "", {}},
+      {"signature cut short", "GIF87a", nullptr, signature, "cut short.\n", "", {}},
+  };
+  for (const Case& c : cases) {
+    const BlockOutcome o = OverBlocks(c.bytes, c.path, c.walk);
+    EXPECT_EQ(o.err, c.err) << c.what;
+    EXPECT_EQ(o.copied, c.copied) << c.what;
+    EXPECT_EQ(o.returned, c.returned) << c.what;
+  }
+}
