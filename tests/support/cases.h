@@ -5,9 +5,12 @@
 //       {{"meshtotext", "in.stl"}, "", 0, "", "solid\n..."},
 //   });                                       every failure message names the case by its
 //                                             command line (or by its name, where given)
-//   BadMessageLine(err)                       the first line of err that is not a message
-//                                             ("" when every line is one)
+//   EXPECT_TRUE(OnlyMessages(err)) << where   every line of err is a message: one line
+//                                             ending in a full stop, "(warning)." for a
+//                                             warning; lines listed as known are let through
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
@@ -25,7 +28,6 @@ struct RunCase {
 
 void ExpectRuns(const std::string& cwd, const std::vector<RunCase>& cases);
 
-// A message is one line that ends in a full stop (warnings end in "(warning)."). Gives
-// the first line of err that is not one, with its line feed if it has one; "" when
-// every line is a message.
-std::string BadMessageLine(const std::string& err);
+// Success when every line of err is a message or one of the known lines (each whole,
+// with its line feed); otherwise a failure that quotes the first other line.
+testing::AssertionResult OnlyMessages(const std::string& err, const std::vector<std::string>& known = {});
