@@ -126,7 +126,6 @@ TEST(Meshtransform, NormalIsTheLinearPartAppliedToTheUnitNormal) {
 }
 
 TEST(Meshedit, UsageLines) {
-  // meshmove's status was not checked before; every usage line goes with status 1.
   ExpectRuns("", {
                      {{"meshmove", "a", "1", "2", "b"}, "usage : meshmove orgSTL Sx Sy Sz newSTL\n"},
                      {{"meshtransform", "a", "b"},
