@@ -335,11 +335,18 @@ struct Tables {
   int found = -2;
 };
 
+// A colour table read quietly and to the byte: nothing of the input is left over.
+void ExpectWholeTable(const Outcome& o, int s) {
+  EXPECT_FALSE(o.stopped) << o.err << " s=" << s;
+  EXPECT_EQ(o.err, "") << "s=" << s;
+  EXPECT_EQ(o.after, -1) << "s=" << s;
+}
+
 Tables ReadEight(int res, int s, const std::string& stored, int R = 0, int G = 0, int B = 0) {
   Tables t;
   std::memset(t.red, 0xEE, sizeof t.red);
   Outcome o = Capture(stored, [&](Outcome*) { t.found = GetCM(res, s, t.red, t.green, t.blue, R, G, B); });
-  EXPECT_FALSE(o.stopped) << o.err;
+  ExpectWholeTable(o, s);
   return t;
 }
 
@@ -368,11 +375,13 @@ TEST(GifColourTable, TableThatDoesNotFitItsResolutionIsTakenAsStored) {
   EXPECT_EQ(t.red[1], 1);  // would be 255 if scaled
   uint16_t red[256], green[256], blue[256];
   Outcome o = Capture(Table({255, 128, 0, 1, 1, 0}), [&](Outcome*) { ReadCM(1, 1, red, green, blue); });
+  ExpectWholeTable(o, 1);
   EXPECT_EQ(red[0], 65535);
   EXPECT_EQ(green[0], 257 * 128);
   EXPECT_EQ(red[1], 257);
   // With components 0 and 1 only, resolution 1 scales them to the full range.
   Outcome fits = Capture(Table({1, 0, 1, 0, 1, 1}), [&](Outcome*) { ReadCM(1, 1, red, green, blue); });
+  ExpectWholeTable(fits, 1);
   EXPECT_EQ(red[0], 65535);
   EXPECT_EQ(green[0], 0);
   EXPECT_EQ(green[1], 65535);
@@ -385,6 +394,7 @@ TEST(GifColourTable, SixteenBitTablesAndIndexWidths) {
     const std::string stored(static_cast<size_t>(3 << s), '\x0f');
     int width = -1;
     Outcome o = Capture(stored, [&](Outcome*) { width = ReadCM(4, s, red, green, blue); });
+    ExpectWholeTable(o, s);
     EXPECT_EQ(width, widths[s]) << "s=" << s;
     EXPECT_EQ(red[(1 << s) - 1], 65535) << "s=" << s;
     if (s < 8) {
@@ -392,6 +402,7 @@ TEST(GifColourTable, SixteenBitTablesAndIndexWidths) {
     }
   }
   Outcome eight = Capture(Table({1, 2, 3, 4, 5, 6}), [&](Outcome*) { ReadCM(8, 1, red, green, blue); });
+  ExpectWholeTable(eight, 1);
   EXPECT_EQ(red[1], 4 * 257);
 }
 

@@ -1,6 +1,7 @@
 // meshdump (both builds) and meshfacets, run as programs.
 #include <gtest/gtest.h>
 
+#include "support/cases.h"
 #include "support/run.h"
 #include "support/stlfiles.h"
 
@@ -55,10 +56,10 @@ TEST(Meshdump, PrintsTheVerticesAfterWindingRepairAndStopsAtABrokenFacet) {
 }
 
 TEST(Meshdump, UsageAndLostOutput) {
-  RunResult usage = ::Run("meshdump", {});
-  EXPECT_EQ(usage.status, 1);
-  EXPECT_EQ(usage.err, "usage : meshdump STL_files\n");
-  EXPECT_EQ(::Run("meshdump-plain", {}).err, "usage : meshdump-plain STL_files\n");
+  ExpectRuns("", {
+                     {{"meshdump"}, "usage : meshdump STL_files\n"},
+                     {{"meshdump-plain"}, "usage : meshdump-plain STL_files\n"},
+                 });
   Scratch dir;
   dir.Write("a.stl", BinarySTL(UnitCube()));
   RunResult full = RunCommand({"/bin/sh", "-c", ProgramPath("meshdump") + " a.stl > /dev/full"}, "", dir.path);
@@ -89,17 +90,12 @@ TEST(Meshfacets, Failures) {
   Scratch dir;
   dir.Write("bad.stl", "tiny");
   const std::string usage = "usage : meshfacets STL_file\n";
-  EXPECT_EQ(::Run("meshfacets", {}).err, usage);
-  RunResult two = ::Run("meshfacets", {"a", "b"});
-  EXPECT_EQ(two.status, 1);
-  EXPECT_EQ(two.err, usage);
-  RunResult missing = ::Run("meshfacets", {"none.stl"}, "", dir.path);
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "none.stl : STL file not found.\n");
-  RunResult bad = ::Run("meshfacets", {"bad.stl"}, "", dir.path);
-  EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(bad.err, "bad.stl : STL header read error.\n");
-  EXPECT_EQ(bad.out, "");
+  ExpectRuns(dir.path, {
+                           {{"meshfacets"}, usage},
+                           {{"meshfacets", "a", "b"}, usage},
+                           {{"meshfacets", "none.stl"}, "none.stl : STL file not found.\n"},
+                           {{"meshfacets", "bad.stl"}, "bad.stl : STL header read error.\n", 1, "", ""},
+                       });
   dir.Write("a.stl", BinarySTL(UnitCube()));
   RunResult full = RunCommand({"/bin/sh", "-c", ProgramPath("meshfacets") + " a.stl > /dev/full"}, "", dir.path);
   EXPECT_EQ(full.status, 1);

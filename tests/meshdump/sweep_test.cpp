@@ -1,8 +1,10 @@
 // Every byte of a small valid binary and ASCII STL flipped, zeroed and cut off in turn:
-// meshdump must read each damaged file without crashing (status 0 or 1). The damaged
+// meshdump must read each damaged file without crashing (status 0 or 1) and report on
+// it in one-line messages only. The damaged
 // files go to meshdump in batches, since it reports on every file it is given.
 #include <gtest/gtest.h>
 
+#include "support/cases.h"
 #include "support/run.h"
 #include "support/stlfiles.h"
 
@@ -17,6 +19,7 @@ void Sweep(const std::string& valid, const std::string& program) {
     EXPECT_TRUE(r.status == 0 || r.status == 1)
         << program << " ended with status " << r.status << " on one of " << batch.front() << " .. "
         << batch.back() << "\n" << r.err.substr(0, 2000);
+    EXPECT_TRUE(OnlyMessages(r.err)) << program << " on one of " << batch.front() << " .. " << batch.back();
     batch.clear();
   };
   for (size_t i = 0; i < valid.size(); ++i) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <sys/stat.h>
 
+#include "support/cases.h"
 #include "support/run.h"
 #include "support/stlfiles.h"
 
@@ -31,9 +32,7 @@ std::vector<TestFacet> Output(const Scratch& dir, const std::string& name) {
 TEST(Meshmove, ZeroShiftRecomputesNormalsAndKeepsColours) {
   Scratch dir;
   dir.Write("in.stl", BinarySTL(Model()));
-  RunResult r = ::Run("meshmove", {"in.stl", "0", "0", "0", "out.stl"}, "", dir.path);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
+  ExpectRuns(dir.path, {{{"meshmove", "in.stl", "0", "0", "0", "out.stl"}, "", 0}});
   auto expected = Model();
   for (auto& f : expected) {
     for (float& n : f.n) n /= 3;
@@ -82,11 +81,12 @@ TEST(Meshscale, OneRatioOrOnePerAxis) {
 
 TEST(Meshscale, WrongArgumentCountsPrintUsage) {
   const std::string usage = "usage : meshscale orgSTL ratio|(Rx Ry Rz) newSTL\n";
-  for (auto args : std::vector<std::vector<std::string>>{{}, {"a", "b"}, {"a", "2", "3", "b"}, {"a", "1", "2", "3", "4", "b"}}) {
-    RunResult r = ::Run("meshscale", args);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, usage);
-  }
+  ExpectRuns("", {
+                     {{"meshscale"}, usage},
+                     {{"meshscale", "a", "b"}, usage},
+                     {{"meshscale", "a", "2", "3", "b"}, usage},
+                     {{"meshscale", "a", "1", "2", "3", "4", "b"}, usage},
+                 });
 }
 
 TEST(Meshtransform, TranslationGivesMeshmovesBytesEvenForLargeOffsets) {
@@ -126,34 +126,32 @@ TEST(Meshtransform, NormalIsTheLinearPartAppliedToTheUnitNormal) {
 }
 
 TEST(Meshedit, UsageLines) {
-  EXPECT_EQ(::Run("meshmove", {"a", "1", "2", "b"}).err, "usage : meshmove orgSTL Sx Sy Sz newSTL\n");
-  RunResult t = ::Run("meshtransform", {"a", "b"});
-  EXPECT_EQ(t.status, 1);
-  EXPECT_EQ(t.err, "usage : meshtransform orgSTL h0 hx hy hz v0 vx vy vz d0 dx dy dz newSTL\n");
+  ExpectRuns("", {
+                     {{"meshmove", "a", "1", "2", "b"}, "usage : meshmove orgSTL Sx Sy Sz newSTL\n"},
+                     {{"meshtransform", "a", "b"},
+                      "usage : meshtransform orgSTL h0 hx hy hz v0 vx vy vz d0 dx dy dz newSTL\n"},
+                 });
 }
 
 TEST(Meshedit, InputFailuresLeaveNoOutput) {
   Scratch dir;
   dir.Write("short.stl", "solid\n");
-  RunResult missing = ::Run("meshmove", {"none.stl", "1", "2", "3", "out.stl"}, "", dir.path);
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "none.stl : file not found.\n");
-  RunResult header = ::Run("meshscale", {"short.stl", "2", "out.stl"}, "", dir.path);
-  EXPECT_EQ(header.status, 1);
-  EXPECT_EQ(header.err, "short.stl : STL header read error.\n");
+  ExpectRuns(dir.path, {
+                           {{"meshmove", "none.stl", "1", "2", "3", "out.stl"}, "none.stl : file not found.\n"},
+                           {{"meshscale", "short.stl", "2", "out.stl"}, "short.stl : STL header read error.\n"},
+                       });
   EXPECT_FALSE(dir.Exists("out.stl"));
 }
 
 TEST(Meshedit, OutputFailuresAreReported) {
   Scratch dir;
   dir.Write("in.stl", BinarySTL(UnitCube()));
-  RunResult folder = ::Run("meshmove", {"in.stl", "1", "2", "3", "no/such/dir.stl"}, "", dir.path);
-  EXPECT_EQ(folder.status, 1);
-  EXPECT_EQ(folder.err, "no/such/dir.stl : file not stored.\n");
-  // A full disk: the data cannot be flushed, never status 0.
-  RunResult full = ::Run("meshscale", {"in.stl", "2", "/dev/full"}, "", dir.path);
-  EXPECT_EQ(full.status, 1);
-  EXPECT_EQ(full.err, "/dev/full : STL facet data write error.\n");
+  ExpectRuns(dir.path, {
+                           {{"meshmove", "in.stl", "1", "2", "3", "no/such/dir.stl"},
+                            "no/such/dir.stl : file not stored.\n"},
+                           // A full disk: the data cannot be flushed, never status 0.
+                           {{"meshscale", "in.stl", "2", "/dev/full"}, "/dev/full : STL facet data write error.\n"},
+                       });
 }
 
 TEST(Meshedit, EmptyModelGives84ZeroBytes) {

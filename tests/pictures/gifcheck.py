@@ -80,6 +80,28 @@ def tetra_stl(path):
     return path
 
 
+def saved(d, pattern, pictures):
+    """Saves picture i as pattern % i in folder d; returns the paths."""
+    paths = []
+    for i, picture in enumerate(pictures):
+        paths.append(os.path.join(d, pattern % i))
+        picture.save(paths[-1])
+    return paths
+
+
+def orbit_gif(bin_dir, d, name, size, views):
+    """meshorbit's rendering of tetra_stl, size pixels square, for the view lines given
+    (bytes), as d/name; returns the path, or None where meshorbit is not built."""
+    orbit = os.path.join(bin_dir, "meshorbit")
+    if not os.path.exists(orbit):
+        return None
+    stl = tetra_stl(os.path.join(d, "tetra.stl"))
+    p = os.path.join(d, name)
+    subprocess.run([orbit, stl, "-%d" % size, "1", "40", "255", "255", "255", "0", "0", "0", "200", "200", "200", p],
+                   input=views, capture_output=True, check=True)
+    return p
+
+
 def make_inputs(d, bin_dir):
     """GIFs of several writers and kinds; returns their paths."""
     need(CONVERT, "gifsicle")
@@ -111,11 +133,7 @@ def make_inputs(d, bin_dir):
     p = os.path.join(d, "magick.gif")
     run(CONVERT, src, "-colors", "200", "-interlace", "GIF", p)
     paths.append(p)
-    srcs = []
-    for i in range(3):
-        s = os.path.join(d, "src%d.png" % i)
-        frame(44, 36, i).save(s)
-        srcs.append(s)
+    srcs = saved(d, "src%d.png", [frame(44, 36, i) for i in range(3)])
     p = os.path.join(d, "magick-anim.gif")
     run(CONVERT, "-delay", "20", "-loop", "3", *srcs, p)
     paths.append(p)
@@ -138,11 +156,7 @@ def make_inputs(d, bin_dir):
     run("gifsicle", "--crop", "5,4+20x15", "--no-warnings", parts[2], "-o", p)
     paths.append(p)
     # Our own renderer's turntable of a coloured tetrahedron, when it is built.
-    orbit = os.path.join(bin_dir, "meshorbit")
-    if os.path.exists(orbit):
-        stl = tetra_stl(os.path.join(d, "tetra.stl"))
-        p = os.path.join(d, "meshorbit.gif")
-        subprocess.run([orbit, stl, "-64", "1", "40", "255", "255", "255", "0", "0", "0", "200", "200", "200", p],
-                       input=b"0 20 45 10 4\n", capture_output=True, check=True)
+    p = orbit_gif(bin_dir, d, "meshorbit.gif", 64, b"0 20 45 10 4\n")
+    if p:
         paths.append(p)
     return paths

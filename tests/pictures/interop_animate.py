@@ -6,7 +6,7 @@ import subprocess
 import sys
 import tempfile
 
-from gifcheck import CONVERT, Image, ImageDraw, frames, images, make_inputs, need, np, run
+from gifcheck import CONVERT, Image, ImageDraw, frames, images, make_inputs, need, np, run, saved
 
 bin_dir = sys.argv[1]
 need(CONVERT, "gifsicle")
@@ -71,11 +71,7 @@ with tempfile.TemporaryDirectory() as d:
     # One table: an ImageMagick animation on one global colour map, split by pictunpack.
     same = os.path.join(d, "same")
     os.mkdir(same)
-    srcs = []
-    for i in range(3):
-        s = os.path.join(d, "s%d.png" % i)
-        picture(40, 28, i).save(s)
-        srcs.append(s)
+    srcs = saved(d, "s%d.png", [picture(40, 28, i) for i in range(3)])
     anim = os.path.join(d, "anim.gif")
     run(CONVERT, *srcs, "-colors", "64", "+map", anim)
     assert all(not (f & 0x80) for *_, f in images(anim)), images(anim)

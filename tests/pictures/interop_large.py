@@ -14,7 +14,7 @@ import subprocess
 import sys
 import tempfile
 
-from gifcheck import CONVERT, Image, need, np, run, tetra_stl
+from gifcheck import CONVERT, Image, need, np, orbit_gif, run
 
 try:
     import tifffile
@@ -106,12 +106,8 @@ with tempfile.TemporaryDirectory() as d:
         p = os.path.join(d, "pillow-%dx%d.gif" % (w, h))
         picture(w, h, w).save(p)
         sources.append(p)
-    orbit = tool("meshorbit")
-    if os.path.exists(orbit):
-        stl = tetra_stl(os.path.join(d, "tetra.stl"))
-        p = os.path.join(d, "meshorbit-1200.gif")
-        subprocess.run([orbit, stl, "-1200", "1", "40", "255", "255", "255", "0", "0", "0", "200", "200", "200", p],
-                       input=b"30 20\n", capture_output=True, check=True)
+    p = orbit_gif(bin_dir, d, "meshorbit-1200.gif", 1200, b"30 20\n")
+    if p:
         sources.append(p)
     for src in sources:
         work = tempfile.mkdtemp(dir=d)

@@ -50,6 +50,17 @@ std::vector<std::string> Colours(const GifFile& gif, int i) {
   return out;
 }
 
+// A one-image GIF of a width x height screen whose image is a smaller rectangle in it.
+TestGif PartImageGif(int width, int height, const std::string& table, std::vector<uint8_t> pixels,
+                     int left, int top, int imageWidth, int imageHeight) {
+  TestGif gif = OneImageGif(width, height, table, std::move(pixels));
+  gif.images[0].left = left;
+  gif.images[0].top = top;
+  gif.images[0].width = imageWidth;
+  gif.images[0].height = imageHeight;
+  return gif;
+}
+
 std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 }  // namespace
@@ -102,11 +113,7 @@ TEST(Pictcrop, RectangleInsideTheImage) {
 TEST(Pictcrop, FillColourFromTheTable) {
   // A 3 x 2 image at (1, 1) of a 5 x 4 screen; the fill colour green is index 2, and
   // also index 3 in a table that holds it twice: the highest is taken.
-  TestGif gif = OneImageGif(5, 4, Table({0, 0, 0, 9, 9, 9, 0, 255, 0, 0, 255, 0}), {1, 0, 1, 0, 1, 0});
-  gif.images[0].left = 1;
-  gif.images[0].top = 1;
-  gif.images[0].width = 3;
-  gif.images[0].height = 2;
+  TestGif gif = PartImageGif(5, 4, Table({0, 0, 0, 9, 9, 9, 0, 255, 0, 0, 255, 0}), {1, 0, 1, 0, 1, 0}, 1, 1, 3, 2);
   Cropped c = Crop(GifBytes(gif), {"0", "0", "4", "3", "0", "255", "0"});
   ASSERT_EQ(c.run.status, 0) << c.run.err;
   EXPECT_EQ(c.gif.images[0].flags, 0x07);
@@ -120,11 +127,7 @@ TEST(Pictcrop, FillColourFromTheTable) {
 }
 
 TEST(Pictcrop, FillColourOutsideTheTableMakesAColourImage) {
-  TestGif gif = OneImageGif(5, 4, kTable, {1, 2, 3, 3, 2, 1});
-  gif.images[0].left = 2;
-  gif.images[0].top = 2;
-  gif.images[0].width = 3;
-  gif.images[0].height = 2;
+  TestGif gif = PartImageGif(5, 4, kTable, {1, 2, 3, 3, 2, 1}, 2, 2, 3, 2);
   Cropped c = Crop(GifBytes(gif), {"1", "1", "4", "3", "10", "20", "30"});
   ASSERT_EQ(c.run.status, 0) << c.run.err;
   EXPECT_EQ(c.gif.images[0].flags, 0x87);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "giffiles.h"
+#include "support/cases.h"
 #include "support/run.h"
 
 namespace {
@@ -82,9 +83,7 @@ TEST(Pictunpack, NoImageNoFile) {
   TestGif gif = Animation();
   gif.images.clear();
   gif.tail = std::string("!\xfe\x01x\x00", 5);
-  RunResult r = ::Run("pictunpack", {"-", "f%d.gif"}, GifBytes(gif), dir.path);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
+  ExpectRuns(dir.path, {{{"pictunpack", "-", "f%d.gif"}, "", 0, GifBytes(gif)}});
   EXPECT_FALSE(dir.Exists("f0.gif"));
 }
 
@@ -101,20 +100,17 @@ TEST(Pictunpack, BadFileNameFormatWritesNothing) {
 }
 
 TEST(Pictunpack, ArgumentsAndOutputFiles) {
-  EXPECT_EQ(::Run("pictunpack", {"a.gif"}).err, "usage : pictunpack GIF file_name_format\n");
-  EXPECT_EQ(::Run("pictunpack", {"a.gif", "%d", "x"}).status, 1);
+  const std::string usage = "usage : pictunpack GIF file_name_format\n";
   Scratch dir;
-  RunResult missing = ::Run("pictunpack", {"none.gif", "%d"}, "", dir.path);
-  EXPECT_EQ(missing.err, "GIF file not open.\n");
-  EXPECT_EQ(missing.status, 1);
   dir.Write("anim.gif", GifBytes(Animation()));
-  RunResult nowhere = ::Run("pictunpack", {"anim.gif", "no/such/%d.gif"}, "", dir.path);
-  EXPECT_EQ(nowhere.err, "no/such/0.gif : GIF file not stored.\n");
-  EXPECT_EQ(nowhere.status, 1);
-  // A write that fails at the close.
-  RunResult full = ::Run("pictunpack", {"anim.gif", "/dev/full%.0d"}, "", dir.path);
-  EXPECT_EQ(full.err, "/dev/full : GIF file not stored.\n");
-  EXPECT_EQ(full.status, 1);
+  ExpectRuns(dir.path, {
+                           {{"pictunpack", "a.gif"}, usage},
+                           {{"pictunpack", "a.gif", "%d", "x"}, usage},
+                           {{"pictunpack", "none.gif", "%d"}, "GIF file not open.\n"},
+                           {{"pictunpack", "anim.gif", "no/such/%d.gif"}, "no/such/0.gif : GIF file not stored.\n"},
+                           // A write that fails at the close.
+                           {{"pictunpack", "anim.gif", "/dev/full%.0d"}, "/dev/full : GIF file not stored.\n"},
+                       });
   // A name of any length.
   RunResult deep = ::Run("pictunpack", {"anim.gif", "%0200d" + std::string(40, 'x')}, "", dir.path);
   EXPECT_EQ(deep.status, 0) << deep.err;

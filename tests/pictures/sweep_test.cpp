@@ -1,8 +1,10 @@
 // Every byte of a small valid GIF flipped, zeroed and cut off in turn, run through the
-// picture programs: each damaged file must end with status 0 or 1, never a crash.
+// picture programs: each damaged file must end with status 0 or 1, never a crash, with
+// nothing on standard error but one-line messages.
 #include <gtest/gtest.h>
 
 #include "giffiles.h"
+#include "support/cases.h"
 #include "support/run.h"
 
 namespace {
@@ -36,6 +38,7 @@ void Sweep(const std::vector<std::string>& command) {
     RunResult r = RunCommand(args, "", dir.path);
     EXPECT_TRUE(r.status == 0 || r.status == 1) << command[0] << " ended with status " << r.status << " on "
                                                 << what << "\n" << r.err.substr(0, 2000);
+    EXPECT_TRUE(OnlyMessages(r.err)) << command[0] << " on " << what;
   };
   run(valid, "the valid file");
   for (size_t i = 0; i < valid.size(); ++i) {

@@ -149,28 +149,25 @@ TEST(Generators, CommandLineForms) {
     std::vector<std::string> args;
     size_t facets;
     uint16_t attribute;
+    std::string input = "";
   };
+  const std::string unitLine = "0 0 0 0 0 0 1 1 1\n";
   const std::vector<Form> forms = {
       {Args({}, kUnit, {"-"}), 4, 0},
       {Args({"1"}, kUnit, {"-"}), 16, 0},
       {Args({}, kUnit, {"255", "0", "0", "-"}), 4, 0xFC00},
       {Args({"1"}, kUnit, {"8", "16", "255", "-out"}), 16, 0x8000 | 1 << 10 | 2 << 5 | 31},
+      // The same forms with the parameters on standard input instead.
+      {{"-"}, 4, 0, unitLine},
+      {{"1", "-"}, 16, 0, unitLine},
+      {{"0", "0", "255", "-"}, 4, 0x801F, unitLine},
   };
   for (const auto& form : forms) {
-    auto facets = Facets(::Run("tetrasphere", form.args));
-    ASSERT_EQ(facets.size(), form.facets);
+    auto facets = Facets(::Run("tetrasphere", form.args, form.input));
+    ASSERT_EQ(facets.size(), form.facets) << form.args.size() << " words, input " << form.input;
     for (const auto& f : facets) EXPECT_EQ(f.attribute, form.attribute);
   }
-  // The same forms with the parameters on standard input instead.
-  auto r = ::Run("tetrasphere", {"-"}, "0 0 0 0 0 0 1 1 1\n");
-  EXPECT_EQ(Facets(r).size(), 4u);
-  r = ::Run("tetrasphere", {"1", "-"}, "0 0 0 0 0 0 1 1 1\n");
-  EXPECT_EQ(Facets(r).size(), 16u);
-  r = ::Run("tetrasphere", {"0", "0", "255", "-"}, "0 0 0 0 0 0 1 1 1\n");
-  auto facets = Facets(r);
-  ASSERT_EQ(facets.size(), 4u);
-  EXPECT_EQ(facets[0].attribute, 0x801F);
-  r = ::Run("tetrasphere", {"2", "0", "0", "255", "-"}, "1 0 0 0 0 0 0 1 1 1\n");
+  auto r = ::Run("tetrasphere", {"2", "0", "0", "255", "-"}, "1 0 0 0 0 0 0 1 1 1\n");
   EXPECT_EQ(Facets(r).size(), 16u);  // the line's own level wins
   // A file gets the bytes standard output gets.
   Scratch dir;

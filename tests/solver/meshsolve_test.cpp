@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cases.h"
 #include "support/run.h"
 #include "support/stlfiles.h"
 
@@ -128,26 +129,22 @@ Matrix BoxMoments() {
 }  // namespace
 
 TEST(Meshsolve, UsageAndInputErrors) {
+  Scratch dir;
+  dir.Write("short.stl", "solid x\n");
+  std::vector<RunCase> cases = {
+      {{"meshsolve", dir.Path("missing.stl")}, dir.Path("missing.stl") + " : STL file not found.\n"},
+      {{"meshsolve", "short.stl"}, "short.stl : STL header read error.\n"},
+      {{"meshsolve", "-"}, "- : STL header read error.\n", 1, "tiny"},
+  };
   for (const std::string program : {"meshsolve", "meshsolve-short"}) {
     const std::string usage = "usage : " + program + " STL_file {x0 y0 z0}\n";
-    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"a", "1"}, {"a", "1", "2"},
-                                                                  {"a", "1", "2", "3", "4"}}) {
-      auto r = ::Run(program, args);
-      EXPECT_EQ(r.status, 1);
-      EXPECT_EQ(r.err, usage);
-      EXPECT_EQ(r.out, "");
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {}, {"a", "1"}, {"a", "1", "2"}, {"a", "1", "2", "3", "4"}}) {
+      args.insert(args.begin(), program);
+      cases.push_back({args, usage, 1, "", ""});
     }
   }
-  Scratch dir;
-  auto r = ::Run("meshsolve", {dir.Path("missing.stl")});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, dir.Path("missing.stl") + " : STL file not found.\n");
-  dir.Write("short.stl", "solid x\n");
-  r = ::Run("meshsolve", {"short.stl"}, "", dir.path);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "short.stl : STL header read error.\n");
-  r = ::Run("meshsolve", {"-"}, "tiny");
-  EXPECT_EQ(r.err, "- : STL header read error.\n");
+  ExpectRuns(dir.path, cases);
 }
 
 // Inside-out facets, an empty model and a model whose sums are not numbers have no

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mesh/stl.h"
+#include "support/cases.h"
 #include "support/run.h"
 #include "support/stlfiles.h"
 #include "tools.h"
@@ -53,10 +54,7 @@ TEST(MeshToBinary, WritesAsciiModelWithComputedNormals) {
     for (float& n : f.n) n *= 3;  // stored normals of the right sense but not unit length
   }
   dir.Write("in.stl", AsciiSTL(cube));
-  RunResult r = ::Run("meshtobinary", {"in.stl", "out.stl"}, "", dir.path);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "");
+  ExpectRuns(dir.path, {{{"meshtobinary", "in.stl", "out.stl"}, "", 0, "", ""}});
   EXPECT_TRUE(EqualSTL(WrittenSTL(UnitCube(), 0), dir.Read("out.stl")));
 }
 
@@ -65,9 +63,7 @@ TEST(MeshToBinary, RewritesBinaryInputWithWarningAndNoColour) {
   auto facets = Awkward();
   facets[0].n[0] = facets[0].n[1] = facets[0].n[2] = 0;  // a zero normal never swaps
   dir.Write("in.stl", BinarySTL(facets));
-  RunResult r = ::Run("meshtobinary", {"in.stl", "out.stl"}, "", dir.path);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "in.stl : just a binary STL (warning).\n");
+  ExpectRuns(dir.path, {{{"meshtobinary", "in.stl", "out.stl"}, "in.stl : just a binary STL (warning).\n", 0}});
   EXPECT_TRUE(EqualSTL(WrittenSTL(facets, 0), dir.Read("out.stl")));
 }
 
@@ -100,34 +96,25 @@ TEST(MeshToBinary, ReportsFailures) {
   dir.Write("cube.stl", AsciiSTL(UnitCube()));
   dir.Write("short.stl", "solid short\n");
   const std::string usage = "usage : meshtobinary ASCII_STL binary_STL\n";
-  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"cube.stl"}, {"a", "b", "c"}}) {
-    RunResult r = ::Run("meshtobinary", args, "", dir.path);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, usage);
-  }
-  RunResult r = ::Run("meshtobinary", {"missing.stl", "out.stl"}, "", dir.path);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "missing.stl : file not found.\n");
+  ExpectRuns(dir.path, {
+                           {{"meshtobinary"}, usage},
+                           {{"meshtobinary", "cube.stl"}, usage},
+                           {{"meshtobinary", "a", "b", "c"}, usage},
+                           {{"meshtobinary", "missing.stl", "out.stl"}, "missing.stl : file not found.\n"},
+                       });
   EXPECT_FALSE(dir.Exists("out.stl"));  // the input is checked before the output is made
-  r = ::Run("meshtobinary", {"short.stl", "out.stl"}, "", dir.path);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "short.stl : STL header read error.\n");
-  r = ::Run("meshtobinary", {"cube.stl", "no/such/dir.stl"}, "", dir.path);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "no/such/dir.stl : file not stored.\n");
-  // Buffered facets that cannot reach the disk are reported, not lost.
-  r = ::Run("meshtobinary", {"cube.stl", "/dev/full"}, "", dir.path);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "/dev/full : STL facet data write error.\n");
+  ExpectRuns(dir.path, {
+                           {{"meshtobinary", "short.stl", "out.stl"}, "short.stl : STL header read error.\n"},
+                           {{"meshtobinary", "cube.stl", "no/such/dir.stl"}, "no/such/dir.stl : file not stored.\n"},
+                           // Buffered facets that cannot reach the disk are reported, not lost.
+                           {{"meshtobinary", "cube.stl", "/dev/full"}, "/dev/full : STL facet data write error.\n"},
+                       });
 }
 
 TEST(MeshToText, PrintsEveryNumberWithPrintfDigits) {
   Scratch dir;
   dir.Write("in.stl", BinarySTL(Awkward()));
-  RunResult r = ::Run("meshtotext", {"in.stl"}, "", dir.path);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, ExpectedText(Awkward(), "%f"));
+  ExpectRuns(dir.path, {{{"meshtotext", "in.stl"}, "", 0, "", ExpectedText(Awkward(), "%f")}});
 }
 
 TEST(MeshToText, FormatsPrintLikePrintf) {
@@ -163,10 +150,8 @@ TEST(MeshToText, RejectsFormatsThatAreNotOneNumberConversion) {
 TEST(MeshToText, ReprintsAsciiInputWithWarning) {
   Scratch dir;
   dir.Write("in.stl", AsciiSTL(UnitCube()));
-  RunResult r = ::Run("meshtotext", {"in.stl"}, "", dir.path);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "in.stl : just an ASCII STL (warning).\n");
-  EXPECT_EQ(r.out, ExpectedText(UnitCube(), "%f"));
+  ExpectRuns(dir.path, {{{"meshtotext", "in.stl"}, "in.stl : just an ASCII STL (warning).\n", 0, "",
+                         ExpectedText(UnitCube(), "%f")}});
 }
 
 TEST(MeshToText, EmptyTruncatedAndDegenerateModels) {
@@ -203,20 +188,14 @@ TEST(MeshToText, ReportsFailures) {
   dir.Write("cube.stl", BinarySTL(UnitCube()));
   dir.Write("short.stl", std::string(40, '\0'));
   const std::string usage = "usage : meshtotext binary_STL {format}\n";
-  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"a", "%f", "c"}}) {
-    RunResult r = ::Run("meshtotext", args, "", dir.path);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, usage);
-  }
-  RunResult r = ::Run("meshtotext", {"missing.stl"}, "", dir.path);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "missing.stl : file not found.\n");
-  r = ::Run("meshtotext", {"short.stl"}, "", dir.path);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "short.stl : STL header read error.\n");
-  EXPECT_EQ(r.out, "");
+  ExpectRuns(dir.path, {
+                           {{"meshtotext"}, usage},
+                           {{"meshtotext", "a", "%f", "c"}, usage},
+                           {{"meshtotext", "missing.stl"}, "missing.stl : file not found.\n"},
+                           {{"meshtotext", "short.stl"}, "short.stl : STL header read error.\n", 1, "", ""},
+                       });
   for (const char* format : {"%f", "%e"}) {
-    r = RunToFull("meshtotext", {dir.Path("cube.stl"), format});
+    RunResult r = RunToFull("meshtotext", {dir.Path("cube.stl"), format});
     EXPECT_EQ(r.status, 1) << format;
     EXPECT_EQ(r.err, "output write error.\n") << format;
   }

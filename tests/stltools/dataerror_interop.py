@@ -11,17 +11,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import warnings
 
-warnings.simplefilter("ignore")  # numpy-stl's dtype notice on newer numpy
-try:
-    import numpy as np
-    import stl
-    from stl import mesh
-except ImportError:
-    sys.exit(77)
-
-BIN = sys.argv[1]
+from stlcheck import BIN, mesh, np, stl
 
 with tempfile.TemporaryDirectory() as tmp:
     # 400,000 facets over a grid of right triangles (20 MB), cut at 15,000,000 bytes:

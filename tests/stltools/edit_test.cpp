@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cases.h"
 #include "support/run.h"
 #include "support/stlfiles.h"
 #include "tools.h"
@@ -75,17 +76,13 @@ TEST(MeshJoin, InputErrorsStopWithTheFacetsWrittenAndCountZero) {
 TEST(MeshJoin, ReportsUsageAndOutputFailures) {
   Scratch dir;
   dir.Write("a.stl", BinarySTL(Coloured()));
-  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"a.stl"}}) {
-    RunResult r = ::Run("meshjoin", args, "", dir.path);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "usage : meshjoin STL_files STL\n");
-  }
-  RunResult r = ::Run("meshjoin", {"a.stl", "no/dir.stl"}, "", dir.path);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "no/dir.stl : file not stored.\n");
-  r = ::Run("meshjoin", {"a.stl", "/dev/full"}, "", dir.path);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "/dev/full : STL facet data write error.\n");
+  const std::string usage = "usage : meshjoin STL_files STL\n";
+  ExpectRuns(dir.path, {
+                           {{"meshjoin"}, usage},
+                           {{"meshjoin", "a.stl"}, usage},
+                           {{"meshjoin", "a.stl", "no/dir.stl"}, "no/dir.stl : file not stored.\n"},
+                           {{"meshjoin", "a.stl", "/dev/full"}, "/dev/full : STL facet data write error.\n"},
+                       });
 }
 
 TEST(MeshPaint, PaintsEveryFacetWithTheTopFiveBits) {
@@ -125,13 +122,13 @@ TEST(MeshPaint, ChecksArgumentsInputColourThenOutput) {
   Scratch dir;
   dir.Write("in.stl", BinarySTL(Coloured()));
   const std::string usage = "usage : meshpaint orgSTL {R G B} newSTL\n";
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {}, {"in.stl"}, {"in.stl", "1", "out.stl"}, {"in.stl", "1", "2", "out.stl"},
-           {"in.stl", "1", "2", "3", "4", "out.stl"}}) {
-    RunResult r = ::Run("meshpaint", args, "", dir.path);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, usage);
-  }
+  ExpectRuns(dir.path, {
+                           {{"meshpaint"}, usage},
+                           {{"meshpaint", "in.stl"}, usage},
+                           {{"meshpaint", "in.stl", "1", "out.stl"}, usage},
+                           {{"meshpaint", "in.stl", "1", "2", "out.stl"}, usage},
+                           {{"meshpaint", "in.stl", "1", "2", "3", "4", "out.stl"}, usage},
+                       });
   for (const char* bad : {"256", "-1", "99999999999", "-99999999999"}) {
     for (int channel = 0; channel < 3; ++channel) {
       std::vector<std::string> args{"in.stl", "0", "0", "0", "out.stl"};
@@ -142,15 +139,13 @@ TEST(MeshPaint, ChecksArgumentsInputColourThenOutput) {
       EXPECT_FALSE(dir.Exists("out.stl")) << bad;
     }
   }
-  RunResult r = ::Run("meshpaint", {"missing.stl", "256", "0", "0", "out.stl"}, "", dir.path);
-  EXPECT_EQ(r.err, "missing.stl : file not found.\n");
-  r = ::Run("meshpaint", {"-", "256", "0", "0", "out.stl"}, "short", dir.path);
-  EXPECT_EQ(r.err, "- : STL header read error.\n");
-  r = ::Run("meshpaint", {"in.stl", "no/dir.stl"}, "", dir.path);
-  EXPECT_EQ(r.err, "no/dir.stl : file not stored.\n");
-  r = ::Run("meshpaint", {"in.stl", "/dev/full"}, "", dir.path);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "/dev/full : STL facet data write error.\n");
+  // The input is read before the colour is checked, the output opened last.
+  ExpectRuns(dir.path, {
+                           {{"meshpaint", "missing.stl", "256", "0", "0", "out.stl"}, "missing.stl : file not found.\n"},
+                           {{"meshpaint", "-", "256", "0", "0", "out.stl"}, "- : STL header read error.\n", 1, "short"},
+                           {{"meshpaint", "in.stl", "no/dir.stl"}, "no/dir.stl : file not stored.\n"},
+                           {{"meshpaint", "in.stl", "/dev/full"}, "/dev/full : STL facet data write error.\n"},
+                       });
 }
 
 }  // namespace

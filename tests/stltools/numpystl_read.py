@@ -9,16 +9,8 @@ import os
 import subprocess
 import sys
 import tempfile
-import warnings
 
-warnings.simplefilter("ignore")  # numpy-stl's dtype notice on newer numpy
-try:
-    import numpy as np
-    from stl import mesh
-except ImportError:
-    sys.exit(77)
-
-BIN = sys.argv[1]
+from stlcheck import BIN, mesh, np
 
 
 def run(*args, stdin=None):

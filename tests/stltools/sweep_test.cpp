@@ -2,12 +2,14 @@
 // every length, read from standard input by the tools that do more with a facet than
 // sum it (the reader itself has a fuzz target): odd floats reach meshtally's bins and
 // meshtotext's number output. Every run must end with
-// status 0 or 1, never with a signal (or, under the sanitizers, a report).
+// status 0 or 1, never with a signal (or, under the sanitizers, a report), and print
+// nothing on standard error but one-line messages.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "support/cases.h"
 #include "support/run.h"
 #include "support/stlfiles.h"
 
@@ -39,6 +41,7 @@ void Sweep(const std::string& program, const std::vector<std::string>& args,
     ++runs;
     ASSERT_TRUE(r.status == 0 || r.status == 1)
         << program << " ended with " << r.status << "\n" << r.err << DescribeSTL(input);
+    EXPECT_TRUE(OnlyMessages(r.err)) << program << " on\n" << DescribeSTL(input);
   }
   EXPECT_EQ(runs, static_cast<int>(3 * bytes.size()));
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cases.h"
 #include "support/run.h"
 #include "support/stlfiles.h"
 #include "tools.h"
@@ -95,38 +96,28 @@ TEST(MeshTally, ChecksArgumentsFileHeaderSelectionThenSize) {
   dir.Write("in.stl", BinarySTL({OfArea(1)}));
   dir.Write("short.stl", "short");
   const std::string usage = "usage : meshtally STL_file {flag|(R G B)} bin_size\n";
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {}, {"in.stl"}, {"in.stl", "1", "2", "3"}, {"in.stl", "1", "2", "3", "4", "5"}}) {
-    RunResult r = ::Run("meshtally", args, "", dir.path);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, usage);
-  }
-  struct Case {
-    std::vector<std::string> args;
-    std::string err;
-  };
-  for (const Case& c : std::vector<Case>{
-           {{"missing.stl", "-1", "0"}, "missing.stl : STL file not found.\n"},
-           {{"short.stl", "-1", "0"}, "short.stl : STL header read error.\n"},
-           {{"in.stl", "-1", "0"}, "bad flag.\n"},
-           {{"in.stl", "65536", "1"}, "bad flag.\n"},
-           {{"in.stl", "99999999999", "1"}, "bad flag.\n"},
-           {{"in.stl", "256", "0", "0", "0"}, "bad color.\n"},
-           {{"in.stl", "0", "-0.5", "0", "1"}, "bad color.\n"},
-           {{"in.stl", "0", "0", "nan", "1"}, "bad color.\n"},
-           {{"in.stl", "1e400", "0", "0", "1"}, "bad color.\n"},
-           {{"in.stl", "0"}, "bad bin size.\n"},
-           {{"in.stl", "-1"}, "bad bin size.\n"},
-           {{"in.stl", "size"}, "size : not a number.\n"},
-           {{"in.stl", "nan"}, "bad bin size.\n"},
-           {{"in.stl", "-nan"}, "bad bin size.\n"},
-           {{"in.stl", "0", "0", "0", "-inf"}, "bad bin size.\n"},
-       }) {
-    RunResult r = ::Run("meshtally", c.args, "", dir.path);
-    EXPECT_EQ(r.status, 1) << c.args[1];
-    EXPECT_EQ(r.err, c.err) << c.args[1];
-    EXPECT_EQ(r.out, "") << c.args[1];
-  }
+  // Status 1 and no output: usage, then the input, the selection and the bin size.
+  ExpectRuns(dir.path, {
+                           {{"meshtally"}, usage},
+                           {{"meshtally", "in.stl"}, usage},
+                           {{"meshtally", "in.stl", "1", "2", "3"}, usage},
+                           {{"meshtally", "in.stl", "1", "2", "3", "4", "5"}, usage},
+                           {{"meshtally", "missing.stl", "-1", "0"}, "missing.stl : STL file not found.\n", 1, "", ""},
+                           {{"meshtally", "short.stl", "-1", "0"}, "short.stl : STL header read error.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "-1", "0"}, "bad flag.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "65536", "1"}, "bad flag.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "99999999999", "1"}, "bad flag.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "256", "0", "0", "0"}, "bad color.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "0", "-0.5", "0", "1"}, "bad color.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "0", "0", "nan", "1"}, "bad color.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "1e400", "0", "0", "1"}, "bad color.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "0"}, "bad bin size.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "-1"}, "bad bin size.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "size"}, "size : not a number.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "nan"}, "bad bin size.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "-nan"}, "bad bin size.\n", 1, "", ""},
+                           {{"meshtally", "in.stl", "0", "0", "0", "-inf"}, "bad bin size.\n", 1, "", ""},
+                       });
   RunResult r = RunToFull("meshtally", {dir.Path("in.stl"), "1"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "output write error.\n");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/bytes.h"
+#include "support/cases.h"
 #include "support/run.h"
 #include "support/stlfiles.h"
 #include "zcpfiles.h"
@@ -111,15 +112,17 @@ TEST(MeshToCply, MessagesAndStatus) {
   dir.Write("in.stl", BinarySTL(Square()));
   dir.Write("short.stl", "solid x\n");
   const std::string usage = "usage : meshtocply STL {R G B} ZCP\n";
-  ExpectFailure(::Run("meshtocply", {"in.stl"}, "", dir.path), usage);
-  ExpectFailure(::Run("meshtocply", {"in.stl", "1", "2", "out.zcp"}, "", dir.path), usage);
-  // The colour is checked before the input is opened.
-  ExpectFailure(::Run("meshtocply", {"none.stl", "0", "256", "0", "o.zcp"}, "", dir.path), "bad surface color.\n");
-  ExpectFailure(::Run("meshtocply", {"in.stl", "-1", "0", "0", "o.zcp"}, "", dir.path), "bad surface color.\n");
-  ExpectFailure(::Run("meshtocply", {"none.stl", "o.zcp"}, "", dir.path), "file not found.\n");
-  ExpectFailure(::Run("meshtocply", {"short.stl", "o.zcp"}, "", dir.path), "header read error.\n");
-  ExpectFailure(::Run("meshtocply", {"in.stl", "nodir/o.zcp"}, "", dir.path), "file not stored.\n");
-  ExpectFailure(::Run("meshtocply", {"in.stl", "/dev/full"}, "", dir.path), "file not stored.\n");
+  ExpectRuns(dir.path, {
+      {{"meshtocply", "in.stl"}, usage},
+      {{"meshtocply", "in.stl", "1", "2", "out.zcp"}, usage},
+      // The colour is checked before the input is opened.
+      {{"meshtocply", "none.stl", "0", "256", "0", "o.zcp"}, "bad surface color.\n"},
+      {{"meshtocply", "in.stl", "-1", "0", "0", "o.zcp"}, "bad surface color.\n"},
+      {{"meshtocply", "none.stl", "o.zcp"}, "file not found.\n"},
+      {{"meshtocply", "short.stl", "o.zcp"}, "header read error.\n"},
+      {{"meshtocply", "in.stl", "nodir/o.zcp"}, "file not stored.\n"},
+      {{"meshtocply", "in.stl", "/dev/full"}, "file not stored.\n"},
+  });
 }
 
 TEST(MeshToPoly, StoresEveryCornerOnItsOwn) {
@@ -151,16 +154,18 @@ TEST(MeshToPoly, MessagesAndStatus) {
   std::string stl = BinarySTL(Square());
   dir.Write("cut.stl", stl.substr(0, stl.size() - 1));
 
-  ExpectFailure(::Run("meshtopoly", {"in.stl", "1", "o"}, "", dir.path), "usage : meshtopoly STL {R G B} PLY\n");
-  ExpectFailure(::Run("meshtopoly", {"none.stl", "o"}, "", dir.path), "none.stl : file not found.\n");
-  ExpectFailure(::Run("meshtopoly", {"short.stl", "o"}, "", dir.path), "short.stl : STL header read error.\n");
-  ExpectFailure(::Run("meshtopoly", {"ascii.stl", "o"}, "", dir.path), "ascii.stl : not a binary STL.\n");
-  ExpectFailure(::Run("meshtopoly", {"huge.stl", "o"}, "", dir.path), "huge.stl : STL data error after 2 facets.\n");
-  // The colour arguments are checked after the input.
-  ExpectFailure(::Run("meshtopoly", {"ascii.stl", "0", "0", "256", "o"}, "", dir.path), "ascii.stl : not a binary STL.\n");
-  ExpectFailure(::Run("meshtopoly", {"in.stl", "0", "0", "256", "o"}, "", dir.path), "bad surface color.\n");
-  ExpectFailure(::Run("meshtopoly", {"in.stl", "nodir/o"}, "", dir.path), "nodir/o : file not stored.\n");
-  ExpectFailure(::Run("meshtopoly", {"in.stl", "/dev/full"}, "", dir.path), "/dev/full : file not stored.\n");
+  ExpectRuns(dir.path, {
+      {{"meshtopoly", "in.stl", "1", "o"}, "usage : meshtopoly STL {R G B} PLY\n"},
+      {{"meshtopoly", "none.stl", "o"}, "none.stl : file not found.\n"},
+      {{"meshtopoly", "short.stl", "o"}, "short.stl : STL header read error.\n"},
+      {{"meshtopoly", "ascii.stl", "o"}, "ascii.stl : not a binary STL.\n"},
+      {{"meshtopoly", "huge.stl", "o"}, "huge.stl : STL data error after 2 facets.\n"},
+      // The colour arguments are checked after the input.
+      {{"meshtopoly", "ascii.stl", "0", "0", "256", "o"}, "ascii.stl : not a binary STL.\n"},
+      {{"meshtopoly", "in.stl", "0", "0", "256", "o"}, "bad surface color.\n"},
+      {{"meshtopoly", "in.stl", "nodir/o"}, "nodir/o : file not stored.\n"},
+      {{"meshtopoly", "in.stl", "/dev/full"}, "/dev/full : file not stored.\n"},
+  });
 
   // A model cut short: nothing is written, to a file or to standard output.
   ExpectFailure(::Run("meshtopoly", {"cut.stl", "o.zcp"}, "", dir.path), "cut.stl : STL data error after 1 facets.\n");
@@ -434,16 +439,18 @@ TEST(CplyScale, ScalesVerticesAndCopiesFaces) {
 TEST(CplyScale, MessagesAndStatus) {
   Scratch dir;
   dir.Write("in.zcp", ZCPFile({0, 0, 0}, {{0, 0, 0, {0, 0, 1}}}));
-  const std::string usage = "usage : cplyscale orgZCP {scale|(Sx Sy Sz) newZCP}\n";
-  ExpectFailure(::Run("cplyscale", {"in.zcp", "2"}, "", dir.path), usage);
-  ExpectFailure(::Run("cplyscale", {"in.zcp", "2", "2", "2"}, "", dir.path), usage);
-  ExpectFailure(::Run("cplyscale", {"none.zcp"}, "", dir.path), "file not found.\n");
-  ExpectFailure(::Run("cplyscale", {"in.zcp", "2", "out.zcp"}, "", dir.path), "bad face.\n");
-  ExpectFailure(::Run("cplyscale", {"-"}, ZCPHeader(1, 1) + "short"), "- : ZCP data error after 0 vertices.\n");
-  ExpectFailure(::Run("cplyscale", {"-"}, "ply\nformat ascii 1.0\n"), "bad header.\n");
   dir.Write("ok.zcp", kRedGreenRedBlue);
-  ExpectFailure(::Run("cplyscale", {"ok.zcp", "2", "nodir/out.zcp"}, "", dir.path), "file not stored.\n");
-  ExpectFailure(::Run("cplyscale", {"ok.zcp", "2", "/dev/full"}, "", dir.path), "file not stored.\n");
+  const std::string usage = "usage : cplyscale orgZCP {scale|(Sx Sy Sz) newZCP}\n";
+  ExpectRuns(dir.path, {
+      {{"cplyscale", "in.zcp", "2"}, usage},
+      {{"cplyscale", "in.zcp", "2", "2", "2"}, usage},
+      {{"cplyscale", "none.zcp"}, "file not found.\n"},
+      {{"cplyscale", "in.zcp", "2", "out.zcp"}, "bad face.\n"},
+      {{"cplyscale", "-"}, "- : ZCP data error after 0 vertices.\n", 1, ZCPHeader(1, 1) + "short"},
+      {{"cplyscale", "-"}, "bad header.\n", 1, "ply\nformat ascii 1.0\n"},
+      {{"cplyscale", "ok.zcp", "2", "nodir/out.zcp"}, "file not stored.\n"},
+      {{"cplyscale", "ok.zcp", "2", "/dev/full"}, "file not stored.\n"},
+  });
 }
 
 TEST(ListToCply, BuildsFacesWithDefaultGreyAndFullColours) {
@@ -482,14 +489,16 @@ TEST(ListToCply, MessagesAndStatus) {
   EXPECT_EQ(partial.substr(0, ZCPHeader(3, 1).size()), ZCPHeader(3, 1));
 
   const std::string usage = "usage : listtocply ZCP {R G B}\n";
-  ExpectFailure(::Run("listtocply", {}, head + "0 1 2\n"), usage);
-  ExpectFailure(::Run("listtocply", {"o", "1", "2"}, head + "0 1 2\n"), usage);
   const std::string badDefault = "bad face's default R, G and/or B values.\n";
-  ExpectFailure(::Run("listtocply", {"o", "1", "2", "256"}, head + "0 1 2\n"), badDefault);
-  ExpectFailure(::Run("listtocply", {"o", "1", "x", "2"}, head + "0 1 2\n"), "x : not a number.\n");
-  ExpectFailure(::Run("listtocply", {"o", "-1", "2", "2"}, head + "0 1 2\n"), badDefault);
-  ExpectFailure(::Run("listtocply", {"nodir/o.zcp"}, head + "0 1 2\n", dir.path), "file not stored.\n");
-  ExpectFailure(::Run("listtocply", {"/dev/full"}, head + "0 1 2\n", dir.path), "file not stored.\n");
+  ExpectRuns(dir.path, {
+      {{"listtocply"}, usage, 1, head + "0 1 2\n"},
+      {{"listtocply", "o", "1", "2"}, usage, 1, head + "0 1 2\n"},
+      {{"listtocply", "o", "1", "2", "256"}, badDefault, 1, head + "0 1 2\n"},
+      {{"listtocply", "o", "1", "x", "2"}, "x : not a number.\n", 1, head + "0 1 2\n"},
+      {{"listtocply", "o", "-1", "2", "2"}, badDefault, 1, head + "0 1 2\n"},
+      {{"listtocply", "nodir/o.zcp"}, "file not stored.\n", 1, head + "0 1 2\n"},
+      {{"listtocply", "/dev/full"}, "file not stored.\n", 1, head + "0 1 2\n"},
+  });
 }
 
 TEST(ZcpReaders, BodyShorterThanTheCountsIsAnErrorNamingTheFile) {
