@@ -241,32 +241,27 @@ void XYZDraw(double x1, double y1, double z1, double x2, double y2, double z2,
   const double step = static_cast<double>(b.q - a.q) / static_cast<double>(n);
   double q = a.q + 0.5;
   int c = a.c, r = a.r;
-  if (dr < dc) {  // columns are the major axis
-    int64_t e = 2 * dr - dc;
+  // The n + 1 pixels from a to b: every step moves the major coordinate by one, and
+  // the minor one when the error term says the line has crossed to the next pixel.
+  auto walk = [&](int& major, int sMajor, int64_t dMajor, int& minor, int sMinor,
+                  int64_t dMinor) {
+    int64_t e = 2 * dMinor - dMajor;
     for (int64_t i = 0; i <= n; ++i) {
       Test(c, r, DepthValue(q));
       if (e >= 0) {
-        r += sr;
-        e += 2 * dr - 2 * dc;
+        minor += sMinor;
+        e += 2 * dMinor - 2 * dMajor;
       } else {
-        e += 2 * dr;
+        e += 2 * dMinor;
       }
-      c += sc;
+      major += sMajor;
       q += step;
     }
-  } else {  // rows, also at 45 degrees
-    int64_t e = 2 * dc - dr;
-    for (int64_t i = 0; i <= n; ++i) {
-      Test(c, r, DepthValue(q));
-      if (e >= 0) {
-        c += sc;
-        e += 2 * dc - 2 * dr;
-      } else {
-        e += 2 * dc;
-      }
-      r += sr;
-      q += step;
-    }
+  };
+  if (dr < dc) {
+    walk(c, sc, dc, r, sr, dr);  // columns are the major axis
+  } else {
+    walk(r, sr, dr, c, sc, dc);  // rows, also at 45 degrees
   }
 }
 
