@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "mesh/facetcross.h"
+
 // View coordinates: h to the right, v upward, d toward the viewer. Pixel coordinates:
 // column = trunc((h - h0) Sh + 0.5), row = trunc((v - v0) Sv + 0.5) and
 // depth = trunc((d - d0) Sd + 0.5), so the box handed to XYZInit covers columns
@@ -370,9 +372,9 @@ void SideTerms(double lon, double lat, double x1, double y1, double z1, double x
     sinLat = std::sin(lat);
     cosLat = std::cos(lat);
   }
-  const double nx = (y2 - y1) * (z3 - z1) - (z2 - z1) * (y3 - y1);
-  const double ny = (z2 - z1) * (x3 - x1) - (x2 - x1) * (z3 - z1);
-  const double nz = (x2 - x1) * (y3 - y1) - (y2 - y1) * (x3 - x1);
+  double n[3];
+  EdgeCross(x2 - x1, y2 - y1, z2 - z1, x3 - x1, y3 - y1, z3 - z1, n);
+  const double nx = n[0], ny = n[1], nz = n[2];
   *n2 = nx * nx + ny * ny + nz * nz;
   *top = sinLat * nz + (nx * cosLon + ny * sinLon) * cosLat;
 }
