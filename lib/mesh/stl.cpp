@@ -16,6 +16,7 @@
 #include "common/numbers.h"
 #include "common/program.h"
 #include "mesh/colour.h"
+#include "mesh/facetcross.h"
 
 namespace {
 
@@ -409,17 +410,11 @@ int ScanSTLBlock(STLReader* r, float b[12]) {
 [[gnu::noinline]] void CalcNormal(double x1, double y1, double z1, double x2, double y2, double z2,
                                   double x3, double y3, double z3, double* nx, double* ny,
                                   double* nz) {
-  long double ux = static_cast<long double>(x2) - x1, uy = static_cast<long double>(y2) - y1,
-              uz = static_cast<long double>(z2) - z1;
-  long double vx = static_cast<long double>(x3) - x1, vy = static_cast<long double>(y3) - y1,
-              vz = static_cast<long double>(z3) - z1;
-  long double cx = uy * vz - uz * vy;
-  long double cy = uz * vx - ux * vz;
-  long double cz = ux * vy - uy * vx;
-  long double length = std::sqrt(cx * cx + cy * cy + cz * cz);
-  *nx = static_cast<double>(cx / length);
-  *ny = static_cast<double>(cy / length);
-  *nz = static_cast<double>(cz / length);
+  const Cross c = CornerCross(x1, y1, z1, x2, y2, z2, x3, y3, z3);
+  const long double length = Length(c);
+  *nx = static_cast<double>(c.x / length);
+  *ny = static_cast<double>(c.y / length);
+  *nz = static_cast<double>(c.z / length);
 }
 
 // float(CalcNormal): the double arithmetic of QuickNormalFloat where it is sure, the

@@ -36,7 +36,8 @@ int width, height;
 unsigned char** cellR;      // the picture: height rows of width bytes, top row first
 unsigned char** cellG;
 unsigned char** cellB;
-int xL, yT;                 // where the renderer's column 0 and row 0 land
+int xL;                     // picture column of the renderer's column 0
+int yB;                     // picture row of its row 0, the view's bottom row (rows run upward)
 unsigned char pvR, pvG, pvB;  // the colour Plot writes
 FILE* gif;
 
@@ -69,6 +70,17 @@ int Fields(std::string_view text, double reals[4], int* integer) {
   for (int i = 0; i < 4; ++i) reals[i] = i < n ? ParseReal(std::string(words[i]).c_str()) : 0;
   *integer = n >= 5 ? ParseInt(std::string(words[4]).c_str()) : 0;
   return n;
+}
+
+// Fields of a view or rotation line; a long form asking for more than kMaxLineFrames
+// frames prints the warning and counts as a line of no words (never taken).
+int LineFields(std::string_view text, const char* warning, double reals[4], int* integer) {
+  const int words = Fields(text, reals, integer);
+  if (words >= 5 && *integer > kMaxLineFrames) {
+    std::fputs(warning, stderr);
+    return 0;
+  }
+  return words;
 }
 
 void ClearPicture() {
@@ -142,7 +154,7 @@ unsigned char** PictureRows(int channel) {
 
 void PlaceView(int left, int bottom) {
   xL = left;
-  yT = bottom;
+  yB = bottom;
 }
 
 void Paint(int red, int green, int blue) {
@@ -152,7 +164,7 @@ void Paint(int red, int green, int blue) {
 }
 
 void Plot(int column, int row, double, double, double) {
-  const int c = xL + column, r = yT - row;
+  const int c = xL + column, r = yB - row;
   if (c < 0 || c >= width || r < 0 || r >= height) return;
   cellR[r][c] = pvR;
   cellG[r][c] = pvG;
@@ -207,29 +219,34 @@ void EndFrame() {
 
 void ClosePicture() { TermStoreGIF(gif); }
 
+void DrawInputLines(LineFrames draw, const char* noFrame) {
+  std::string line;
+  bool drawn = false;
+  while (ReadTextLine(stdin, &line)) drawn = draw(line) || drawn;
+  // The file is still written, but a GIF without an image is one that few readers open.
+  if (!drawn) std::fputs(noFrame, stderr);
+}
+
 bool ParseViewLine(std::string_view text, ViewLine* view) {
   double r[4];
   int n;
-  const int words = Fields(text, r, &n);
-  if (words >= 5 && n > kMaxLineFrames) {
-    std::fputs("bad view line (warning).\n", stderr);
-    return false;
-  }
+  const int words = LineFields(text, "bad view line (warning).\n", r, &n);
   if (words == 2) *view = {r[0], r[1], 0, 0, 1};
   if (words >= 5) *view = {r[0], r[1], r[2], r[3], n};
   return words == 2 || words >= 5;
 }
 
+// The two programs turn degrees into radians with different roundings, and each keeps
+// its own: (x pi) / 180 rounds twice, x times the rounded factor once, and the two
+// differ in the last bit for many whole angles (3 degrees is the first). The angle
+// reaches the view's sines and cosines and through them every pixel's column, row and
+// depth, so each program's pictures stay those of its own rounding.
 double ViewAngle(double start, double step, int k) { return (k * step + start) * kPi / 180; }
 
 bool ParseTurnLine(std::string_view text, TurnLine* turn) {
   double r[4];
   int n;
-  const int words = Fields(text, r, &n);
-  if (words >= 5 && n > kMaxLineFrames) {
-    std::fputs("bad rotation line (warning).\n", stderr);
-    return false;
-  }
+  const int words = LineFields(text, "bad rotation line (warning).\n", r, &n);
   if (words == 3) *turn = {r[0], r[1], r[2], 0, 1};
   if (words >= 5) *turn = {r[0], r[1], r[2], r[3], n};
   return words == 3 || words >= 5;

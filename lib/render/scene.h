@@ -17,8 +17,9 @@
 //                              set up (XYZInit; "rendering memory allocation error.")
 //   PictureRows(channel)       the picture's rows of red (0), green (1) or blue (2), top
 //                              row first, for callers that keep a frame elsewhere
-//   PlaceView(xL, yT)          picture column of the renderer's column 0 and picture row
-//                              of its row 0 (rows run upward in the renderer)
+//   PlaceView(left, bottom)    picture column of the renderer's column 0 and picture row
+//                              of its row 0, the view's bottom row (rows run upward in
+//                              the renderer)
 //   Paint(red, green, blue)    the colour Plot writes
 //   Plot                       the renderer's pixel callback: the paint into the picture
 //   DrawFacet(lon, lat, x1, y1, z1, x2, y2, z2, x3, y3, z3, attribute)
@@ -33,16 +34,22 @@
 //   EndFrame()                 the renderer released (XYZTerm), the picture stored as
 //                              the next GIF image
 //   ClosePicture()             the GIF trailer; the file closed and checked
+//   DrawInputLines(draw, noFrame)
+//                              every line of standard input handed to draw, which draws
+//                              its frames and says whether it drew any; noFrame (a
+//                              whole warning line) on standard error when none did
 //   ParseViewLine(text, &view) a view line "lon lat" or "lon lat dlon dlat n"; false for
 //                              any other number of words (more than five count as five),
 //                              and with "bad view line (warning)." for n above
 //                              kMaxLineFrames
-//   ViewAngle(start, step, k)  (k step + start) in radians
+//   ViewAngle(start, step, k)  (k step + start) in radians, as (k step + start) pi / 180
 //   ParseTurnLine(text, &turn) a rotation line "a b angle" or "a b angle step n"; false as
 //                              above, with "bad rotation line (warning)."
-//   TurnAngle(start, step, k)  (k step + start) in radians
+//   TurnAngle(start, step, k)  (k step + start) in radians, as (k step + start) kDegree:
+//                              not always ViewAngle's last bit, and kept so
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "mesh/stl.h"
@@ -66,6 +73,8 @@ void DrawBox(double xmin, double ymin, double zmin, double xmax, double ymax, do
 void DrawEdge(double x1, double y1, double z1, double x2, double y2, double z2);
 void EndFrame();
 void ClosePicture();
+using LineFrames = bool (*)(const std::string& line);
+void DrawInputLines(LineFrames draw, const char* noFrame);
 
 // The most frames one line may ask for: a larger count (400 digits of it saturate to
 // INT_MAX) is a slip that would run for days, not a film.

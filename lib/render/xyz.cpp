@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "mesh/facetcross.h"
+
 // View coordinates: h to the right, v upward, d toward the viewer. Pixel coordinates:
 // column = trunc((h - h0) Sh + 0.5), row = trunc((v - v0) Sv + 0.5) and
 // depth = trunc((d - d0) Sd + 0.5), so the box handed to XYZInit covers columns
@@ -241,32 +243,27 @@ void XYZDraw(double x1, double y1, double z1, double x2, double y2, double z2,
   const double step = static_cast<double>(b.q - a.q) / static_cast<double>(n);
   double q = a.q + 0.5;
   int c = a.c, r = a.r;
-  if (dr < dc) {  // columns are the major axis
-    int64_t e = 2 * dr - dc;
+  // The n + 1 pixels from a to b: every step moves the major coordinate by one, and
+  // the minor one when the error term says the line has crossed to the next pixel.
+  auto walk = [&](int& major, int sMajor, int64_t dMajor, int& minor, int sMinor,
+                  int64_t dMinor) {
+    int64_t e = 2 * dMinor - dMajor;
     for (int64_t i = 0; i <= n; ++i) {
       Test(c, r, DepthValue(q));
       if (e >= 0) {
-        r += sr;
-        e += 2 * dr - 2 * dc;
+        minor += sMinor;
+        e += 2 * dMinor - 2 * dMajor;
       } else {
-        e += 2 * dr;
+        e += 2 * dMinor;
       }
-      c += sc;
+      major += sMajor;
       q += step;
     }
-  } else {  // rows, also at 45 degrees
-    int64_t e = 2 * dc - dr;
-    for (int64_t i = 0; i <= n; ++i) {
-      Test(c, r, DepthValue(q));
-      if (e >= 0) {
-        c += sc;
-        e += 2 * dc - 2 * dr;
-      } else {
-        e += 2 * dc;
-      }
-      r += sr;
-      q += step;
-    }
+  };
+  if (dr < dc) {
+    walk(c, sc, dc, r, sr, dr);  // columns are the major axis
+  } else {
+    walk(r, sr, dr, c, sc, dc);  // rows, also at 45 degrees
   }
 }
 
@@ -375,9 +372,9 @@ void SideTerms(double lon, double lat, double x1, double y1, double z1, double x
     sinLat = std::sin(lat);
     cosLat = std::cos(lat);
   }
-  const double nx = (y2 - y1) * (z3 - z1) - (z2 - z1) * (y3 - y1);
-  const double ny = (z2 - z1) * (x3 - x1) - (x2 - x1) * (z3 - z1);
-  const double nz = (x2 - x1) * (y3 - y1) - (y2 - y1) * (x3 - x1);
+  double n[3];
+  EdgeCross(x2 - x1, y2 - y1, z2 - z1, x3 - x1, y3 - y1, z3 - z1, n);
+  const double nx = n[0], ny = n[1], nz = n[2];
   *n2 = nx * nx + ny * ny + nz * nz;
   *top = sinLat * nz + (nx * cosLon + ny * sinLon) * cosLat;
 }

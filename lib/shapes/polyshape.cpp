@@ -13,6 +13,7 @@
 #include "common/numbers.h"
 #include "common/program.h"
 #include "mesh/colour.h"
+#include "mesh/facetcross.h"
 #include "mesh/stlwrite.h"
 
 namespace {
@@ -56,12 +57,14 @@ uint64_t FacetCount(int level) {
   return static_cast<uint64_t>(Polyhedron(&faces)) << (2 * level);
 }
 
-// One facet of deformed points: the normal of (b - a) x (c - a), then the points.
+// One facet of deformed points: the normal of (b - a) x (c - a), then the points. The
+// normal is worked out in doubles from the double points, not from the stored floats,
+// so it is not CalcNormal's.
 void PutFacet(const double a[3], const double b[3], const double c[3]) {
-  const double e1x = b[0] - a[0], e1y = b[1] - a[1], e1z = b[2] - a[2];
-  const double e2x = c[0] - a[0], e2y = c[1] - a[1], e2z = c[2] - a[2];
+  double e[3];
+  EdgeCross(b[0] - a[0], b[1] - a[1], b[2] - a[2], c[0] - a[0], c[1] - a[1], c[2] - a[2], e);
   double nx, ny, nz;
-  Normalize(e1y * e2z - e1z * e2y, e1z * e2x - e1x * e2z, e1x * e2y - e1y * e2x, &nx, &ny, &nz);
+  Normalize(e[0], e[1], e[2], &nx, &ny, &nz);
   const float values[12] = {
       static_cast<float>(nx),   static_cast<float>(ny),   static_cast<float>(nz),
       static_cast<float>(a[0]), static_cast<float>(a[1]), static_cast<float>(a[2]),

@@ -214,6 +214,22 @@ ZCPFaceResult ReadZCPFace(FILE* stream, uint32_t n, ZCPFace* face) {
   return CheckZCPFace(record, got, n, face);
 }
 
+void RequireZCPVertex(FILE* stream, const char* name, uint32_t i, float v[3],
+                      void (*before)()) {
+  if (ReadZCPVertex(stream, v)) return;
+  if (before != nullptr) before();
+  ZCPDataError(name, i, "vertices");
+}
+
+void RequireZCPFace(FILE* stream, const char* name, uint32_t n, uint32_t i, ZCPFace* face,
+                    void (*before)()) {
+  if (ReadZCPFace(stream, n, face) == kZCPFaceOK) return;
+  if (before != nullptr) before();
+  // A record cut short by the end of the file is the body's end, not a bad face.
+  if (std::feof(stream)) ZCPDataError(name, i, "faces");
+  FailLine("bad face.");
+}
+
 void PutZCPVertex(FILE* stream, const float v[3]) {
   unsigned char record[kZCPVertexSize];
   PackZCPVertex(record, v);

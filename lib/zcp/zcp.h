@@ -22,6 +22,13 @@
 //                                    record and returns kZCPFaceOK or its first fault
 //   ReadZCPVertex(stream, v)         one vertex record; false when the block ends early
 //   ReadZCPFace(stream, n, &face)    one face record, read and checked as above
+//   RequireZCPVertex(stream, name, i, v, before)
+//                                    ReadZCPVertex, or the data error after i vertices
+//   RequireZCPFace(stream, name, n, i, &face, before)
+//                                    ReadZCPFace, or the data error after i faces when
+//                                    the stream has ended, else "bad face.", status 1;
+//                                    both call before (if not null) ahead of the
+//                                    message, for output that is to be flushed first
 //   PutZCPVertex(stream, v), PutZCPFace(stream, face)
 //                                    one record each; a failed write shows in the
 //                                    stream's error flag, which CloseOutput reports
@@ -72,6 +79,10 @@ ZCPFaceResult CheckZCPFace(const unsigned char* bytes, size_t size, uint32_t n, 
 
 bool ReadZCPVertex(FILE* stream, float v[3]);
 ZCPFaceResult ReadZCPFace(FILE* stream, uint32_t n, ZCPFace* face);
+void RequireZCPVertex(FILE* stream, const char* name, uint32_t i, float v[3],
+                      void (*before)());
+void RequireZCPFace(FILE* stream, const char* name, uint32_t n, uint32_t i, ZCPFace* face,
+                    void (*before)());
 void PutZCPVertex(FILE* stream, const float v[3]);
 void PutZCPFace(FILE* stream, const ZCPFace& face);
 

@@ -16,17 +16,8 @@ constexpr ProgramInfo kProgram = {
 
 TextOut out{stdout};
 
-// The lines printed so far stay on standard output.
-[[noreturn]] void Error(const char* message) {
-  out.Flush();
-  FailLine(message);
-}
-
-// The body ends before the header's counts.
-[[noreturn]] void Short(const char* name, uint32_t count, const char* what) {
-  out.Flush();
-  ZCPDataError(name, count, what);
-}
+// The lines printed so far stay on standard output when a read fails.
+void FlushText() { out.Flush(); }
 
 }  // namespace
 
@@ -42,15 +33,12 @@ int main(int argc, char** argv) {
   out.Char('\n');
   for (uint32_t i = 0; i < n; ++i) {
     float v[3];
-    if (!ReadZCPVertex(in, v)) Short(argv[1], i, "vertices");
+    RequireZCPVertex(in, argv[1], i, v, FlushText);
     PutPointText(&out, v, '\t');
   }
   for (uint32_t i = 0; i < m; ++i) {
     ZCPFace face;
-    if (ReadZCPFace(in, n, &face) != kZCPFaceOK) {
-      if (std::feof(in)) Short(argv[1], i, "faces");
-      Error("bad face.");
-    }
+    RequireZCPFace(in, argv[1], n, i, &face, FlushText);
     for (uint32_t index : face.index) {
       out.Int(index);
       out.Char('\t');

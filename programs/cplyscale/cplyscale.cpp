@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   double low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
   for (uint32_t i = 0; i < n; ++i) {
     float v[3];
-    if (!ReadZCPVertex(in, v)) ZCPDataError(argv[1], i, "vertices");
+    RequireZCPVertex(in, argv[1], i, v, nullptr);
     if (scaling) {
       const float scaled[3] = {static_cast<float>(v[0] * factor[0]), static_cast<float>(v[1] * factor[1]),
                                static_cast<float>(v[2] * factor[2])};
@@ -64,10 +64,7 @@ int main(int argc, char** argv) {
 
   for (uint32_t i = 0; i < m; ++i) {
     ZCPFace face;
-    if (ReadZCPFace(in, n, &face) != kZCPFaceOK) {
-      if (std::feof(in)) ZCPDataError(argv[1], i, "faces");
-      FailLine("bad face.");
-    }
+    RequireZCPFace(in, argv[1], n, i, &face, nullptr);
     if (scaling) PutZCPFace(out, face);
   }
   if (scaling && !CloseOutput(out)) FailLine("file not stored.");

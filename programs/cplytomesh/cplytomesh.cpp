@@ -11,6 +11,7 @@
 #include "common/bytes.h"
 #include "common/program.h"
 #include "mesh/colour.h"
+#include "mesh/facetcross.h"
 #include "mesh/stlwrite.h"
 #include "zcp/words.h"
 #include "zcp/zcp.h"
@@ -55,22 +56,20 @@ std::vector<unsigned char> ReadVertexBlock(FILE* in, const char* name, uint32_t 
   return block;
 }
 
-// Unit normal of (p2 - p1) x (p3 - p1) in extended precision; a degenerate face,
-// which has none, gets 0, 0, 0.
-void FaceNormal(const float* p1, const float* p2, const float* p3, float n[3]) {
-  long double ux = static_cast<long double>(p2[0]) - p1[0], uy = static_cast<long double>(p2[1]) - p1[1],
-              uz = static_cast<long double>(p2[2]) - p1[2];
-  long double wx = static_cast<long double>(p3[0]) - p1[0], wy = static_cast<long double>(p3[1]) - p1[1],
-              wz = static_cast<long double>(p3[2]) - p1[2];
-  long double cx = uy * wz - uz * wy, cy = uz * wx - ux * wz, cz = ux * wy - uy * wx;
-  long double length = std::sqrt(cx * cx + cy * cy + cz * cz);
+// Unit normal of (v2 - v1) x (v3 - v1) in extended precision for the corners v[9]; a
+// degenerate face, which has none, gets 0, 0, 0. Not CalcNormalFloat: that one gives
+// a degenerate facet not-a-number components, and it narrows through double, where a
+// value can round twice and land on the other neighbouring float; this narrows once.
+void FaceNormal(const float v[9], float n[3]) {
+  const Cross c = FacetCross(v);
+  const long double length = Length(c);
   if (!(length > 0)) {
     n[0] = n[1] = n[2] = 0.0f;
     return;
   }
-  n[0] = static_cast<float>(cx / length);
-  n[1] = static_cast<float>(cy / length);
-  n[2] = static_cast<float>(cz / length);
+  n[0] = static_cast<float>(c.x / length);
+  n[1] = static_cast<float>(c.y / length);
+  n[2] = static_cast<float>(c.z / length);
 }
 
 }  // namespace
@@ -105,7 +104,7 @@ int main(int argc, char** argv) {
     for (int k = 0; k < 3; ++k) {
       UnpackZCPVertex(vertexBlock.data() + size_t{face.index[k]} * kZCPVertexSize, block + 3 + 3 * k);
     }
-    FaceNormal(block + 3, block + 6, block + 9, block);
+    FaceNormal(block + 3, block);
     const uint16_t word =
         ColourWord(TruncateChannel(face.red), TruncateChannel(face.green), TruncateChannel(face.blue));
     unsigned char record[kSTLRecordSize];

@@ -30,16 +30,12 @@ constexpr size_t kReserveFaces = size_t{1} << 20;  // face slots taken before an
 
 TextOut out{stdout};
 
-// The document printed so far stays on standard output.
-[[noreturn]] void Error(const char* message) {
-  out.Flush();
-  FailLine(message);
-}
+// The document printed so far stays on standard output when the program stops.
+void FlushText() { out.Flush(); }
 
-// The body ends before the header's counts.
-[[noreturn]] void Short(const char* name, uint32_t count, const char* what) {
-  out.Flush();
-  ZCPDataError(name, count, what);
+[[noreturn]] void Error(const char* message) {
+  FlushText();
+  FailLine(message);
 }
 
 void Channel(unsigned char value) {
@@ -71,7 +67,7 @@ int main(int argc, char** argv) {
   out.Text(kOpening);
   for (uint32_t i = 0; i < n; ++i) {
     float v[3];
-    if (!ReadZCPVertex(in, v)) Short(argv[1], i, "vertices");
+    RequireZCPVertex(in, argv[1], i, v, FlushText);
     PutPointText(&out, v, ' ');
   }
 
@@ -79,10 +75,7 @@ int main(int argc, char** argv) {
   uint32_t lastColour = UINT32_MAX, lastIndex = 0;  // most faces repeat their neighbour's colour
   for (uint32_t i = 0; i < m; ++i) {
     ZCPFace face;
-    if (ReadZCPFace(in, n, &face) != kZCPFaceOK) {
-      if (std::feof(in)) Short(argv[1], i, "faces");
-      Error("bad face.");
-    }
+    RequireZCPFace(in, argv[1], n, i, &face, FlushText);
     const uint32_t colour = uint32_t{face.red} << 16 | uint32_t{face.green} << 8 | face.blue;
     try {
       if (colour != lastColour) {

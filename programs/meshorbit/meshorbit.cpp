@@ -140,6 +140,16 @@ void Frame(double lon, double lat) {
   EndFrame();
 }
 
+// The frames of one view line; false when it draws none.
+bool ViewFrames(const std::string& line) {
+  ViewLine v;
+  if (!ParseViewLine(line, &v)) return false;
+  for (int k = 0; k < v.frames; ++k) {
+    Frame(ViewAngle(v.lon, v.dlon, k), ViewAngle(v.lat, v.dlat, k));
+  }
+  return v.frames > 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -184,18 +194,7 @@ int main(int argc, char** argv) {
   NewPicture(size, size);
   OpenPicture(fixed[12]);
 
-  std::string line;
-  bool drawn = false;
-  while (ReadTextLine(stdin, &line)) {
-    ViewLine v;
-    if (!ParseViewLine(line, &v)) continue;
-    for (int k = 0; k < v.frames; ++k) {
-      Frame(ViewAngle(v.lon, v.dlon, k), ViewAngle(v.lat, v.dlat, k));
-      drawn = true;
-    }
-  }
-  // The file is still written, but a GIF without an image is one that few readers open.
-  if (!drawn) std::fputs("no view line (warning).\n", stderr);
+  DrawInputLines(ViewFrames, "no view line (warning).\n");
   ClosePicture();
   return 0;
 }

@@ -131,23 +131,12 @@ void CoarseSearch(double* bestPhi, double* bestTheta) {
 // The simplex's three vertices (value, longitude, latitude).
 double V0[1 + kAngles], V1[1 + kAngles], V2[1 + kAngles];
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
-  if (argc != 2 && argc != 5) Usage(kProgram.usage);
-  const bool given = argc == 5;
-  double point[3] = {0, 0, 0};
-  if (given) {
-    for (int i = 0; i < 3; ++i) point[i] = RealArgument(argv[2 + i]);
-  }
-  const char* name = argv[1];
+// The moment sums of the model in file name; a model cut short gives no ellipsoid.
+Moments ReadMoments(const char* name) {
   FILE* stream = OpenInput(name);
   if (stream == nullptr) Fail("%s : STL file not found.\n", name);
   STLReader reader;
   if (SetUpSTL(&reader, stream) != 1) Fail("%s : STL header read error.\n", name);
-
-  // One pass over the facets; a model cut short gives no ellipsoid.
   Moments s;
   float v[9];
   while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
@@ -155,20 +144,15 @@ int main(int argc, char** argv) {
   }
   RequireSTLEnd(&reader, name);
   CloseInput(stream);
-  // Not a number (an overflowed sum) is no volume either.
-  if (!(s.W > 0)) Fail("non-positive total volume.\n");
+  return s;
+}
 
-  const double V = s.W / 6;
-  const double cx = s.Mx / (24 * V), cy = s.My / (24 * V), cz = s.Mz / (24 * V);
-  double x0 = cx, y0 = cy, z0 = cz;
-  if (given) {
-    x0 = point[0];
-    y0 = point[1];
-    z0 = point[2];
-  }
-  // Second moments about the centroid, then moved to the chosen point by the
-  // parallel-axis terms V d d^T (d = point - centroid; 0 without a given point).
-  const double dx = x0 - cx, dy = y0 - cy, dz = z0 - cz;
+// The second moments about the centre o (Sxx ... Szx and their trace T) of a solid of
+// volume V and centroid c with the moment sums s: about the centroid, then moved to o
+// by the parallel-axis terms V d d^T (d = o - c, 0 when o is the centroid).
+void CentreMoments(const Moments& s, double V, const double c[3], const double o[3]) {
+  const double cx = c[0], cy = c[1], cz = c[2];
+  const double dx = o[0] - cx, dy = o[1] - cy, dz = o[2] - cz;
   Sxx = s.Kxx / 60 - V * cx * cx + V * dx * dx;
   Syy = s.Kyy / 60 - V * cy * cy + V * dy * dy;
   Szz = s.Kzz / 60 - V * cz * cz + V * dz * dz;
@@ -176,7 +160,15 @@ int main(int argc, char** argv) {
   Syz = s.Kyz / 60 - V * cy * cz + V * dy * dz;
   Szx = s.Kzx / 60 - V * cz * cx + V * dz * dx;
   T = Sxx + Syy + Szz;
+}
 
+// The searched axis: the grid's best direction refined by the simplex. Its longitude
+// and latitude in radians, and the objective there.
+struct Axis {
+  double phi, theta, Q;
+};
+
+Axis SearchAxis() {
   double phi, theta;
   CoarseSearch(&phi, &theta);
   V0[1] = phi;
@@ -188,10 +180,17 @@ int main(int argc, char** argv) {
   double* const vertices[1 + kAngles] = {V0, V1, V2};
   double result[1 + kAngles];
   Simplex(kAngles, vertices, Evaluate, kSimplexSteps, result);
-  phi = result[1];
-  theta = result[2];
-  const double Q = result[0];
+  return {result[1], result[2], result[0]};
+}
 
+// The ellipsoid's semi-axes (A and B across the searched axis, C along it) and its
+// turn rot about the axis, radians, for a solid of volume V.
+struct Semiaxes {
+  double A, B, C, rot;
+};
+
+Semiaxes SolveAxes(const Axis& axis, double V) {
+  const double Q = axis.Q;
 #if defined(MESHSOLVE_SHORT_AXIS)
   const double C = Root(5 * Q / V);
 #else
@@ -200,7 +199,8 @@ int main(int argc, char** argv) {
 
   // The two unit vectors across the axis, E = (b, -a, 0) and N = (r a, r b, -t), and
   // the second moments of the model along them.
-  const double a = std::cos(phi), b = std::sin(phi), t = std::cos(theta), r = std::sin(theta);
+  const double a = std::cos(axis.phi), b = std::sin(axis.phi);
+  const double t = std::cos(axis.theta), r = std::sin(axis.theta);
   const double sNN = r * r * (a * a * Sxx + b * b * Syy + 2 * a * b * Sxy) -
                      2 * r * t * (a * Szx + b * Syz) + t * t * Szz;
   const double sEE = a * a * Syy + b * b * Sxx - 2 * a * b * Sxy;
@@ -234,10 +234,36 @@ int main(int argc, char** argv) {
     if (w < 0) w += 2 * kPi;
   }
 #endif
-  const double rot = w / 2;
+  return {A, B, C, w / 2};
+}
 
-  std::printf("%lf\n%lg\t%lg\t%lg\n%lg\t%lg\t%lg\n%lg\t%lg\t%lg\n", V, x0, y0, z0,
-              phi * kDegrees, theta * kDegrees, rot * kDegrees, A, B, C);
+// The volume, then "xO yO zO", "lon lat rot" in degrees and "A B C", tab-separated.
+void PrintEllipsoid(double V, const double o[3], const Axis& axis, const Semiaxes& e) {
+  std::printf("%lf\n%lg\t%lg\t%lg\n%lg\t%lg\t%lg\n%lg\t%lg\t%lg\n", V, o[0], o[1], o[2],
+              axis.phi * kDegrees, axis.theta * kDegrees, e.rot * kDegrees, e.A, e.B, e.C);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  StartProgram(argc, argv, kProgram);
+  if (argc != 2 && argc != 5) Usage(kProgram.usage);
+  const bool given = argc == 5;
+  double point[3] = {0, 0, 0};
+  if (given) {
+    for (int i = 0; i < 3; ++i) point[i] = RealArgument(argv[2 + i]);
+  }
+
+  const Moments s = ReadMoments(argv[1]);
+  // Not a number (an overflowed sum) is no volume either.
+  if (!(s.W > 0)) Fail("non-positive total volume.\n");
+  const double V = s.W / 6;
+  const double centroid[3] = {s.Mx / (24 * V), s.My / (24 * V), s.Mz / (24 * V)};
+  const double* centre = given ? point : centroid;
+  CentreMoments(s, V, centroid, centre);
+
+  const Axis axis = SearchAxis();
+  PrintEllipsoid(V, centre, axis, SolveAxes(axis, V));
   FinishOutput();
   return 0;
 }

@@ -105,6 +105,15 @@ void Frame(const Axis& axis, double theta) {
   EndFrame();
 }
 
+// The frames of one rotation line; false when it draws none.
+bool TurnFrames(const std::string& line) {
+  TurnLine t;
+  if (!ParseTurnLine(line, &t)) return false;
+  const Axis axis = MakeAxis(t.lon * kDegree, t.lat * kDegree);
+  for (int k = 0; k < t.frames; ++k) Frame(axis, TurnAngle(t.angle, t.step, k));
+  return t.frames > 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,17 +153,7 @@ int main(int argc, char** argv) {
   PlaceView(0, H - 1);
   OpenPicture(fixed[17]);
 
-  std::string line;
-  bool drawn = false;
-  while (ReadTextLine(stdin, &line)) {
-    TurnLine t;
-    if (!ParseTurnLine(line, &t)) continue;
-    const Axis axis = MakeAxis(t.lon * kDegree, t.lat * kDegree);
-    for (int k = 0; k < t.frames; ++k) Frame(axis, TurnAngle(t.angle, t.step, k));
-    drawn = drawn || t.frames > 0;
-  }
-  // The file is still written, but a GIF without an image is one that few readers open.
-  if (!drawn) std::fputs("no rotation line (warning).\n", stderr);
+  DrawInputLines(TurnFrames, "no rotation line (warning).\n");
   ClosePicture();
   return 0;
 }

@@ -380,3 +380,25 @@ TEST(Frame, ViewAndRotationLinesWithoutAPictureWarn) {
   EXPECT_TRUE(ParseTurnLine("0 0 0 1 1000000", &t));
   EXPECT_FALSE(ParseTurnLine("0 0 0 1 1000001", &t));
 }
+
+// meshorbit's (x pi) / 180 rounds twice, meshturn's x times the rounded degree once:
+// the two differ in the last bit for some angles, and each program keeps its own.
+TEST(Frame, ViewAndTurnAnglesKeepTheirOwnRounding) {
+  struct Case {
+    double start, step;
+    int k;
+    bool differ;  // the two radians are not the same double
+  };
+  const Case cases[] = {
+      {3, 0, 0, true},   {0, 3, 4, true},   {-6, 0, 0, true},  {1, -10, 2, true},
+      {1, 0, 0, false},  {45, 45, 1, false}, {0, 0.5, 1, false}, {180, 0, 0, false},
+  };
+  for (const Case& c : cases) {
+    const double degrees = c.k * c.step + c.start;
+    const double view = ViewAngle(c.start, c.step, c.k), turn = TurnAngle(c.start, c.step, c.k);
+    EXPECT_EQ(view, degrees * 3.141592653589793 / 180) << degrees;
+    EXPECT_EQ(turn, degrees * 0.017453292519943295) << degrees;
+    EXPECT_EQ(view != turn, c.differ) << degrees;
+    EXPECT_NEAR(view, turn, 1e-15) << degrees;
+  }
+}

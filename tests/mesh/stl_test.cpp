@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "mesh/facetcross.h"
 #include "mesh/stl.h"
 #include "support/stlfiles.h"
 
@@ -245,6 +246,35 @@ TEST(StlReader, CalcNormalIsTheUnitCrossProduct) {
   EXPECT_EQ(nx, 1.0);
   CalcNormal(1, 1, 1, 1, 1, 1, 1, 1, 1, &nx, &ny, &nz);
   EXPECT_TRUE(std::isnan(nx) && std::isnan(ny) && std::isnan(nz));
+}
+
+// CalcNormal, FacetCross and CornerCross share one extended cross product: for float
+// corners the same bits, and CalcNormal is it over its length. EdgeCross works in
+// doubles, where the products can round away what the extended ones keep.
+TEST(StlReader, OneExtendedCrossProductForFloatAndDoubleCorners) {
+  const float cases[][9] = {
+      {0, 0, 0, 2, 0, 0, 0, 3, 0},
+      {1.5f, -2.25f, 3, 1e7f, 3e-3f, -8, 0.1f, 1e-30f, 7},
+      {16777216, 1, 0, 16777215, 0, 1, 1, 16777214, 3},
+      {-3e38f, 3e38f, 0, 3e38f, -3e38f, 1, 0, 0, 3e38f},
+  };
+  for (const auto& v : cases) {
+    const Cross f = FacetCross(v);
+    const Cross c = CornerCross(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
+    EXPECT_EQ(f.x, c.x);
+    EXPECT_EQ(f.y, c.y);
+    EXPECT_EQ(f.z, c.z);
+    double n[3];
+    CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &n[0], &n[1], &n[2]);
+    EXPECT_EQ(n[0], static_cast<double>(c.x / Length(c)));
+    EXPECT_EQ(n[1], static_cast<double>(c.y / Length(c)));
+    EXPECT_EQ(n[2], static_cast<double>(c.z / Length(c)));
+  }
+  // (1e8 + 1)(1e8 - 1) - 1e8 1e8 is -1, but the first product rounds to 1e16 in doubles.
+  double e[3];
+  EdgeCross(1e8 + 1, 1e8, 0, 1e8, 1e8 - 1, 0, e);
+  EXPECT_EQ(e[2], 0.0);
+  EXPECT_EQ(CornerCross(0, 0, 0, 1e8 + 1, 1e8, 0, 1e8, 1e8 - 1, 0).z, -1.0L);
 }
 
 TEST(FacetList, HoldsFacetsInFileOrder) {
