@@ -23,10 +23,16 @@
 // whose positions are listed as they are made, so a clear costs what was entered.
 // Code 0 is never entered by an encoder (codes 0..255 are the single bytes and are
 // never looked up as strings), so 0 marks an absent string.
+//
+// Runs of one byte are the bulk of a picture's background. The table also knows, for
+// each byte b, the codes of b, bb, bbb, ... up to the longest such string entered
+// (every shorter one is entered before it), so a match that has reached b repeated
+// jumps along a run of b in the input at once instead of byte by byte.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 constexpr int kLZWPrefixes = 4096;     // 12-bit prefix codes
 constexpr int kLZWMaxEntries = 4096;   // strings entered between two clears, at most
@@ -35,6 +41,10 @@ struct LZWTable {
   uint16_t code[256 * kLZWPrefixes];    // the code of (prefix, byte), 0 when absent
   uint32_t made[kLZWMaxEntries];        // positions in code[] entered since the last clear
   int count;                            // entries in made[]
+  uint16_t runLength[kLZWPrefixes];     // n when the code stands for one byte n times, else 0
+  unsigned char runByte[kLZWPrefixes];  // that byte
+  uint16_t longestRun[256];             // the longest run of each byte entered
+  uint16_t runCode[256 * kLZWPrefixes]; // byte * 4096 + n: the code of the byte n times
 };
 
 inline int LZWFind(const LZWTable& table, int prefix, int byte) {
@@ -45,20 +55,67 @@ inline void LZWEnter(LZWTable& table, int prefix, int byte, int code) {
   const uint32_t at = (static_cast<uint32_t>(byte) << 12) | static_cast<uint32_t>(prefix);
   table.code[at] = static_cast<uint16_t>(code);
   table.made[table.count++] = at;
+  const unsigned n = table.runLength[prefix];
+  if (n != 0 && table.runByte[prefix] == byte) {
+    table.runLength[code] = static_cast<uint16_t>(n + 1);
+    table.runByte[code] = static_cast<unsigned char>(byte);
+    table.longestRun[byte] = static_cast<uint16_t>(n + 1);
+    table.runCode[(static_cast<uint32_t>(byte) << 12) | (n + 1)] = static_cast<uint16_t>(code);
+  } else {
+    table.runLength[code] = 0;
+  }
 }
 
+// Also makes the single bytes the runs of length 1 (a table never cleared has no runs
+// and matches byte by byte).
 inline void LZWClear(LZWTable& table) {
   for (int i = 0; i < table.count; ++i) table.code[table.made[i]] = 0;
   table.count = 0;
+  for (uint32_t b = 0; b < 256; ++b) {
+    table.runLength[b] = 1;
+    table.runByte[b] = static_cast<unsigned char>(b);
+    table.longestRun[b] = 1;
+    table.runCode[(b << 12) | 1] = static_cast<uint16_t>(b);
+  }
 }
 
-// The encoders' inner loop: one table read a byte while the string keeps growing.
+// The number of bytes from bytes[0] on that equal b, at most count. Called once a run,
+// not a byte, so it stays a call.
+[[gnu::noinline]] inline size_t LZWRunOf(const unsigned char* bytes, size_t count, unsigned char b) {
+  const uint64_t all = 0x0101010101010101u * b;
+  size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    uint64_t v;
+    std::memcpy(&v, bytes + i, 8);
+    if (v != all) break;
+  }
+  while (i < count && bytes[i] == b) ++i;
+  return i;
+}
+
+// The encoders' inner loop: one table read a byte while the string keeps growing, and
+// one jump for a run of the byte the string repeats.
 inline size_t LZWMatch(const LZWTable& table, int* prefix, const unsigned char* bytes,
                        size_t count) {
   uint32_t p = static_cast<uint32_t>(*prefix);
   size_t i = 0;
   while (i < count) {
-    const uint32_t c = table.code[(static_cast<uint32_t>(bytes[i]) << 12) | p];
+    const uint32_t b = bytes[i];
+    const uint32_t have = table.runLength[p];
+    if (have != 0 && table.runByte[p] == b) {
+      // The run is read only as far as it can matter: one byte past the longest
+      // string of it.
+      const uint32_t longest = table.longestRun[b];
+      const size_t most = longest - have + 1;
+      const size_t want = have + LZWRunOf(bytes + i, count - i < most ? count - i : most,
+                                          static_cast<unsigned char>(b));
+      const uint32_t reach = want < longest ? static_cast<uint32_t>(want) : longest;
+      p = table.runCode[(b << 12) | reach];
+      i += reach - have;
+      if (reach < want) break;  // the run goes on past the longest string of it
+      continue;
+    }
+    const uint32_t c = table.code[(b << 12) | p];
     if (c == 0) break;
     p = c;
     ++i;

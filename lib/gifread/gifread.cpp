@@ -1,5 +1,6 @@
 #include "gifread/gifread.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/program.h"
@@ -83,12 +84,19 @@ void ReadEightBitTable(int res, int s, unsigned char* red, unsigned char* green,
 // LZW decoding
 //
 // Codes are packed least significant bit first into data sub-blocks. The decoder keeps
-// a prefix code, a suffix byte and a string length per table entry and writes each
-// string straight into a row buffer, last byte first along the prefix chain. A string
-// may run past the end of the row: the row buffer has room for the longest string
-// beyond the row, and what ran over starts the next row.
+// a prefix code, a suffix byte and a string length per table entry, and where in the
+// output buffer the code's string was last written. A string still in the buffer is
+// copied from there; an older one is written last byte first along the prefix chain.
+// A string may run past the end of the row: the buffer has room for the longest
+// string beyond the row, and what ran over starts the next row.
+//
+// The output buffer keeps up to kHistory bytes before the current row, so that most
+// codes find their strings; when the row would no longer fit, the history and the
+// bytes already decoded move to the front.
 
-unsigned char rowBuffer[kMaxRowWidth + kMaxCodes];
+constexpr int kHistory = 1 << 18;
+constexpr int kOutputSize = 2 * kHistory + kMaxRowWidth + kMaxCodes;
+unsigned char output[kOutputSize];
 
 struct BitReader {
   unsigned char block[kBlockSize];
@@ -185,6 +193,7 @@ void Decode(int width, int height, bool interlace, int codeSize, GIFRowSink sink
   uint16_t prefix[kMaxCodes];
   unsigned char suffix[kMaxCodes];
   uint16_t length[kMaxCodes];
+  int32_t at[kMaxCodes];  // where the string was last written in output, -1 when gone
   for (int c = 0; c < clear; ++c) {
     prefix[c] = 0;
     suffix[c] = static_cast<unsigned char>(c);
@@ -194,12 +203,21 @@ void Decode(int width, int height, bool interlace, int codeSize, GIFRowSink sink
   int next = clear + 2;
   int codeWidth = codeSize + 1;
   int prev = clear;  // the clear code: start of the image or just after a clear
+  int prevAt = 0;    // where prev's string was written
   unsigned char prevFirst = 0;
-  unsigned char* row = rowBuffer;
-  int filled = 0;  // bytes in the row buffer, possibly past the row's end
+  int start = 0;   // the current row's first byte in output
+  int filled = 0;  // bytes from there on, possibly past the row's end
 
   RowOrder order{interlace, height};
   for (int r = 0, y = order.First(); r < height; ++r, y = order.Next()) {
+    if (start + width + kMaxCodes > kOutputSize) {
+      const int shift = start - std::min(start, kHistory);
+      std::memmove(output, output + shift, static_cast<size_t>(start - shift + filled));
+      for (int c = end + 1; c < next; ++c) at[c] = at[c] >= shift ? at[c] - shift : -1;
+      start -= shift;
+      prevAt -= shift;
+    }
+    unsigned char* const row = output + start;
     while (filled < width) {
       const int code = in.Code(codeWidth);
       if (code == clear) {
@@ -208,48 +226,61 @@ void Decode(int width, int height, bool interlace, int codeSize, GIFRowSink sink
         continue;
       }
       if (code == end) FailLine("unexpected end of code.");
+      const int here = start + filled;
       if (prev == clear) {
         if (code > clear) FailLine("bad code after clear code.");
         row[filled++] = static_cast<unsigned char>(code);
         next = clear + 2;
         prev = code;
+        prevAt = here;
         prevFirst = static_cast<unsigned char>(code);
         continue;
       }
       if (next == kMaxCodes) FailLine("missing clear code.");
       if (code > next) FailLine("bad code.");
-      // The new entry is the previous string and the first byte of this one. A code
-      // equal to the new entry is the previous string and its own first byte, so the
-      // entry is made before the string is written.
-      const bool repeat = code == next;
-      if (repeat) {
-        prefix[next] = static_cast<uint16_t>(prev);
-        suffix[next] = prevFirst;
-        length[next] = static_cast<uint16_t>(length[prev] + 1);
+      // The new entry is the previous string and the first byte of this one, and
+      // begins where the previous string was written. A code equal to the new entry
+      // is the previous string and its own first byte, so the entry is made before
+      // the string is written.
+      prefix[next] = static_cast<uint16_t>(prev);
+      length[next] = static_cast<uint16_t>(length[prev] + 1);
+      at[next] = prevAt;
+      if (code == next) suffix[next] = prevFirst;
+      const int n = length[code];
+      unsigned char* const p = row + filled;
+      if (code < clear) {
+        *p = static_cast<unsigned char>(code);
+      } else if (at[code] >= 0 && code != next) {
+        // An earlier copy ends before here: the two do not overlap.
+        std::memcpy(p, output + at[code], static_cast<size_t>(n));
+      } else if (at[code] >= 0) {
+        // The previous string, then its first byte: a forward copy that reads the
+        // byte it has just written.
+        const unsigned char* q = output + at[code];
+        for (int i = 0; i < n; ++i) p[i] = q[i];
+      } else {
+        // The string, last byte first along the prefix chain.
+        int c = code;
+        unsigned char* o = p + n - 1;
+        while (c > end) {
+          *o-- = suffix[c];
+          c = prefix[c];
+        }
+        *o = static_cast<unsigned char>(c);
       }
-      // The string, last byte first; its first byte lands at row[filled].
-      int c = code;
-      unsigned char* p = row + filled + length[code] - 1;
-      while (c > end) {
-        *p-- = suffix[c];
-        c = prefix[c];
-      }
-      *p = static_cast<unsigned char>(c);
       const unsigned char first = *p;
-      if (!repeat) {
-        prefix[next] = static_cast<uint16_t>(prev);
-        suffix[next] = first;
-        length[next] = static_cast<uint16_t>(length[prev] + 1);
-      }
-      filled += length[code];
+      if (code != next) suffix[next] = first;
+      if (code > end) at[code] = here;
+      filled += n;
       if (next == (1 << codeWidth) - 1 && codeWidth < kMaxWidth) ++codeWidth;
       ++next;
       prev = code;
+      prevAt = here;
       prevFirst = first;
     }
     sink(y, row, context);
+    start += width;
     filled -= width;
-    if (filled > 0) std::memmove(row, row + width, static_cast<size_t>(filled));
   }
   FinishImage(&in, codeSize, codeWidth, filled);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "common/lzwtable.h"
 #include "common/program.h"
@@ -337,31 +338,36 @@ inline int Bucket(uint32_t key) {
 }
 
 // The distinct colours of one picture: one list per bucket, each in the order in
-// which its colours first occur.
+// which its colours first occur. A direct-mapped cache of recently found nodes sits in
+// front of the lists: a picture's colours crowd into few buckets with long lists.
+constexpr int kCacheSlots = 4096;
+
+inline uint32_t CacheSlot(uint32_t key) { return (key * 0x9E3779B1u) >> 20; }
+
 struct Palette {
   ColourNode* first[kBuckets];
   ColourNode* last[kBuckets];
+  ColourNode* cache[kCacheSlots];
   uint32_t n;
-  ColourNode* recent;  // neighbouring pixels mostly share their colour
   NodePool pool;
 
-  Palette() : first{}, last{}, n(0), recent(nullptr) {}
+  Palette() : first{}, last{}, cache{}, n(0) {}
 
   ColourNode* Find(uint32_t key) {
-    if (recent != nullptr && recent->key == key) return recent;
+    ColourNode*& slot = cache[CacheSlot(key)];
+    if (slot != nullptr && slot->key == key) return slot;
     ColourNode* node = first[Bucket(key)];
     while (node != nullptr && node->key != key) node = node->next;
-    if (node != nullptr) recent = node;
+    if (node != nullptr) slot = node;
     return node;
   }
 
-  void Count(uint32_t key) {
+  // The node of the colour, made (with a count of 0) when it is new.
+  ColourNode* Enter(uint32_t key) {
     ColourNode* node = Find(key);
-    if (node != nullptr) {
-      ++node->count;
-      return;
-    }
+    if (node != nullptr) return node;
     node = pool.New(key);
+    node->count = 0;
     const int b = Bucket(key);
     if (first[b] == nullptr) {
       first[b] = node;
@@ -369,10 +375,30 @@ struct Palette {
       last[b]->next = node;
     }
     last[b] = node;
-    recent = node;
+    cache[CacheSlot(key)] = node;
     ++n;
+    return node;
   }
 };
+
+// The first pixel at or after x that differs from its left neighbour (x > 0), or the
+// width: eight pixels of each channel are compared at a time.
+size_t RunEnd(const unsigned char* r, const unsigned char* g, const unsigned char* b, size_t x,
+              size_t width) {
+  while (x + 8 <= width) {
+    uint64_t r0, r1, g0, g1, b0, b1;
+    std::memcpy(&r0, r + x - 1, 8);
+    std::memcpy(&r1, r + x, 8);
+    std::memcpy(&g0, g + x - 1, 8);
+    std::memcpy(&g1, g + x, 8);
+    std::memcpy(&b0, b + x - 1, 8);
+    std::memcpy(&b1, b + x, 8);
+    if (((r0 ^ r1) | (g0 ^ g1) | (b0 ^ b1)) != 0) break;
+    x += 8;
+  }
+  while (x < width && r[x] == r[x - 1] && g[x] == g[x - 1] && b[x] == b[x - 1]) ++x;
+  return x;
+}
 
 }  // namespace
 
@@ -445,7 +471,13 @@ void StoreGIF_RGBRows(FILE* stream, int left, int top, int width, int height, GI
     const unsigned char* channels[3];
     source(r, channels, context);
     const unsigned char *pr = channels[0], *pg = channels[1], *pb = channels[2];
-    for (int c = 0; c < width; ++c) palette.Count(Key(pr[c], pg[c], pb[c]));
+    // Most pixels repeat their left neighbour: a run is counted at once.
+    for (size_t c = 0; c < static_cast<size_t>(width);) {
+      ColourNode* node = palette.Enter(Key(pr[c], pg[c], pb[c]));
+      const size_t e = RunEnd(pr, pg, pb, c + 1, static_cast<size_t>(width));
+      node->count += static_cast<uint32_t>(e - c);
+      c = e;
+    }
   }
 
   unsigned char table[kTableBytes] = {};  // entries beyond the colours stay black
@@ -480,8 +512,12 @@ void StoreGIF_RGBRows(FILE* stream, int left, int top, int width, int height, GI
     const unsigned char *pr = channels[0], *pg = channels[1], *pb = channels[2];
     for (size_t c = 0; c < static_cast<size_t>(width); c += kChunk) {
       const size_t n = std::min(kChunk, static_cast<size_t>(width) - c);
-      for (size_t k = 0; k < n; ++k) {
-        indices[k] = static_cast<unsigned char>(palette.Find(Key(pr[c + k], pg[c + k], pb[c + k]))->count);
+      for (size_t k = 0; k < n;) {
+        const size_t x = c + k;
+        const auto index = static_cast<unsigned char>(palette.Find(Key(pr[x], pg[x], pb[x]))->count);
+        const size_t e = RunEnd(pr, pg, pb, x + 1, c + n) - c;
+        std::memset(indices + k, index, e - k);
+        k = e;
       }
       Encode(indices, n, stream);
     }

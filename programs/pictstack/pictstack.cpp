@@ -110,10 +110,22 @@ void DefaultTables(Tables* t) {
   for (int i = 0; i < kEntries; ++i) t->red[i] = t->green[i] = t->blue[i] = static_cast<unsigned char>(i);
 }
 
+// The colour of each table entry as the bytes of one RGB pixel: red, green, blue in
+// the first three bytes, so that one 4-byte copy writes a pixel (the fourth byte is
+// overwritten by the next pixel).
 struct ColourRows {
   const Plane* picture;
   const Tables* tables;
+  uint32_t pixel[kEntries];
 };
+
+void MakePixels(ColourRows* rows) {
+  const Tables& c = *rows->tables;
+  for (int i = 0; i < kEntries; ++i) {
+    const unsigned char bytes[4] = {c.red[i], c.green[i], c.blue[i], 0};
+    std::memcpy(&rows->pixel[i], bytes, 4);
+  }
+}
 
 void GreyRow(int y, unsigned char* bytes, void* context) {
   const auto* t = static_cast<const ColourRows*>(context);
@@ -121,35 +133,37 @@ void GreyRow(int y, unsigned char* bytes, void* context) {
   for (int x = 0; x < t->picture->width; ++x) bytes[x] = t->tables->red[row[x]];
 }
 
-// Red, green and blue, pixel after pixel.
+// Red, green and blue, pixel after pixel. The row buffer holds exactly 3 bytes a
+// pixel, so the last pixel is written byte by byte.
 void ColourRow(int y, unsigned char* bytes, void* context) {
   const auto* t = static_cast<const ColourRows*>(context);
   const unsigned char* row = t->picture->rows[static_cast<size_t>(y)];
-  const Tables& c = *t->tables;
-  for (int x = 0; x < t->picture->width; ++x) {
-    const unsigned char i = row[x];
-    bytes[0] = c.red[i];
-    bytes[1] = c.green[i];
-    bytes[2] = c.blue[i];
+  const int width = t->picture->width;
+  if (width == 0) return;
+  for (int x = 0; x + 1 < width; ++x) {
+    std::memcpy(bytes, &t->pixel[row[x]], 4);
     bytes += 3;
   }
+  std::memcpy(bytes, &t->pixel[row[width - 1]], 3);
 }
 
-// Grey when every index the picture uses is a grey entry of the table.
+// Grey when every index the picture uses is a grey entry of the table; the first
+// pixel of another colour decides.
 bool IsGrey(const Plane& picture, const Tables& t) {
-  bool used[kEntries] = {};
+  bool grey[kEntries];
+  for (int i = 0; i < kEntries; ++i) grey[i] = t.red[i] == t.green[i] && t.red[i] == t.blue[i];
   for (const unsigned char* row : picture.rows) {
-    for (int x = 0; x < picture.width; ++x) used[row[x]] = true;
-  }
-  for (int i = 0; i < kEntries; ++i) {
-    if (used[i] && (t.red[i] != t.green[i] || t.red[i] != t.blue[i])) return false;
+    bool all = true;
+    for (int x = 0; x < picture.width; ++x) all &= grey[row[x]];
+    if (!all) return false;
   }
   return true;
 }
 
 void StoreImage(const ImageBox& image, bool interlace, int codeSize, const Tables& t, const char* name) {
   const Plane picture = DecodePicture(image, interlace, codeSize);
-  ColourRows rows{&picture, &t};
+  ColourRows rows{&picture, &t, {}};
+  MakePixels(&rows);
   if (IsGrey(picture, t)) {
     StoreImageFile(name, image.width, image.height, kSampleBits, GreyRow, &rows, nullptr);
   } else {

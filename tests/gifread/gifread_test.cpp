@@ -2,9 +2,12 @@
 // the end of an image, colour tables and their scaling, the block walk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/program.h"
@@ -284,6 +287,107 @@ TEST(GifDecode, InterlacedRowsComeInFourPasses) {
   codes.push_back(17);
   Outcome ten = Screen(4, Blocks(Pack(Widths(4, codes))), 1, 10, true);
   EXPECT_EQ(ten.rows, (Rows{{0}, {5}, {3}, {6}, {2}, {7}, {4}, {8}, {1}, {9}}));
+}
+
+namespace {
+
+// A plain LZW encoder for m-bit pixels, independent of the writers: the code list of
+// the pixels (clear first, a clear whenever the table is full, end last).
+std::vector<int> EncodeCodes(int m, const std::vector<int>& pixels) {
+  const int clear = 1 << m;
+  std::unordered_map<int, int> table;  // prefix * 256 + pixel -> code
+  std::vector<int> codes = {clear};
+  int next = clear + 2, prefix = -1;
+  for (int p : pixels) {
+    if (prefix < 0) {
+      prefix = p;
+      continue;
+    }
+    const auto found = table.find(prefix * 256 + p);
+    if (found != table.end()) {
+      prefix = found->second;
+      continue;
+    }
+    codes.push_back(prefix);
+    if (next < 4096) {
+      table[prefix * 256 + p] = next++;
+    } else {
+      codes.push_back(clear);
+      table.clear();
+      next = clear + 2;
+    }
+    prefix = p;
+  }
+  if (prefix >= 0) codes.push_back(prefix);
+  codes.push_back(clear + 1);
+  return codes;
+}
+
+}  // namespace
+
+// Pictures past the decoder's output buffer, decoded back to their pixels: strings
+// copied from earlier output, strings whose last copy has left the buffer, rows wider
+// than the history, long runs with the table never cleared.
+TEST(GifDecode, LargePicturesDecodeToTheirPixels) {
+  struct Case {
+    const char* name;
+    int width, height;
+    bool interlace;
+    std::function<int(int)> pixel;  // of the pixel number
+  };
+  uint32_t state = 12345;
+  auto random = [&state] { return (state = state * 1103515245u + 12345u) >> 16; };
+  int runLeft = 0, runColour = 0;
+  auto runs = [&](int) {
+    if (runLeft-- == 0) {
+      runLeft = static_cast<int>(random() % 40);
+      runColour = static_cast<int>(random() % 16);
+    }
+    return runColour;
+  };
+  // Two patterns in a picture of one colour, the table never full: pattern b at the
+  // start, a at 400,000, then both again from 800,000. By then the first b has left the
+  // output buffer, and the first a has moved within it and been overwritten where it
+  // was.
+  auto repeated = [](int i) {
+    auto a = [](int j) { return (j * j / 7 + j / 13) % 5 + 1; };
+    auto b = [](int j) { return (j * 31 / 11 + j * j / 5) % 5 + 6; };
+    if (i < 3000) return b(i);
+    if (i >= 400000 && i < 403000) return a(i - 400000);
+    if (i >= 800000 && i < 803000) return a(i - 800000);
+    if (i >= 803000 && i < 806000) return b(i - 803000);
+    return 0;
+  };
+  const std::vector<Case> cases = {
+      {"runs", 701, 1300, false, runs},
+      {"runs interlaced", 513, 1500, true, runs},
+      {"rows wider than the history", 65535, 14, false, runs},
+      {"noise", 1000, 700, false, [&](int) { return static_cast<int>(random() & 0xFF); }},
+      {"patterns far apart", 1000, 906, false, repeated},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int m = 8;
+    std::vector<int> pixels(static_cast<size_t>(c.width) * c.height);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = c.pixel(static_cast<int>(i));
+    // The rows in the order they are stored.
+    std::vector<int> rowOrder;
+    for (int pass = 0; pass < (c.interlace ? 4 : 1); ++pass) {
+      static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+      for (int y = c.interlace ? kStart[pass] : 0; y < c.height; y += c.interlace ? kStep[pass] : 1) {
+        rowOrder.push_back(y);
+      }
+    }
+    std::vector<int> stored;
+    for (int y : rowOrder) stored.insert(stored.end(), pixels.begin() + size_t(y) * c.width, pixels.begin() + size_t(y + 1) * c.width);
+    const Outcome o = Screen(m, Blocks(Pack(Widths(m, EncodeCodes(m, stored)))), c.width, c.height, c.interlace);
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(o.after, 'Z');
+    ASSERT_EQ(o.rows.size(), static_cast<size_t>(c.height));
+    for (int y = 0; y < c.height; ++y) {
+      ASSERT_TRUE(std::equal(o.rows[y].begin(), o.rows[y].end(), pixels.begin() + size_t(y) * c.width)) << "row " << y;
+    }
+  }
 }
 
 TEST(GifDecode, ImageLandsAtItsPositionOnTheScreen) {

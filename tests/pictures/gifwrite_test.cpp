@@ -384,6 +384,40 @@ TEST(GifWriteRGB, Reduces257Colours) {
   EXPECT_GT(merged, 0);
 }
 
+// Colours crowded into one bucket (high nibbles all 0), in runs of 1 to 19 pixels that
+// cross the eight-pixel steps of the run scan, colours coming back after others: with
+// 200 colours every pixel keeps its colour, with 3000 each entry is the mean of its
+// pixels, and a run never changes its index.
+TEST(GifWriteRGB, RunsOfColoursSharingOneBucket) {
+  for (int colours : {200, 3000}) {
+    SCOPED_TRACE(colours);
+    Planes p(333, 61);
+    std::mt19937 rng(11);
+    int left = 0, colour = 0;
+    std::vector<int> which(333 * 61);
+    for (int i = 0; i < 333 * 61; ++i) {
+      if (left-- == 0) {
+        left = static_cast<int>(rng() % 19);
+        colour = static_cast<int>(rng() % colours);
+      }
+      which[i] = colour;
+      p.Set(i, colour & 15, (colour >> 4) & 15, (colour >> 8) & 15);
+    }
+    const GifFile gif = p.Store();
+    const GifImage& m = gif.images.at(0);
+    if (colours <= 256) {
+      for (int i = 0; i < 333 * 61; ++i) ASSERT_EQ(Colour(gif, 0, i % 333, i / 333), p.At(i)) << i;
+    } else {
+      CheckMeans(p, m);
+    }
+    for (int i = 1; i < 333 * 61; ++i) {
+      if (which[i] == which[i - 1]) {
+        ASSERT_EQ(m.pixels[i], m.pixels[i - 1]) << i;
+      }
+    }
+  }
+}
+
 TEST(GifWriteRGB, StopsAt250BoxesMostPopulousFirst) {
   // The 16 x 16 x 16 grid of colours 0, 16, ..., 240: every cut makes eight boxes.
   // 8 + 7 x 35 = 253 boxes: the eight of 512 colours are cut first, then 27 of the 64
