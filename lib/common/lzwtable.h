@@ -15,14 +15,14 @@
 //                                  bytes while the table knows the longer string;
 //                                  returns how many bytes it took (count when all)
 //
-// The table is indexed directly by byte * 4096 + prefix: 256 x 4096 codes of 16 bits
-// (2 MiB of zeroed static storage, touched only where strings are entered). Byte
-// major, because the strings a picture extends most end in the same few bytes while
-// their prefixes are codes made close together: a run of one colour walks one 8 KiB
-// band of the table rather than a cache line in every 512 bytes of it. Clearing visits only the entries of the last generation,
-// whose positions are listed as they are made, so a clear costs what was entered.
+// The strings sit in an open-addressed hash table of 8192 slots of 32 bits (the
+// string's 20-bit key and its 12-bit code), at most half full, so that the whole table
+// stays in the first-level cache: a lookup is one or two reads there, where a table
+// indexed by (byte, prefix) spread a frame's strings over 2 MiB and missed that cache
+// at most steps. Clearing empties only the slots of the last generation, whose
+// positions are listed as they are filled, so a clear costs what was entered.
 // Code 0 is never entered by an encoder (codes 0..255 are the single bytes and are
-// never looked up as strings), so 0 marks an absent string.
+// never looked up as strings), so 0 marks an absent string and an empty slot.
 //
 // Runs of one byte are the bulk of a picture's background. The table also knows, for
 // each byte b, the codes of b, bb, bbb, ... up to the longest such string entered
@@ -36,10 +36,12 @@
 
 constexpr int kLZWPrefixes = 4096;     // 12-bit prefix codes
 constexpr int kLZWMaxEntries = 4096;   // strings entered between two clears, at most
+constexpr int kLZWSlotBits = 13;       // twice the slots of the strings, at most half full
+constexpr uint32_t kLZWSlots = 1u << kLZWSlotBits;
 
 struct LZWTable {
-  uint16_t code[256 * kLZWPrefixes];    // the code of (prefix, byte), 0 when absent
-  uint32_t made[kLZWMaxEntries];        // positions in code[] entered since the last clear
+  uint32_t slot[kLZWSlots];             // string << 12 | code, 0 when empty
+  uint16_t made[kLZWMaxEntries];        // the slots filled since the last clear
   int count;                            // entries in made[]
   uint16_t runLength[kLZWPrefixes];     // n when the code stands for one byte n times, else 0
   unsigned char runByte[kLZWPrefixes];  // that byte
@@ -47,14 +49,31 @@ struct LZWTable {
   uint16_t runCode[256 * kLZWPrefixes]; // byte * 4096 + n: the code of the byte n times
 };
 
+// The string (prefix, byte) as a 20-bit key, and its first slot.
+inline uint32_t LZWKey(uint32_t prefix, uint32_t byte) { return prefix << 8 | byte; }
+inline uint32_t LZWSlot(uint32_t key) { return (key * 2654435761u) >> (32 - kLZWSlotBits); }
+
+// The code of the string, 0 when it is not entered: the slots from its first one on
+// are read until the string or an empty slot.
+inline uint32_t LZWLookUp(const LZWTable& table, uint32_t key) {
+  for (uint32_t h = LZWSlot(key);; h = (h + 1) & (kLZWSlots - 1)) {
+    const uint32_t e = table.slot[h];
+    if (e == 0) return 0;
+    if (e >> 12 == key) return e & 0xFFF;
+  }
+}
+
 inline int LZWFind(const LZWTable& table, int prefix, int byte) {
-  return table.code[(static_cast<uint32_t>(byte) << 12) | static_cast<uint32_t>(prefix)];
+  return static_cast<int>(
+      LZWLookUp(table, LZWKey(static_cast<uint32_t>(prefix), static_cast<uint32_t>(byte))));
 }
 
 inline void LZWEnter(LZWTable& table, int prefix, int byte, int code) {
-  const uint32_t at = (static_cast<uint32_t>(byte) << 12) | static_cast<uint32_t>(prefix);
-  table.code[at] = static_cast<uint16_t>(code);
-  table.made[table.count++] = at;
+  const uint32_t key = LZWKey(static_cast<uint32_t>(prefix), static_cast<uint32_t>(byte));
+  uint32_t h = LZWSlot(key);
+  while (table.slot[h] != 0) h = (h + 1) & (kLZWSlots - 1);
+  table.slot[h] = key << 12 | static_cast<uint32_t>(code);
+  table.made[table.count++] = static_cast<uint16_t>(h);
   const unsigned n = table.runLength[prefix];
   if (n != 0 && table.runByte[prefix] == byte) {
     table.runLength[code] = static_cast<uint16_t>(n + 1);
@@ -69,7 +88,7 @@ inline void LZWEnter(LZWTable& table, int prefix, int byte, int code) {
 // Also makes the single bytes the runs of length 1 (a table never cleared has no runs
 // and matches byte by byte).
 inline void LZWClear(LZWTable& table) {
-  for (int i = 0; i < table.count; ++i) table.code[table.made[i]] = 0;
+  for (int i = 0; i < table.count; ++i) table.slot[table.made[i]] = 0;
   table.count = 0;
   for (uint32_t b = 0; b < 256; ++b) {
     table.runLength[b] = 1;
@@ -106,16 +125,23 @@ inline size_t LZWMatch(const LZWTable& table, int* prefix, const unsigned char* 
       // The run is read only as far as it can matter: one byte past the longest
       // string of it.
       const uint32_t longest = table.longestRun[b];
+      if (have == longest) break;  // no longer run of b is entered
       const size_t most = longest - have + 1;
-      const size_t want = have + LZWRunOf(bytes + i, count - i < most ? count - i : most,
-                                          static_cast<unsigned char>(b));
+      const size_t limit = count - i < most ? count - i : most;
+      size_t n = 1;  // bytes[i] is b
+      if (limit <= 8) {
+        while (n < limit && bytes[i + n] == b) ++n;
+      } else {
+        n = LZWRunOf(bytes + i, limit, static_cast<unsigned char>(b));
+      }
+      const size_t want = have + n;
       const uint32_t reach = want < longest ? static_cast<uint32_t>(want) : longest;
       p = table.runCode[(b << 12) | reach];
       i += reach - have;
       if (reach < want) break;  // the run goes on past the longest string of it
       continue;
     }
-    const uint32_t c = table.code[(b << 12) | p];
+    const uint32_t c = LZWLookUp(table, LZWKey(p, b));
     if (c == 0) break;
     p = c;
     ++i;

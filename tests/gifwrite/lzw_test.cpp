@@ -230,6 +230,43 @@ TEST(LZWTable, ClearForgetsEveryEntryOfTheGeneration) {
   LZWClear(table);
 }
 
+// A full generation of strings scattered over the keys, so that many share a first
+// slot: each finds its own code, strings one byte or one prefix away find nothing, and
+// after a clear a second scattered generation is found as well.
+TEST(LZWTable, ScatteredStringsShareSlotsWithoutMixingUp) {
+  std::mt19937 random(7);
+  for (int generation = 0; generation < 2; ++generation) {
+    std::vector<int> prefixOf(4096, -1), byteOf(4096, -1);
+    std::vector<bool> used(1 << 20, false);
+    for (int code = 258; code < 4096; ++code) {
+      int prefix, byte;
+      do {
+        prefix = static_cast<int>(random() % 4096);
+        byte = static_cast<int>(random() % 256);
+      } while (used[static_cast<size_t>(prefix) << 8 | static_cast<size_t>(byte)]);
+      used[static_cast<size_t>(prefix) << 8 | static_cast<size_t>(byte)] = true;
+      prefixOf[static_cast<size_t>(code)] = prefix;
+      byteOf[static_cast<size_t>(code)] = byte;
+      LZWEnter(table, prefix, byte, code);
+    }
+    for (int code = 258; code < 4096; ++code) {
+      const int prefix = prefixOf[static_cast<size_t>(code)], byte = byteOf[static_cast<size_t>(code)];
+      ASSERT_EQ(LZWFind(table, prefix, byte), code) << generation << " " << code;
+      const int otherByte = (byte + 1) & 0xFF, otherPrefix = (prefix + 1) & 0xFFF;
+      if (!used[static_cast<size_t>(prefix) << 8 | static_cast<size_t>(otherByte)]) {
+        ASSERT_EQ(LZWFind(table, prefix, otherByte), 0) << code;
+      }
+      if (!used[static_cast<size_t>(otherPrefix) << 8 | static_cast<size_t>(byte)]) {
+        ASSERT_EQ(LZWFind(table, otherPrefix, byte), 0) << code;
+      }
+    }
+    LZWClear(table);
+    for (int code = 258; code < 4096; ++code) {
+      ASSERT_EQ(LZWFind(table, prefixOf[static_cast<size_t>(code)], byteOf[static_cast<size_t>(code)]), 0);
+    }
+  }
+}
+
 TEST(LZWTable, MatchFollowsTheLongestKnownString) {
   // "ABC" known as 258 ("AB") and 259 ("ABC"); "ABCD" is not.
   LZWEnter(table, 'A', 'B', 258);
