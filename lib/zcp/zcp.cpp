@@ -105,6 +105,12 @@ FILE* OpenZCPInput(const char* name, uint32_t* n, uint32_t* m) {
   return stream;
 }
 
+FILE* StartZCPReader(int argc, char** argv, const ProgramInfo& program, uint32_t* n, uint32_t* m) {
+  StartProgram(argc, argv, program);
+  if (argc != 2) Usage(program.usage);
+  return OpenZCPInput(argv[1], n, m);
+}
+
 void CheckZCPBody(FILE* stream, const char* name, uint32_t n, uint32_t m) {
 #if defined(S_ISREG)
   struct stat st;

@@ -7,6 +7,11 @@
 //   OpenZCPInput(name, &n, &m)       open ("-": stdin), read the header strictly and
 //                                    check the body's length (CheckZCPBody):
 //                                    "file not found." or "bad header.", status 1
+//   StartZCPReader(argc, argv, program, &n, &m)
+//                                    the start of a program whose one argument is the
+//                                    ZCP model it reads: help and version, the usage
+//                                    line unless there is exactly one argument, then
+//                                    OpenZCPInput of it
 //   CheckZCPBody(stream, name, n, m) a regular file whose bytes after the header cannot
 //                                    hold n vertices and m faces ends the program with
 //                                    the data error it would meet while reading; other
@@ -69,6 +74,8 @@ enum ZCPFaceResult {
 void PutZCPHeader(FILE* stream, uint32_t n, uint32_t m);
 bool ReadZCPHeader(FILE* stream, uint32_t* n, uint32_t* m);
 FILE* OpenZCPInput(const char* name, uint32_t* n, uint32_t* m);
+struct ProgramInfo;
+FILE* StartZCPReader(int argc, char** argv, const ProgramInfo& program, uint32_t* n, uint32_t* m);
 void CheckZCPBody(FILE* stream, const char* name, uint32_t n, uint32_t m);
 [[noreturn]] void ZCPDataError(const char* name, uint64_t count, const char* what);
 

@@ -22,10 +22,8 @@ void FlushText() { out.Flush(); }
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
-  if (argc != 2) Usage(kProgram.usage);
   uint32_t n, m;
-  FILE* in = OpenZCPInput(argv[1], &n, &m);
+  FILE* in = StartZCPReader(argc, argv, kProgram, &n, &m);
 
   out.Int(n);
   out.Char('\t');

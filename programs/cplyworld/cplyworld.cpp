@@ -47,10 +47,8 @@ void Channel(unsigned char value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
-  if (argc != 2) Usage(kProgram.usage);
   uint32_t n, m;
-  FILE* in = OpenZCPInput(argv[1], &n, &m);
+  FILE* in = StartZCPReader(argc, argv, kProgram, &n, &m);
 
   // Per face its colour index; the colours in index order; colour -> index. The
   // lists grow with the faces read, so a header that promises more faces than the
