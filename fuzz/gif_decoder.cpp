@@ -18,7 +18,8 @@ enum class Form { Screen, Index, Colour, Rows };
 
 void CountRow(int y, const unsigned char*, void* context) {
   auto* seen = static_cast<std::vector<int>*>(context);
-  if (y < 0 || y >= static_cast<int>(seen->size()) || (*seen)[static_cast<size_t>(y)]++ != 0) __builtin_trap();
+  if (y < 0 || y >= static_cast<int>(seen->size()) || (*seen)[static_cast<size_t>(y)]++ != 0)
+    __builtin_trap();
 }
 
 void Walk(Form form) {
@@ -46,13 +47,9 @@ void Walk(Form form) {
           GetCM(res, TableBits(f), red, green, blue, 0, 0, 0);
         }
         break;
-      case Form::Index:
-        ReadCM(res, TableBits(f), red16, green16, blue16);
-        break;
+      case Form::Index: ReadCM(res, TableBits(f), red16, green16, blue16); break;
       case Form::Colour:
-      case Form::Rows:
-        ReadCM(res, TableBits(f), red, green, blue);
-        break;
+      case Form::Rows: ReadCM(res, TableBits(f), red, green, blue); break;
     }
   };
   if (flags & kTableFlag) readTable(flags, false);
@@ -64,7 +61,8 @@ void Walk(Form form) {
     const bool interlace = (imageFlags & kInterlaceFlag) != 0;
     if (form == Form::Screen) {
       if (!image.Inside(width, height)) return;
-      DecodeImage(image.left, image.top, image.width, image.height, interlace, codeSize, screen.rows.data());
+      DecodeImage(image.left, image.top, image.width, image.height, interlace, codeSize,
+                  screen.rows.data());
     } else if (form == Form::Index) {
       CellPicture picture = DecodeImage(image.width, image.height, interlace, codeSize);
       if (picture.rows.size() != static_cast<size_t>(image.height)) __builtin_trap();
@@ -76,7 +74,8 @@ void Walk(Form form) {
       }
     } else {
       int grey = -1;
-      ColourPicture picture = DecodeImage(image.width, image.height, interlace, codeSize, red, green, blue, &grey);
+      ColourPicture picture =
+          DecodeImage(image.width, image.height, interlace, codeSize, red, green, blue, &grey);
       if (grey != 0 && grey != 1) __builtin_trap();
     }
   }

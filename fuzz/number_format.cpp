@@ -26,9 +26,11 @@ bool Affordable(const std::string& format) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string format(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), size));
+  const std::string format(reinterpret_cast<const char*>(data),
+                           strnlen(reinterpret_cast<const char*>(data), size));
   if (!IsNumberFormat(format.c_str()) || !Affordable(format)) return 0;
-  for (double v : {0.0, -DBL_MAX, DBL_TRUE_MIN, -1.5, static_cast<double>(NAN), static_cast<double>(INFINITY)}) {
+  for (double v : {0.0, -DBL_MAX, DBL_TRUE_MIN, -1.5, static_cast<double>(NAN),
+                   static_cast<double>(INFINITY)}) {
     const int n = std::snprintf(nullptr, 0, format.c_str(), v);
     if (n < 0) std::abort();
     std::string text(static_cast<size_t>(n) + 1, '\0');

@@ -1,6 +1,6 @@
 // Fuzz target: the block walk of pictunpack or of pictanimate over the GIF block
-// reader, run as its program on files in a scratch folder. pictunpack splits the input into one file an image;
-// pictanimate joins two inputs (the fuzz data cut in two at a point its first byte
+// reader, run as its program on files in a scratch folder. pictunpack splits the input into one
+// file an image; pictanimate joins two inputs (the fuzz data cut in two at a point its first byte
 // chooses), listed inline or from the folder in one of the sort orders.
 #include <unistd.h>
 
@@ -78,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WriteFile(folder + "/in/b.gif", data + cut, size - cut);
   static const char* const lists[] = {"-a.gif b.gif", "-", "--n", "--rn", "-b.gif"};
   const char* list = lists[size % 5];
-  Run({"pictanimate", folder + "/in", list, size % 3 == 0 ? "0" : "7", size % 2 ? "0" : "3", folder + "/out/x.gif"});
+  Run({"pictanimate", folder + "/in", list, size % 3 == 0 ? "0" : "7", size % 2 ? "0" : "3",
+       folder + "/out/x.gif"});
 #endif
   return 0;
 }

@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     for (const auto& entry : fs::directory_iterator(argv[i])) {
       if (!entry.is_regular_file()) continue;
       std::ifstream f(entry.path(), std::ios::binary);
-      std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+      std::vector<char> bytes((std::istreambuf_iterator<char>(f)),
+                              std::istreambuf_iterator<char>());
       LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
       ++replayed;
     }

@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A huge binary count over a short file ends at the first short read.
 #if defined(MESHPIX_STL_ATTRIBUTE)
     int16_t attribute;
-    while ((result = ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
-                             &v[8], &attribute)) == 1) {
+    while ((result = ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8],
+                             &attribute)) == 1) {
       ++delivered;
     }
 #else

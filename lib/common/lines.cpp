@@ -13,7 +13,9 @@ bool ReadTextLine(FILE* stream, std::string* line) {
 }
 
 int SplitWords(std::string_view text, std::string_view* words, int max) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
+  auto blank = [](char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+  };
   int count = 0;
   size_t i = 0;
   while (i < text.size()) {

@@ -34,19 +34,19 @@
 #include <cstdint>
 #include <cstring>
 
-constexpr int kLZWPrefixes = 4096;     // 12-bit prefix codes
-constexpr int kLZWMaxEntries = 4096;   // strings entered between two clears, at most
-constexpr int kLZWSlotBits = 13;       // twice the slots of the strings, at most half full
+constexpr int kLZWPrefixes = 4096;    // 12-bit prefix codes
+constexpr int kLZWMaxEntries = 4096;  // strings entered between two clears, at most
+constexpr int kLZWSlotBits = 13;      // twice the slots of the strings, at most half full
 constexpr uint32_t kLZWSlots = 1u << kLZWSlotBits;
 
 struct LZWTable {
-  uint32_t slot[kLZWSlots];             // string << 12 | code, 0 when empty
-  uint16_t made[kLZWMaxEntries];        // the slots filled since the last clear
-  int count;                            // entries in made[]
-  uint16_t runLength[kLZWPrefixes];     // n when the code stands for one byte n times, else 0
-  unsigned char runByte[kLZWPrefixes];  // that byte
-  uint16_t longestRun[256];             // the longest run of each byte entered
-  uint16_t runCode[256 * kLZWPrefixes]; // byte * 4096 + n: the code of the byte n times
+  uint32_t slot[kLZWSlots];              // string << 12 | code, 0 when empty
+  uint16_t made[kLZWMaxEntries];         // the slots filled since the last clear
+  int count;                             // entries in made[]
+  uint16_t runLength[kLZWPrefixes];      // n when the code stands for one byte n times, else 0
+  unsigned char runByte[kLZWPrefixes];   // that byte
+  uint16_t longestRun[256];              // the longest run of each byte entered
+  uint16_t runCode[256 * kLZWPrefixes];  // byte * 4096 + n: the code of the byte n times
 };
 
 // The string (prefix, byte) as a 20-bit key, and its first slot.
@@ -100,7 +100,8 @@ inline void LZWClear(LZWTable& table) {
 
 // The number of bytes from bytes[0] on that equal b, at most count. Called once a run,
 // not a byte, so it stays a call.
-[[gnu::noinline]] inline size_t LZWRunOf(const unsigned char* bytes, size_t count, unsigned char b) {
+[[gnu::noinline]] inline size_t LZWRunOf(const unsigned char* bytes, size_t count,
+                                         unsigned char b) {
   const uint64_t all = 0x0101010101010101u * b;
   size_t i = 0;
   for (; i + 8 <= count; i += 8) {

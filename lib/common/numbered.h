@@ -39,7 +39,8 @@ inline std::string NumberedName(const char* format, int k) {
   return name;
 }
 
-inline FILE* OpenNumberedSplit(int argc, char** argv, const ProgramInfo& program, InputFiles* inputs) {
+inline FILE* OpenNumberedSplit(int argc, char** argv, const ProgramInfo& program,
+                               InputFiles* inputs) {
   StartProgram(argc, argv, program);
   if (argc != 3) Usage(program.usage);
   NoteInput(inputs, argv[1]);

@@ -1,10 +1,10 @@
 #include "common/numbers.h"
 
 #include <charconv>
-#include <cstring>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "common/program.h"
 
@@ -31,7 +31,7 @@ double ParseRealText(const char* text) {
     bool hex = p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
     double v;
     auto result = std::from_chars(text, end, v);
-    if (!hex && result.ec == std::errc() ) return v;
+    if (!hex && result.ec == std::errc()) return v;
   }
   return std::strtod(text, nullptr);
 }

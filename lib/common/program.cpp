@@ -101,7 +101,8 @@ void Compare(const InputFiles& inputs, const char* name, int standard) {
   FileKey key;
   if (!RegularFile(name, standard, &key)) return;  // a new file, or not a regular one
   for (const FileKey& input : inputs.files) {
-    if (input.device == key.device && input.inode == key.inode) Fail("%s : output is an input.\n", name);
+    if (input.device == key.device && input.inode == key.inode)
+      Fail("%s : output is an input.\n", name);
   }
 }
 

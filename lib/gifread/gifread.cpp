@@ -100,9 +100,9 @@ unsigned char output[kOutputSize];
 
 struct BitReader {
   unsigned char block[kBlockSize];
-  int blockSize = 0;     // data bytes in block
-  int blockUsed = 0;     // of which taken
-  uint32_t bits = 0;     // held bits, the oldest in the low end
+  int blockSize = 0;  // data bytes in block
+  int blockUsed = 0;  // of which taken
+  uint32_t bits = 0;  // held bits, the oldest in the low end
   int held = 0;
 
   int NextByte() {
@@ -295,7 +295,8 @@ struct ScreenTarget {
 
 void ToScreen(int y, const unsigned char* row, void* context) {
   auto* t = static_cast<ScreenTarget*>(context);
-  if (t->width > 0) std::memcpy(t->screen[t->top + y] + t->left, row, static_cast<size_t>(t->width));
+  if (t->width > 0)
+    std::memcpy(t->screen[t->top + y] + t->left, row, static_cast<size_t>(t->width));
 }
 
 uint16_t* NewRow(CellPicture* picture, int y) {
@@ -376,7 +377,8 @@ void SkipBytes(GIFBlocks* in, size_t count) {
 void ReadSignature(GIFBlocks* in, unsigned char* bytes, size_t count, const char* message) {
   in->images = 0;
   ReadBytes(in, bytes, count);
-  if (std::memcmp(bytes, kMagic, 4) != 0 || (bytes[4] != '7' && bytes[4] != '9') || bytes[5] != 'a') {
+  if (std::memcmp(bytes, kMagic, 4) != 0 || (bytes[4] != '7' && bytes[4] != '9') ||
+      bytes[5] != 'a') {
     FailGIF(*in, message);
   }
 }
@@ -487,7 +489,9 @@ int ReadCM(int res, int s, uint16_t* red, uint16_t* green, uint16_t* blue) {
   ReadTable(s, &table);
   const bool fits = TableFits(res, table.bytes, 3 * table.entries);
   const double f = 65535.0 / ((1 << res) - 1);
-  auto scale = [&](int c) { return static_cast<uint16_t>(fits ? static_cast<int>(f * c + 0.5) : 257 * c); };
+  auto scale = [&](int c) {
+    return static_cast<uint16_t>(fits ? static_cast<int>(f * c + 0.5) : 257 * c);
+  };
   for (int i = 0; i < kTableEntries; ++i) {
     const bool stored = i < table.entries;
     red[i] = stored ? scale(table.bytes[3 * i]) : 0;
@@ -530,7 +534,8 @@ void DecodeImage(int left, int top, int width, int height, bool interlace, int c
   Decode(width, height, interlace, codeSize, ToScreen, &target);
 }
 
-void DecodeImage(int width, int height, bool interlace, int codeSize, GIFRowSink sink, void* context) {
+void DecodeImage(int width, int height, bool interlace, int codeSize, GIFRowSink sink,
+                 void* context) {
   Decode(width, height, interlace, codeSize, sink, context);
 }
 

@@ -89,12 +89,12 @@
 #include <vector>
 
 // Block introducers and flag bits of the GIF block stream.
-constexpr int kImageSeparator = 0x2C;     // ","
+constexpr int kImageSeparator = 0x2C;       // ","
 constexpr int kExtensionIntroducer = 0x21;  // "!"
-constexpr int kTrailer = 0x3B;            // ";"
-constexpr int kTableFlag = 0x80;          // a colour table follows (screen and image flags)
-constexpr int kInterlaceFlag = 0x40;      // image rows stored in four passes
-constexpr int kBlockSize = 255;           // the largest data sub-block
+constexpr int kTrailer = 0x3B;              // ";"
+constexpr int kTableFlag = 0x80;            // a colour table follows (screen and image flags)
+constexpr int kInterlaceFlag = 0x40;        // image rows stored in four passes
+constexpr int kBlockSize = 255;             // the largest data sub-block
 
 inline int ColourResolution(int screenFlags) { return ((screenFlags >> 4) & 7) + 1; }
 inline int TableBits(int flags) { return (flags & 7) + 1; }
@@ -174,7 +174,8 @@ bool MakePlane(Plane* plane, int width, int height);
 void DecodeImage(int left, int top, int width, int height, bool interlace, int codeSize,
                  unsigned char* const* screen);
 using GIFRowSink = void (*)(int y, const unsigned char* row, void* context);
-void DecodeImage(int width, int height, bool interlace, int codeSize, GIFRowSink sink, void* context);
+void DecodeImage(int width, int height, bool interlace, int codeSize, GIFRowSink sink,
+                 void* context);
 CellPicture DecodeImage(int width, int height, bool interlace, int codeSize);
 ColourPicture DecodeImage(int width, int height, bool interlace, int codeSize,
                           const unsigned char* red, const unsigned char* green,

@@ -38,7 +38,7 @@ namespace {
 constexpr char kSignature[] = "GIF87a";
 constexpr int kScreen256WithTable = 0xF7;     // table present, 8-bit colour, 256 entries
 constexpr int kScreen256WithoutTable = 0x77;  // the same fields, table flag clear
-constexpr int kImageWithTable = 0x87;      // table present, not interlaced, 256 entries
+constexpr int kImageWithTable = 0x87;         // table present, not interlaced, 256 entries
 constexpr int kImageWithoutTable = 0x07;
 constexpr int kImageSeparator = 0x2C;
 constexpr int kTrailer = 0x3B;
@@ -55,14 +55,14 @@ constexpr int kNone = 4096;       // no string matched yet
 constexpr size_t kChunk = 4096;   // pixels mapped to indices at a time (true colour)
 
 // Encoder state, one image at a time.
-uint32_t buf;             // bits not yet moved into the sub-block, least significant first
-int num;                  // valid bits in buf
-int len;                  // current code width, 9..12
-unsigned char out[256];   // out[0]: bytes held, out[1..255]: the sub-block being filled
-LZWTable str;             // the strings entered since the last clear code
-int ent;                  // next free code
-int roof;                 // the code whose assignment widens the codes
-int head;                 // code of the string matched so far
+uint32_t buf;            // bits not yet moved into the sub-block, least significant first
+int num;                 // valid bits in buf
+int len;                 // current code width, 9..12
+unsigned char out[256];  // out[0]: bytes held, out[1..255]: the sub-block being filled
+LZWTable str;            // the strings entered since the last clear code
+int ent;                 // next free code
+int roof;                // the code whose assignment widens the codes
+int head;                // code of the string matched so far
 
 [[noreturn]] void Error(const char* message) { Fail("%s error.\n", message); }
 
@@ -184,7 +184,7 @@ struct ColourBox {
   uint32_t total;  // pixels in the box; 0 marks a free slot
   uint32_t start;  // its colours are nodes[start .. end - 1]
   uint32_t end;
-  uint8_t side;    // edge length (128 .. 1); 0 for a single colour, never cut
+  uint8_t side;              // edge length (128 .. 1); 0 for a single colour, never cut
   uint8_t red, green, blue;  // low corner
 };
 
@@ -194,8 +194,7 @@ inline unsigned Sample(const ColourNode* node, int channel) {
 
 // Moves the nodes of start..end-1 whose sample is below the threshold to the front;
 // returns where the others begin.
-uint32_t Bisect(ColourNode** nodes, uint32_t start, uint32_t end, int channel,
-                unsigned threshold) {
+uint32_t Bisect(ColourNode** nodes, uint32_t start, uint32_t end, int channel, unsigned threshold) {
   while (start < end && Sample(nodes[start], channel) < threshold) ++start;
   for (uint32_t i = start + 1; i < end; ++i) {
     if (Sample(nodes[i], channel) < threshold) {
@@ -280,7 +279,8 @@ int ReduceColours(ColourNode** nodes, uint32_t n, unsigned char table[kTableByte
     if (box.total == 0) continue;
     double sum[3] = {0, 0, 0};
     for (uint32_t i = box.start; i < box.end; ++i) {
-      for (int c = 0; c < 3; ++c) sum[c] += static_cast<double>(nodes[i]->count) * Sample(nodes[i], c);
+      for (int c = 0; c < 3; ++c)
+        sum[c] += static_cast<double>(nodes[i]->count) * Sample(nodes[i], c);
     }
     for (int c = 0; c < 3; ++c) {
       table[3 * entries + c] = static_cast<unsigned char>(sum[c] / box.total + 0.5);
@@ -403,8 +403,9 @@ size_t RunEnd(const unsigned char* r, const unsigned char* g, const unsigned cha
 }  // namespace
 
 const unsigned char StoreGIF_Gray[256] = {
-#define ROW(i) i, i + 1, i + 2, i + 3, i + 4, i + 5, i + 6, i + 7, i + 8, i + 9, i + 10, i + 11, \
-               i + 12, i + 13, i + 14, i + 15
+#define ROW(i)                                                                              \
+  i, i + 1, i + 2, i + 3, i + 4, i + 5, i + 6, i + 7, i + 8, i + 9, i + 10, i + 11, i + 12, \
+      i + 13, i + 14, i + 15
     ROW(0),   ROW(16),  ROW(32),  ROW(48),  ROW(64),  ROW(80),  ROW(96),  ROW(112),
     ROW(128), ROW(144), ROW(160), ROW(176), ROW(192), ROW(208), ROW(224), ROW(240),
 #undef ROW
@@ -514,7 +515,8 @@ void StoreGIF_RGBRows(FILE* stream, int left, int top, int width, int height, GI
       const size_t n = std::min(kChunk, static_cast<size_t>(width) - c);
       for (size_t k = 0; k < n;) {
         const size_t x = c + k;
-        const auto index = static_cast<unsigned char>(palette.Find(Key(pr[x], pg[x], pb[x]))->count);
+        const auto index =
+            static_cast<unsigned char>(palette.Find(Key(pr[x], pg[x], pb[x]))->count);
         const size_t e = RunEnd(pr, pg, pb, x + 1, c + n) - c;
         std::memset(indices + k, index, e - k);
         k = e;

@@ -133,9 +133,9 @@ bool TurnsAgainst(const float n[3], const double c[3]) {
   long double dot = static_cast<long double>(n[0]) * c[0] + static_cast<long double>(n[1]) * c[1] +
                     static_cast<long double>(n[2]) * c[2];
   // Squares of floats neither overflow nor underflow in long double.
-  long double length = std::sqrt(static_cast<long double>(n[0]) * n[0] +
-                                 static_cast<long double>(n[1]) * n[1] +
-                                 static_cast<long double>(n[2]) * n[2]);
+  long double length =
+      std::sqrt(static_cast<long double>(n[0]) * n[0] + static_cast<long double>(n[1]) * n[1] +
+                static_cast<long double>(n[2]) * n[2]);
   return dot / length < kAgainst;
 }
 
@@ -345,7 +345,8 @@ int SetUpSTL(STLReader* r, FILE* stream) {
   unsigned char rgba[4];
   if (FindColourHeader(r->buffer, rgba)) {
     r->objectForm = true;
-    r->objectColour = ColourWord(TruncateChannel(rgba[0]), TruncateChannel(rgba[1]), TruncateChannel(rgba[2]));
+    r->objectColour =
+        ColourWord(TruncateChannel(rgba[0]), TruncateChannel(rgba[1]), TruncateChannel(rgba[2]));
   }
 #endif
   unsigned char count[4];
@@ -385,7 +386,8 @@ int ScanSTL(STLReader* r, float* x1, float* y1, float* z1, float* x2, float* y2,
 
 #if defined(MESHPIX_STL_ATTRIBUTE)
 int ScanSTLBlock(STLReader* r, float b[12], int16_t* attribute) {
-  int result = ScanSTL(r, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11], attribute);
+  int result =
+      ScanSTL(r, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11], attribute);
 #else
 int ScanSTLBlock(STLReader* r, float b[12]) {
   int result = ScanSTL(r, &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11]);

@@ -34,7 +34,8 @@ inline bool StartColourCopy(int argc, char** argv, const char* usage, STLReader*
   CheckOutput(argv[argc - 1], argv[1]);
   const bool colour = argc == 6;
   if (colour) {
-    for (int i = 2; i < 5; ++i) WholeArgument(argv[i]);  // "WORD : not a number." before the range check
+    for (int i = 2; i < 5; ++i)
+      WholeArgument(argv[i]);  // "WORD : not a number." before the range check
   }
   OpenSTLInput(reader, argv[1]);
   return colour;
@@ -44,9 +45,8 @@ using STLFacetEdit = void (*)(float block[12], int16_t* attribute, const void* c
 
 enum STLNormal { kNormalAsRead, kNormalOfEdit };
 
-inline void CopySTLFacets(STLReader* reader, const char* name, STLWriter* writer,
-                          STLFacetEdit edit, const void* context,
-                          STLNormal normal = kNormalAsRead) {
+inline void CopySTLFacets(STLReader* reader, const char* name, STLWriter* writer, STLFacetEdit edit,
+                          const void* context, STLNormal normal = kNormalAsRead) {
   float b[12];
   int16_t attribute = 0;
   for (;;) {

@@ -124,12 +124,14 @@ void WriteHeld(STLWriter* w) {
     // The memory store is free again and serves as the copy buffer.
     unsigned char* buffer = w->held != nullptr ? w->held : w->block;
     const size_t size = w->held != nullptr ? kSTLHoldBytes : sizeof w->block;
-    if (std::fflush(w->spill) != 0 || std::ferror(w->spill) || std::fseek(w->spill, 0, SEEK_SET) != 0) {
+    if (std::fflush(w->spill) != 0 || std::ferror(w->spill) ||
+        std::fseek(w->spill, 0, SEEK_SET) != 0) {
       Abort(w->name, "temporary file write error");
     }
     size_t got;
     while ((got = std::fread(buffer, 1, size, w->spill)) > 0) {
-      if (std::fwrite(buffer, 1, got, w->stream) != got) Abort(w->name, "STL facet data write error");
+      if (std::fwrite(buffer, 1, got, w->stream) != got)
+        Abort(w->name, "STL facet data write error");
     }
     if (std::ferror(w->spill)) Abort(w->name, "temporary file write error");
     std::fclose(w->spill);

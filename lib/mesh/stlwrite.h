@@ -47,16 +47,16 @@ struct STLWriter {
 
   FILE* stream;
   const char* name;
-  uint32_t count;       // facets written so far
+  uint32_t count;  // facets written so far
   // Where the records go: a named file (count patched by reopening it), standard
   // output that seeks (patched by seeking), or standard output that does not (held).
   enum Sink { kNamedFile, kSeekingStdout, kHeld } sink;
-  long long start;        // kSeekingStdout: offset of the header in the file
+  long long start;  // kSeekingStdout: offset of the header in the file
   unsigned char header[kSTLHeaderText];
-  unsigned char* held;    // kHeld: the first records, up to kSTLHoldBytes
+  unsigned char* held;  // kHeld: the first records, up to kSTLHoldBytes
   size_t heldUsed;
-  FILE* spill;            // kHeld: the records after those, or null
-  size_t used;          // bytes waiting in block
+  FILE* spill;  // kHeld: the records after those, or null
+  size_t used;  // bytes waiting in block
   unsigned char block[kRecords * kSTLRecordSize];
 };
 inline void PackSTLHeader(unsigned char head[kSTLHeaderSize], const unsigned char* header,
@@ -68,7 +68,8 @@ inline void PackSTLHeader(unsigned char head[kSTLHeaderSize], const unsigned cha
   }
   PutLE32(head + kSTLHeaderText, count);
 }
-inline void PackSTLFacet(unsigned char record[kSTLRecordSize], const float block[12], int16_t attribute) {
+inline void PackSTLFacet(unsigned char record[kSTLRecordSize], const float block[12],
+                         int16_t attribute) {
   if (HostIsLittleEndian()) {
     std::memcpy(record, block, 48);  // twelve floats, already in file order
   } else {

@@ -25,19 +25,19 @@ constexpr auto kFraction = [] {
   return f;
 }();
 
-double Gamma;               // gamma of the brightness curve, > 0
-double exponent;            // 1 / Gamma (pow(s, 1) is s: no pow at all then)
-double bias;                // brightness of a facet seen edge-on, 0..255
+double Gamma;     // gamma of the brightness curve, > 0
+double exponent;  // 1 / Gamma (pow(s, 1) is s: no pow at all then)
+double bias;      // brightness of a facet seen edge-on, 0..255
 int background[3];
-int foreground[3];          // a negative component: no box
-double surface[3];          // colour of facets without one, as fractions 0..1
+int foreground[3];  // a negative component: no box
+double surface[3];  // colour of facets without one, as fractions 0..1
 
 int width, height;
-unsigned char** cellR;      // the picture: height rows of width bytes, top row first
+unsigned char** cellR;  // the picture: height rows of width bytes, top row first
 unsigned char** cellG;
 unsigned char** cellB;
-int xL;                     // picture column of the renderer's column 0
-int yB;                     // picture row of its row 0, the view's bottom row (rows run upward)
+int xL;                       // picture column of the renderer's column 0
+int yB;                       // picture row of its row 0, the view's bottom row (rows run upward)
 unsigned char pvR, pvG, pvB;  // the colour Plot writes
 FILE* gif;
 
@@ -92,7 +92,6 @@ void ClearPicture() {
 }
 
 }  // namespace
-
 
 void CheckLook(char** words) {
   Gamma = RealArgument(words[0]);
@@ -173,7 +172,7 @@ void Plot(int column, int row, double, double, double) {
 
 void DrawFacet(double lon, double lat, double x1, double y1, double z1, double x2, double y2,
                double z2, double x3, double y3, double z3, int attribute) {
-  double s;  // XYZSide's cosine
+  double s;                                                                  // XYZSide's cosine
   if (!XYZFacing(lon, lat, x1, y1, z1, x2, y2, z2, x3, y3, z3, &s)) return;  // facing away
   const auto word = static_cast<uint16_t>(attribute);
   if (HasColour(word)) {

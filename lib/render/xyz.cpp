@@ -24,17 +24,17 @@ constexpr int64_t kSmall = 64;
 // Depth extents up to this fraction of the box's largest coordinate are rounding.
 constexpr double kRounding = 1e-12;
 
-int Ni, Nj;                 // picture width and height
-int spans;                  // entries of ijMin and ijMax: max(Ni, Nj)
-uint16_t* depth;            // Nj rows of Ni values, row r at depth + r * Ni; 0 = nothing
-int* ijMin;                 // span limits of the triangle being filled
+int Ni, Nj;       // picture width and height
+int spans;        // entries of ijMin and ijMax: max(Ni, Nj)
+uint16_t* depth;  // Nj rows of Ni values, row r at depth + r * Ni; 0 = nothing
+int* ijMin;       // span limits of the triangle being filled
 int* ijMax;
-double* hAt;                // h of each column's centre: c / Sh + h0
-double* vAt;                // v of each row's centre: r / Sv + v0
+double* hAt;                            // h of each column's centre: c / Sh + h0
+double* vAt;                            // v of each row's centre: r / Sv + v0
 double hx, hy, vx, vy, vz, dx, dy, dz;  // the view axes
-double h0, v0, d0;          // minima of h, v, d over the box
-double Sh, Sv, Sd;          // pixels per world unit; 0 where the box has no extent
-bool flat;                  // no depth extent: every point is at the nearest depth
+double h0, v0, d0;                      // minima of h, v, d over the box
+double Sh, Sv, Sd;                      // pixels per world unit; 0 where the box has no extent
+bool flat;                              // no depth extent: every point is at the nearest depth
 PixelFunction Store;
 
 // XYZSide's direction and its sines and cosines.
@@ -210,8 +210,8 @@ int XYZInit(int ni, int nj, double lon, double lat, double xmin, double ymin, do
   // depth. An extent within the rounding of the view axes counts as none: seen from
   // 90 degrees up, cos is 6e-17 rather than 0, and the plate's far edge would fall on
   // depth 0, which is never drawn.
-  const double reach = std::max({std::fabs(xmin), std::fabs(xmax), std::fabs(ymin),
-                                 std::fabs(ymax), std::fabs(zmin), std::fabs(zmax)});
+  const double reach = std::max({std::fabs(xmin), std::fabs(xmax), std::fabs(ymin), std::fabs(ymax),
+                                 std::fabs(zmin), std::fabs(zmax)});
   flat = !(dmax - d0 > reach * kRounding);
   Sd = flat ? 0 : Scale(kNearest, dmax - d0);
   flat = Sd == 0;
@@ -245,8 +245,7 @@ void XYZDraw(double x1, double y1, double z1, double x2, double y2, double z2,
   int c = a.c, r = a.r;
   // The n + 1 pixels from a to b: every step moves the major coordinate by one, and
   // the minor one when the error term says the line has crossed to the next pixel.
-  auto walk = [&](int& major, int sMajor, int64_t dMajor, int& minor, int sMinor,
-                  int64_t dMinor) {
+  auto walk = [&](int& major, int sMajor, int64_t dMajor, int& minor, int sMinor, int64_t dMinor) {
     int64_t e = 2 * dMinor - dMajor;
     for (int64_t i = 0; i <= n; ++i) {
       Test(c, r, DepthValue(q));
@@ -267,8 +266,8 @@ void XYZDraw(double x1, double y1, double z1, double x2, double y2, double z2,
   }
 }
 
-void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
-             double y3, double z3, PixelFunction store) {
+void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, double x3, double y3,
+             double z3, PixelFunction store) {
   Pixel p1, p2, p3;
   if (!Map(x1, y1, z1, &p1) || !Map(x2, y2, z2, &p2) || !Map(x3, y3, z3, &p3)) return;
   // 64-bit products: in 32 bits they overflow on pictures wider than about 46,000 pixels.
@@ -279,12 +278,16 @@ void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, d
   // The depth plane through the three vertices.
   const double q1 = p1.q, q2 = p2.q, q3 = p3.q, a = static_cast<double>(A);
   const double Dc = (static_cast<double>(r1 - r2) * q3 + static_cast<double>(r3 - r1) * q2 +
-                     static_cast<double>(r2 - r3) * q1) / a;
+                     static_cast<double>(r2 - r3) * q1) /
+                    a;
   const double Dr = (static_cast<double>(c2 - c1) * q3 + static_cast<double>(c1 - c3) * q2 +
-                     static_cast<double>(c3 - c2) * q1) / a;
-  const double D0 = (static_cast<double>(c1 * r2 - c2 * r1) * q3 +
-                     static_cast<double>(c3 * r1 - c1 * r3) * q2 +
-                     static_cast<double>(c2 * r3 - c3 * r2) * q1) / a + 0.5;
+                     static_cast<double>(c3 - c2) * q1) /
+                    a;
+  const double D0 =
+      (static_cast<double>(c1 * r2 - c2 * r1) * q3 + static_cast<double>(c3 * r1 - c1 * r3) * q2 +
+       static_cast<double>(c2 * r3 - c3 * r2) * q1) /
+          a +
+      0.5;
 
   // Edge functions E = (c - ck) a + (r - rk) b, all >= 0 inside for either winding.
   const int64_t sign = A < 0 ? -1 : 1;

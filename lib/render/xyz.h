@@ -39,10 +39,9 @@ int XYZInit(int Ni, int Nj, double lon, double lat, double xmin, double ymin, do
             double xmax, double ymax, double zmax);
 void XYZTerm();
 void XYZPlot(double x, double y, double z, PixelFunction store);
-void XYZDraw(double x1, double y1, double z1, double x2, double y2, double z2,
-             PixelFunction store);
-void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
-             double y3, double z3, PixelFunction store);
+void XYZDraw(double x1, double y1, double z1, double x2, double y2, double z2, PixelFunction store);
+void XYZFill(double x1, double y1, double z1, double x2, double y2, double z2, double x3, double y3,
+             double z3, PixelFunction store);
 
 bool XYZFacing(double lon, double lat, double x1, double y1, double z1, double x2, double y2,
                double z2, double x3, double y3, double z3, double* side);

@@ -135,10 +135,8 @@ void Draw(int level, const double p[9]) {
     Midpoint(p, p + 3, m);
     Midpoint(p + 3, p + 6, m + 3);
     Midpoint(p + 6, p, m + 6);
-    const double* t[4][3] = {{m, m + 3, m + 6},
-                             {p, m, m + 6},
-                             {p + 3, m + 3, m},
-                             {p + 6, m + 6, m + 3}};
+    const double* t[4][3] = {
+        {m, m + 3, m + 6}, {p, m, m + 6}, {p + 3, m + 3, m}, {p + 6, m + 6, m + 3}};
     for (const auto& child : t) {
       double c[9];
       for (int k = 0; k < 3; ++k) std::memcpy(c + 3 * k, child[k], 3 * sizeof(double));
@@ -180,7 +178,8 @@ ShapeParameters* Parameter(int level, const char* const w[9], int16_t attribute)
   // A radius must be a finite number above 0 (not "nan", not "inf").
   const double radius[3] = {ParseReal(w[6]), ParseReal(w[7]), ParseReal(w[8])};
   for (double r : radius) {
-    if (!InRange(r, std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::max())) {
+    if (!InRange(r, std::numeric_limits<double>::denorm_min(),
+                 std::numeric_limits<double>::max())) {
       Fail("bad axial radius.\n");
     }
   }
@@ -233,8 +232,9 @@ bool ParameterLine(std::string_view line, int level, int16_t attribute, ShapeLis
   // 10 and 13 words begin with a level, 12 and 13 end with a colour.
   const int first = (count == 10 || count == 13) ? 1 : 0;
   if (first == 1) level = Level(words[0].c_str());
-  if (count >= 12) attribute = Flag(words[first + 9].c_str(), words[first + 10].c_str(),
-                                    words[first + 11].c_str());
+  if (count >= 12)
+    attribute =
+        Flag(words[first + 9].c_str(), words[first + 10].c_str(), words[first + 11].c_str());
   const char* nine[9];
   for (int i = 0; i < 9; ++i) nine[i] = words[first + i].c_str();
   AddShape(list, Parameter(level, nine, attribute));
@@ -311,8 +311,8 @@ int PolyShape(int argc, char** argv, const ProgramInfo& program) {
   const bool level = argc == 3 || argc == 6 || argc == 12 || argc == 15;
   const bool colour = argc == 5 || argc == 6 || argc == 14 || argc == 15;
   const bool nine = argc >= 11;
-  if (argc != 2 && argc != 3 && argc != 5 && argc != 6 && argc != 11 && argc != 12 &&
-      argc != 14 && argc != 15) {
+  if (argc != 2 && argc != 3 && argc != 5 && argc != 6 && argc != 11 && argc != 12 && argc != 14 &&
+      argc != 15) {
     Usage(program.usage);
   }
   // The command line's numbers are numbers as a whole; the lines of standard input

@@ -96,12 +96,12 @@ constexpr uint64_t kMaxFile = 0xFFFFFFFFu;
 
 constexpr size_t kOutSize = 1 << 14;  // bytes gathered per write
 
-const char* filePath;    // the file being written, for messages
-FILE* out;               // its stream
-uint32_t* stripCounts;   // byte count of every strip; lives for one call
+const char* filePath;   // the file being written, for messages
+FILE* out;              // its stream
+uint32_t* stripCounts;  // byte count of every strip; lives for one call
 unsigned char outBuf[kOutSize];
 size_t outUsed;
-uint64_t flushed;        // bytes handed to the stream before outBuf
+uint64_t flushed;  // bytes handed to the stream before outBuf
 
 void Release() {
   if (out != nullptr) std::fclose(out);
@@ -158,14 +158,14 @@ constexpr int kNoPrefix = 4096;
 constexpr int kMinWidth = 9;
 constexpr int kFirstLimit = 512;
 
-uint64_t stripBytes;     // bytes written for the current strip
-int pending;             // bits in the accumulator not yet written
+uint64_t stripBytes;  // bytes written for the current strip
+int pending;          // bits in the accumulator not yet written
 uint32_t accumulator;
 int codeWidth;
-int nextCode;            // next free code
-int widthLimit;          // next free code at which the width grows
-int prefix;              // code of the string matched so far, kNoPrefix for none
-LZWTable table;          // the strings entered since the last Clear
+int nextCode;    // next free code
+int widthLimit;  // next free code at which the width grows
+int prefix;      // code of the string matched so far, kNoPrefix for none
+LZWTable table;  // the strings entered since the last Clear
 
 void LZWPutCode(int code) {
   accumulator = (accumulator << codeWidth) | static_cast<uint32_t>(code);
@@ -444,7 +444,8 @@ StripEntries PutStripArrays(const Strips& strips, uint64_t firstStrip) {
 
 // The SHORT arrays that sit right before the IFD: BitsPerSample in the true-colour
 // build, the red, green and blue colour maps in the palette build.
-void PutSampleArrays([[maybe_unused]] int bits, [[maybe_unused]] const uint16_t* const colourMap[3]) {
+void PutSampleArrays([[maybe_unused]] int bits,
+                     [[maybe_unused]] const uint16_t* const colourMap[3]) {
 #if defined(MESHPIX_SIF_RGB)
   for (int c = 0; c < 3; ++c) Put2(static_cast<uint32_t>(bits));
 #elif defined(MESHPIX_SIF_CM)
@@ -476,10 +477,12 @@ void PutIFD([[maybe_unused]] uint64_t ifdOffset, const Strips& strips, [[maybe_u
   ShortEntry(kTagPhotometric, 1, bits == 1 ? kWhiteIsZero : kBlackIsZero);
 #endif
   if (textCount > 0) DescriptionEntry(description, textCount);
-  LongEntry(kTagStripOffsets, static_cast<uint32_t>(strips.count), static_cast<uint32_t>(stripEntries.offsets));
+  LongEntry(kTagStripOffsets, static_cast<uint32_t>(strips.count),
+            static_cast<uint32_t>(stripEntries.offsets));
   ShortEntry(kTagSamplesPerPixel, 1, kSamplesPerPixel);
   ShortEntry(kTagRowsPerStrip, 1, static_cast<uint32_t>(strips.rowsPerStrip));
-  LongEntry(kTagStripByteCounts, static_cast<uint32_t>(strips.count), static_cast<uint32_t>(stripEntries.counts));
+  LongEntry(kTagStripByteCounts, static_cast<uint32_t>(strips.count),
+            static_cast<uint32_t>(stripEntries.counts));
   ShortEntry(kTagPlanarConfiguration, 1, kChunky);
 #if defined(MESHPIX_SIF_CM)
   const uint64_t mapSize = uint64_t{1} << bits;
@@ -505,8 +508,7 @@ void PatchIFDOffset(uint64_t ifdOffset) {
 
 // planes[c] is the sample row table of channel c. colourMap (palette build) holds
 // the red, green and blue maps.
-void Store(const char* name, int width, int height, int bits,
-           const RowSource& rows,
+void Store(const char* name, int width, int height, int bits, const RowSource& rows,
            const uint16_t* const colourMap[3], const char* description) {
   filePath = name;
   if (width < 0 || height < 0 || !SupportedBits(bits)) NotStored();
@@ -567,26 +569,24 @@ void StoreImageFile_RGB(const char* path, int width, int height, int bits, TiffR
   Store(path, width, height, bits, filled.rows, nullptr, description);
 }
 #elif defined(MESHPIX_SIF_CM)
-void StoreImageFile_CM(const char* path, int width, int height, int bits,
-                       const uint16_t* redMap, const uint16_t* greenMap,
-                       const uint16_t* blueMap, const uint16_t* const* rows,
-                       const char* description) {
+void StoreImageFile_CM(const char* path, int width, int height, int bits, const uint16_t* redMap,
+                       const uint16_t* greenMap, const uint16_t* blueMap,
+                       const uint16_t* const* rows, const char* description) {
   const uint16_t* const* const planes[1] = {rows};
   const uint16_t* const maps[3] = {redMap, greenMap, blueMap};
   Store(path, width, height, bits, SampleRows(planes), maps, description);
 }
 
-void StoreImageFile_CM(const char* path, int width, int height, int bits,
-                       const uint16_t* redMap, const uint16_t* greenMap,
-                       const uint16_t* blueMap, TiffRowFill fill, void* context,
-                       const char* description) {
+void StoreImageFile_CM(const char* path, int width, int height, int bits, const uint16_t* redMap,
+                       const uint16_t* greenMap, const uint16_t* blueMap, TiffRowFill fill,
+                       void* context, const char* description) {
   const FilledRows filled(path, width, bits, fill, context);
   const uint16_t* const maps[3] = {redMap, greenMap, blueMap};
   Store(path, width, height, bits, filled.rows, maps, description);
 }
 #else
-void StoreImageFile(const char* path, int width, int height, int bits,
-                    const uint16_t* const* rows, const char* description) {
+void StoreImageFile(const char* path, int width, int height, int bits, const uint16_t* const* rows,
+                    const char* description) {
   const uint16_t* const* const planes[1] = {rows};
   Store(path, width, height, bits, SampleRows(planes), nullptr, description);
 }

@@ -34,23 +34,21 @@
 
 using TiffRowFill = void (*)(int row, unsigned char* bytes, void* context);
 
-void StoreImageFile(const char* path, int width, int height, int bits,
-                    const uint16_t* const* rows, const char* description);
+void StoreImageFile(const char* path, int width, int height, int bits, const uint16_t* const* rows,
+                    const char* description);
 
 void StoreImageFile_RGB(const char* path, int width, int height, int bits,
                         const uint16_t* const* red, const uint16_t* const* green,
                         const uint16_t* const* blue, const char* description);
 
-void StoreImageFile_CM(const char* path, int width, int height, int bits,
-                       const uint16_t* redMap, const uint16_t* greenMap,
-                       const uint16_t* blueMap, const uint16_t* const* rows,
-                       const char* description);
+void StoreImageFile_CM(const char* path, int width, int height, int bits, const uint16_t* redMap,
+                       const uint16_t* greenMap, const uint16_t* blueMap,
+                       const uint16_t* const* rows, const char* description);
 
 void StoreImageFile(const char* path, int width, int height, int bits, TiffRowFill fill,
                     void* context, const char* description);
 void StoreImageFile_RGB(const char* path, int width, int height, int bits, TiffRowFill fill,
                         void* context, const char* description);
-void StoreImageFile_CM(const char* path, int width, int height, int bits,
-                       const uint16_t* redMap, const uint16_t* greenMap,
-                       const uint16_t* blueMap, TiffRowFill fill, void* context,
-                       const char* description);
+void StoreImageFile_CM(const char* path, int width, int height, int bits, const uint16_t* redMap,
+                       const uint16_t* greenMap, const uint16_t* blueMap, TiffRowFill fill,
+                       void* context, const char* description);

@@ -20,7 +20,6 @@ struct HeaderLine {
   int words;  // how many of word[] are set
 };
 
-
 // Reads the next significant header line: lines with no word and lines whose first
 // word is "comment" are passed over.
 void Scan(FILE* stream, HeaderLine* line) {

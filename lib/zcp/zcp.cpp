@@ -220,8 +220,7 @@ ZCPFaceResult ReadZCPFace(FILE* stream, uint32_t n, ZCPFace* face) {
   return CheckZCPFace(record, got, n, face);
 }
 
-void RequireZCPVertex(FILE* stream, const char* name, uint32_t i, float v[3],
-                      void (*before)()) {
+void RequireZCPVertex(FILE* stream, const char* name, uint32_t i, float v[3], void (*before)()) {
   if (ReadZCPVertex(stream, v)) return;
   if (before != nullptr) before();
   ZCPDataError(name, i, "vertices");

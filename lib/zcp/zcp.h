@@ -86,8 +86,7 @@ ZCPFaceResult CheckZCPFace(const unsigned char* bytes, size_t size, uint32_t n, 
 
 bool ReadZCPVertex(FILE* stream, float v[3]);
 ZCPFaceResult ReadZCPFace(FILE* stream, uint32_t n, ZCPFace* face);
-void RequireZCPVertex(FILE* stream, const char* name, uint32_t i, float v[3],
-                      void (*before)());
+void RequireZCPVertex(FILE* stream, const char* name, uint32_t i, float v[3], void (*before)());
 void RequireZCPFace(FILE* stream, const char* name, uint32_t n, uint32_t i, ZCPFace* face,
                     void (*before)());
 void PutZCPVertex(FILE* stream, const float v[3]);

@@ -18,7 +18,6 @@ constexpr ProgramInfo kProgram = {
     "Sx Sy Sz\tone factor per axis\n"
     "newZCP\tthe scaled ZCP written (\"-\": standard output)\n"};
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -43,7 +42,8 @@ int main(int argc, char** argv) {
     float v[3];
     RequireZCPVertex(in, argv[1], i, v, nullptr);
     if (scaling) {
-      const float scaled[3] = {static_cast<float>(v[0] * factor[0]), static_cast<float>(v[1] * factor[1]),
+      const float scaled[3] = {static_cast<float>(v[0] * factor[0]),
+                               static_cast<float>(v[1] * factor[1]),
                                static_cast<float>(v[2] * factor[2])};
       PutZCPVertex(out, scaled);
       continue;

@@ -31,7 +31,6 @@ constexpr ProgramInfo kProgram = {
 
 constexpr size_t kFirstChunk = size_t{1} << 20;  // vertex bytes read at first
 
-
 // The whole vertex block as it lies in the file. The buffer grows with the data read,
 // so a header that promises more vertices than the file holds costs no more memory
 // than the file.
@@ -95,18 +94,20 @@ int main(int argc, char** argv) {
     ZCPFace face;
     const ZCPFaceResult result = ReadZCPFace(in, n, &face);
     // A record cut off by the end of the input: the body is shorter than the header says.
-    if (result == kZCPShortColour || result == kZCPShortIndex || (result == kZCPBadCorners && std::feof(in))) {
+    if (result == kZCPShortColour || result == kZCPShortIndex ||
+        (result == kZCPBadCorners && std::feof(in))) {
       ZCPDataError(argv[1], i, "faces");
     }
     if (result == kZCPBadCorners) FailLine("bad number of vertices per face.");
     if (result == kZCPBadIndex) FailLine("bad vertex index.");
     float block[12];  // normal, then the three corners in face order
     for (int k = 0; k < 3; ++k) {
-      UnpackZCPVertex(vertexBlock.data() + size_t{face.index[k]} * kZCPVertexSize, block + 3 + 3 * k);
+      UnpackZCPVertex(vertexBlock.data() + size_t{face.index[k]} * kZCPVertexSize,
+                      block + 3 + 3 * k);
     }
     FaceNormal(block + 3, block);
-    const uint16_t word =
-        ColourWord(TruncateChannel(face.red), TruncateChannel(face.green), TruncateChannel(face.blue));
+    const uint16_t word = ColourWord(TruncateChannel(face.red), TruncateChannel(face.green),
+                                     TruncateChannel(face.blue));
     unsigned char record[kSTLRecordSize];
     PackSTLFacet(record, block, static_cast<int16_t>(word));
     std::fwrite(record, 1, kSTLRecordSize, out);

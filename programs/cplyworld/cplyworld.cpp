@@ -13,10 +13,9 @@
 
 namespace {
 
-constexpr ProgramInfo kProgram = {
-    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " ZCP",
-    "Prints a ZCP model as a VRML 2.0 document on standard output.",
-    "ZCP\tthe ZCP model read (\"-\": standard input)\n"};
+constexpr ProgramInfo kProgram = {MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " ZCP",
+                                  "Prints a ZCP model as a VRML 2.0 document on standard output.",
+                                  "ZCP\tthe ZCP model read (\"-\": standard input)\n"};
 
 // The five fixed parts of the document, each followed by a line feed.
 constexpr const char kOpening[] =

@@ -4,11 +4,12 @@
 
 namespace {
 
-constexpr ProgramInfo kProgram = {
-    MESHPIX_PROGRAM,
-    "usage : " MESHPIX_PROGRAM " {level} {xO yO zO lon lat rot A B C} {scR scG scB} STL_file",
-    "Writes ellipsoids from a subdivided icosahedron as binary STL; no parameters: one a line of standard input.",
-    kShapeArguments};
+constexpr ProgramInfo kProgram = {MESHPIX_PROGRAM,
+                                  "usage : " MESHPIX_PROGRAM
+                                  " {level} {xO yO zO lon lat rot A B C} {scR scG scB} STL_file",
+                                  "Writes ellipsoids from a subdivided icosahedron as binary STL; "
+                                  "no parameters: one a line of standard input.",
+                                  kShapeArguments};
 
 }  // namespace
 

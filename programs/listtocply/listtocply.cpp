@@ -16,7 +16,6 @@ constexpr ProgramInfo kProgram = {
     "ZCP\tthe ZCP file written (\"-\": standard output)\n"
     "R G B\tthe colour of faces without one, 0 to 255 each (else white)\n"};
 
-
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -35,8 +35,8 @@ void Bounds(STLReader* reader, const char* name, void*) {
   for (int axis = 0; axis < 3; ++axis) {
     if (lo[axis] > hi[axis]) lo[axis] = hi[axis] = 0;
   }
-  std::printf("%s\t%lld\t%f\t%f\t%f\t%f\t%f\t%f\n", name, count, lo[0], lo[1], lo[2], hi[0],
-              hi[1], hi[2]);
+  std::printf("%s\t%lld\t%f\t%f\t%f\t%f\t%f\t%f\n", name, count, lo[0], lo[1], lo[2], hi[0], hi[1],
+              hi[2]);
 }
 
 }  // namespace

@@ -16,9 +16,11 @@ namespace {
 
 constexpr ProgramInfo kProgram = {
     MESHPIX_PROGRAM,
-    "usage : " MESHPIX_PROGRAM " STL_files scale gamma bias \\\n"
+    "usage : " MESHPIX_PROGRAM
+    " STL_files scale gamma bias \\\n"
     "                                bgR bgG bgB fgR fgG fgB scR scG scB GIF",
-    "Draws STL models into a GIF file, one image a view line of standard input (\"lon lat {dlon dlat n}\").",
+    "Draws STL models into a GIF file, one image a view line of standard input (\"lon lat {dlon "
+    "dlat n}\").",
     "STL_files\tthe STL models read; a name \"-FILE\" reads the polyline list FILE\n"
     "scale\tpixels per model unit, or \"-N\" for a picture of N x N pixels\n"
     "gamma\tthe shading gamma, above 0\n"

@@ -23,7 +23,8 @@ namespace {
 
 constexpr ProgramInfo kProgram = {
     MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " STL_files xO yO zO Sx Sy Sz Nx Ny Nz directory",
-    "Slices closed STL models into a voxel grid, written as bilevel TIFF files, one a slice along z.",
+    "Slices closed STL models into a voxel grid, written as bilevel TIFF files, one a slice along "
+    "z.",
     "STL_files\tthe closed STL models read (\"-\": standard input); their solids are joined\n"
     "xO yO zO\tthe corner of the grid, in model units\n"
     "Sx Sy Sz\tthe size of a voxel along x, y and z, above 0\n"
@@ -65,8 +66,8 @@ struct Grid {
   int n[3];          // Nx, Ny, Nz
   size_t rowBytes;
   std::unique_ptr<unsigned char[], FreeDeleter> bits;
-  CrossingList crossings;  // of the file being read
-  TextOut* report;         // where inconsistent cells are printed
+  CrossingList crossings;                          // of the file being read
+  TextOut* report;                                 // where inconsistent cells are printed
   std::unique_ptr<uint16_t*[], FreeDeleter> rows;  // the output rows (AllocateRows)
   std::unique_ptr<uint16_t[], FreeDeleter> samples;
 };
@@ -74,7 +75,6 @@ struct Grid {
 // Reports of inconsistent cells; flushed at exit too, so that what was reported
 // before a fatal error is kept.
 TextOut report{stdout};
-
 
 // Product of three sizes, false when it passes what one allocation can hold.
 bool SizeProduct(uint64_t a, uint64_t b, uint64_t c, size_t* product) {
@@ -94,9 +94,10 @@ void AllocateWalls(Grid* g) {
   g->rowBytes = (static_cast<size_t>(g->n[0]) + 7) / 8;
   // The walls and the slice picture written at the end must both be sizeable.
   size_t slice;
-  if (!SizeProduct(g->rowBytes, static_cast<uint64_t>(g->n[1]), static_cast<uint64_t>(g->n[2]), &total) ||
-      !SizeProduct(static_cast<uint64_t>(g->n[0]) + sizeof(uint16_t*), static_cast<uint64_t>(g->n[1]),
-                   sizeof(uint16_t), &slice)) {
+  if (!SizeProduct(g->rowBytes, static_cast<uint64_t>(g->n[1]), static_cast<uint64_t>(g->n[2]),
+                   &total) ||
+      !SizeProduct(static_cast<uint64_t>(g->n[0]) + sizeof(uint16_t*),
+                   static_cast<uint64_t>(g->n[1]), sizeof(uint16_t), &slice)) {
     FailLine("bad pixel number.");
   }
   g->bits.reset(static_cast<unsigned char*>(std::calloc(total, 1)));
@@ -108,8 +109,8 @@ void AllocateWalls(Grid* g) {
   // be held stops here, not after growing until the machine runs out; the list grows
   // past this only for a model whose rows cross it more often.
   size_t crossings;
-  if (!SizeProduct(2 * sizeof(Crossing), static_cast<uint64_t>(g->n[1]), static_cast<uint64_t>(g->n[2]),
-                   &crossings)) {
+  if (!SizeProduct(2 * sizeof(Crossing), static_cast<uint64_t>(g->n[1]),
+                   static_cast<uint64_t>(g->n[2]), &crossings)) {
     FailLine("wall memory allocation error.");
   }
   void* pool = std::malloc(crossings);
@@ -261,17 +262,16 @@ void ResolveCell(Grid* g, uint64_t cell, std::span<const Crossing> entries,
 }
 
 // After a file: every cell with crossings, slices and rows ascending, then the
-// crossings are emptied (their memory is kept for the next file). Equal values of one list count once (two facets sharing
-// the edge a centre line passes through).
+// crossings are emptied (their memory is kept for the next file). Equal values of one list count
+// once (two facets sharing the edge a centre line passes through).
 void Resolve(Grid* g) {
   CrossingList* list = &g->crossings;
   std::sort(list->items, list->items + list->count, [](const Crossing& a, const Crossing& b) {
     return a.key != b.key ? a.key < b.key : a.value < b.value;
   });
-  Crossing* end = std::unique(list->items, list->items + list->count,
-                              [](const Crossing& a, const Crossing& b) {
-                                return a.key == b.key && a.value == b.value;
-                              });
+  Crossing* end = std::unique(
+      list->items, list->items + list->count,
+      [](const Crossing& a, const Crossing& b) { return a.key == b.key && a.value == b.value; });
   for (Crossing* c = list->items; c < end;) {
     const uint64_t cell = c->key / 2;
     Crossing* entries = c;
@@ -308,7 +308,9 @@ void FillSlice(const Grid* g, int i, uint16_t* const* rows) {
   const size_t nx = static_cast<size_t>(g->n[0]);
   for (int j = 0; j < g->n[1]; ++j) {
     const unsigned char* bits =
-        g->bits.get() + (static_cast<size_t>(i) * static_cast<size_t>(g->n[1]) + static_cast<size_t>(j)) * g->rowBytes;
+        g->bits.get() +
+        (static_cast<size_t>(i) * static_cast<size_t>(g->n[1]) + static_cast<size_t>(j)) *
+            g->rowBytes;
     uint16_t* samples = rows[j];
     for (size_t k = 0; k < nx; ++k) samples[k] = (bits[k / 8] >> (7 - k % 8)) & 1;
   }
@@ -324,7 +326,8 @@ int SliceDigits(int count) {
 // "<directory>/<number>.tif", the number zero-padded to the given digits.
 std::string SliceName(const std::string& directory, int number, int digits) {
   std::string text = std::to_string(number);
-  if (static_cast<int>(text.size()) < digits) text.insert(0, static_cast<size_t>(digits) - text.size(), '0');
+  if (static_cast<int>(text.size()) < digits)
+    text.insert(0, static_cast<size_t>(digits) - text.size(), '0');
   return directory + "/" + text + ".tif";
 }
 

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
   CheckOutput(argv[2], argv[1]);
   STLReader reader;
   OpenSTLInput(&reader, argv[1]);
-  if (reader.kind == kSTLBinary) std::fprintf(stderr, "%s : just a binary STL (warning).\n", argv[1]);
+  if (reader.kind == kSTLBinary)
+    std::fprintf(stderr, "%s : just a binary STL (warning).\n", argv[1]);
 
   STLWriter writer;
   BeginSTL(&writer, argv[2]);

@@ -47,7 +47,6 @@ uint32_t head[kBuckets];
 std::vector<uint32_t> slots;
 uint32_t used = 0;
 
-
 // The sum of the float's four bytes, modulo 16: the same on hosts of either byte order.
 int Hash(const float* value) {
   unsigned char b[4];
@@ -70,7 +69,9 @@ uint64_t Mix(float x, float y, float z) {
   return h ^ (h >> 31);
 }
 
-bool Same(const VertexEntry& e, float x, float y, float z) { return e.x == x && e.y == y && e.z == z; }
+bool Same(const VertexEntry& e, float x, float y, float z) {
+  return e.x == x && e.y == y && e.z == z;
+}
 
 void Grow() {
   std::vector<uint32_t> bigger(slots.empty() ? 1024 : slots.size() * 2, kNone);

@@ -22,7 +22,8 @@ constexpr unsigned char kOpaque = 255;
 
 constexpr ProgramInfo kProgram = {
     MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " orgSTL {R G B} newSTL",
-    "Copies an STL model as binary STL in the COLOR= colour form, the object's colour in its header.",
+    "Copies an STL model as binary STL in the COLOR= colour form, the object's colour in its "
+    "header.",
     "orgSTL\tthe STL model read, ASCII or binary (\"-\": standard input)\n"
     "R G B\tthe object's colour, 0 to 255 each (else white)\n"
     "newSTL\tthe binary STL written (\"-\": standard output)\n"};

@@ -22,7 +22,6 @@ constexpr ProgramInfo kProgram = {
 
 constexpr unsigned char kWhite[3] = {255, 255, 255};
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,8 +94,8 @@ int main(int argc, char** argv) {
   }
   for (uint64_t i = 0; i < facets; ++i) {
     const auto first = static_cast<uint32_t>(3 * i);
-    const ZCPFace face = {colours[3 * i], colours[3 * i + 1], colours[3 * i + 2],
-                          {first, first + 1, first + 2}};
+    const ZCPFace face = {
+        colours[3 * i], colours[3 * i + 1], colours[3 * i + 2], {first, first + 1, first + 2}};
     PutZCPFace(out, face);
   }
   if (!CloseOutput(out)) Abort(outName, "file not stored");

@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
   if (stream == nullptr) Fail("%s : file not found.\n", argv[1]);
   STLReader reader;
   if (SetUpSTL(&reader, stream) != 1) Fail("%s : STL header read error.\n", argv[1]);
-  if (reader.kind == kSTLAscii) std::fprintf(stderr, "%s : just an ASCII STL (warning).\n", argv[1]);
+  if (reader.kind == kSTLAscii)
+    std::fprintf(stderr, "%s : just an ASCII STL (warning).\n", argv[1]);
 
   out.Text("solid\n");
   float v[9];

@@ -11,7 +11,8 @@
 namespace {
 
 constexpr ProgramInfo kProgram = {
-    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " orgSTL h0 hx hy hz v0 vx vy vz d0 dx dy dz newSTL",
+    MESHPIX_PROGRAM,
+    "usage : " MESHPIX_PROGRAM " orgSTL h0 hx hy hz v0 vx vy vz d0 dx dy dz newSTL",
     "Applies an affine map to every vertex of an STL model and writes binary STL.",
     "orgSTL\tthe STL model read, ASCII or binary (\"-\": standard input)\n"
     "h0 hx hy hz\tx' = h0 + hx x + hy y + hz z\n"

@@ -17,10 +17,12 @@ namespace {
 
 constexpr ProgramInfo kProgram = {
     MESHPIX_PROGRAM,
-    "usage : " MESHPIX_PROGRAM " STL_files xO yO zO lon lat \\\n"
+    "usage : " MESHPIX_PROGRAM
+    " STL_files xO yO zO lon lat \\\n"
     "                               scale gamma bias \\\n"
     "                               bgR bgG bgB fgR fgG fgB scR scG scB GIF",
-    "Draws STL models turning into a GIF file, one image a rotation line of standard input (\"a b angle {step n}\").",
+    "Draws STL models turning into a GIF file, one image a rotation line of standard input (\"a b "
+    "angle {step n}\").",
     "STL_files\tthe STL models read (\"-\": standard input)\n"
     "xO yO zO\tthe origin the axes pass through\n"
     "lon lat\tthe direction the models are seen from, degrees\n"
@@ -46,8 +48,7 @@ double Distance(double dx, double dy, double dz, double current) {
 }
 
 // (x', y', z') = m (x, y, z), m in row order.
-void Rotate(const double m[9], double x, double y, double z, double* rx, double* ry,
-            double* rz) {
+void Rotate(const double m[9], double x, double y, double z, double* rx, double* ry, double* rz) {
   *rx = m[0] * x + m[1] * y + m[2] * z;
   *ry = m[3] * x + m[4] * y + m[5] * z;
   *rz = m[6] * x + m[7] * y + m[8] * z;

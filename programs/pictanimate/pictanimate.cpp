@@ -108,7 +108,9 @@ struct CloseDirectory {
 void ListDirectory(const char* directory, std::vector<std::string>* names) {
   std::unique_ptr<DIR, CloseDirectory> dir{opendir(directory)};
   if (!dir) Error(directory, "directory not found.");
-  auto skip = [](const char* entry) { return std::strcmp(entry, ".") == 0 || std::strcmp(entry, "..") == 0; };
+  auto skip = [](const char* entry) {
+    return std::strcmp(entry, ".") == 0 || std::strcmp(entry, "..") == 0;
+  };
   size_t count = 0;
   while (const dirent* entry = readdir(dir.get())) count += !skip(entry->d_name);
   if (count == 0) Error(directory, "no image file name.");
@@ -246,7 +248,9 @@ bool NextImage(Input* in, int* width, int* height) {
 
 // The bits of an image's colour table: its own with a local table, else its file's
 // global table's, whatever its size field holds.
-int ImageBits(const Input& in, int flags) { return (flags & kTableFlag) ? TableBits(flags) : in.globalBits; }
+int ImageBits(const Input& in, int flags) {
+  return (flags & kTableFlag) ? TableBits(flags) : in.globalBits;
+}
 
 // ---------------------------------------------------------------------------
 // The two passes

@@ -49,8 +49,13 @@ struct Cut {
 };
 
 Cut MakeCut(const Crop& crop, const ImageBox& image) {
-  Cut cut{std::max(crop.x1, image.left), std::min(crop.x2, image.Right()), std::max(crop.y1, image.top),
-          std::min(crop.y2, image.Bottom()), image.left, image.top, {}};
+  Cut cut{std::max(crop.x1, image.left),
+          std::min(crop.x2, image.Right()),
+          std::max(crop.y1, image.top),
+          std::min(crop.y2, image.Bottom()),
+          image.left,
+          image.top,
+          {}};
   if (!cut.Empty()) cut.rows.resize(static_cast<size_t>(cut.bottom - cut.top + 1));
   return cut;
 }
@@ -72,7 +77,7 @@ void KeepRow(int y, const unsigned char* row, void* context) {
 struct CropRows {
   const Crop* crop;
   const Cut* cut;
-  const Tables* tables;            // null for an index crop
+  const Tables* tables;                // null for an index crop
   std::vector<unsigned char> fill[3];  // a whole row of the fill, per channel
   std::vector<unsigned char> work[3];  // the row being handed out
   int channels;
@@ -142,7 +147,8 @@ int main(int argc, char** argv) {
   const Crop crop{corner[0], corner[1], corner[2], corner[3]};
   const long long cw = static_cast<long long>(crop.x2) - crop.x1 + 1;
   const long long ch = static_cast<long long>(crop.y2) - crop.y1 + 1;
-  if (crop.x1 < 0 || crop.y1 < 0 || crop.x2 >= screenWidth || cw <= 0 || crop.y2 >= screenHeight || ch <= 0) {
+  if (crop.x1 < 0 || crop.y1 < 0 || crop.x2 >= screenWidth || cw <= 0 || crop.y2 >= screenHeight ||
+      ch <= 0) {
     Fail("bad image area.\n");
   }
 
@@ -156,7 +162,8 @@ int main(int argc, char** argv) {
   Tables global;
   const bool hasGlobal = (flags & kTableFlag) != 0;
   if (hasGlobal) {
-    global.fill = GetCM(res, TableBits(flags), global.red, global.green, global.blue, fill[0], fill[1], fill[2]);
+    global.fill = GetCM(res, TableBits(flags), global.red, global.green, global.blue, fill[0],
+                        fill[1], fill[2]);
   } else {
     std::memcpy(global.red, StoreGIF_Gray, kEntries);
     std::memcpy(global.green, StoreGIF_Gray, kEntries);
@@ -173,15 +180,17 @@ int main(int argc, char** argv) {
     const int imageFlags = Get();
     const bool hasLocal = (imageFlags & kTableFlag) != 0;
     if (hasLocal) {
-      local.fill = GetCM(res, TableBits(imageFlags), local.red, local.green, local.blue, fill[0], fill[1], fill[2]);
+      local.fill = GetCM(res, TableBits(imageFlags), local.red, local.green, local.blue, fill[0],
+                         fill[1], fill[2]);
     }
     const Tables& active = hasLocal ? local : global;
     const int codeSize = GetCodeSize();
     // Only the part inside the crop is kept; the crop is built from it row by row.
     Cut cut = MakeCut(crop, image);
-    DecodeImage(image.width, image.height, (imageFlags & kInterlaceFlag) != 0, codeSize, KeepRow, &cut);
-    const bool covered =
-        crop.x1 >= image.left && crop.x2 <= image.Right() && crop.y1 >= image.top && crop.y2 <= image.Bottom();
+    DecodeImage(image.width, image.height, (imageFlags & kInterlaceFlag) != 0, codeSize, KeepRow,
+                &cut);
+    const bool covered = crop.x1 >= image.left && crop.x2 <= image.Right() &&
+                         crop.y1 >= image.top && crop.y2 <= image.Bottom();
     CropRows rows;
     if (active.fill == -1 && !covered) {
       StartRows(&rows, crop, cut, &active, fill, 3);
@@ -192,7 +201,8 @@ int main(int argc, char** argv) {
       const unsigned char fillIndex[1] = {static_cast<unsigned char>(active.fill)};
       StartRows(&rows, crop, cut, nullptr, fillIndex, 1);
       StoreGIF_Rows(out, 0, 0, crop.width(), crop.height(), hasLocal ? local.red : nullptr,
-                    hasLocal ? local.green : nullptr, hasLocal ? local.blue : nullptr, CropRow, &rows);
+                    hasLocal ? local.green : nullptr, hasLocal ? local.blue : nullptr, CropRow,
+                    &rows);
     }
   }
   TermStoreGIF(out);

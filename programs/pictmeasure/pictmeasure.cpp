@@ -19,7 +19,8 @@ constexpr bool kInside = false;
 
 constexpr ProgramInfo kProgram = {
     MESHPIX_PROGRAM,
-    "usage : " MESHPIX_PROGRAM " GIF rangeListR rangeListG rangeListB\n"
+    "usage : " MESHPIX_PROGRAM
+    " GIF rangeListR rangeListG rangeListB\n"
     "        " MESHPIX_PROGRAM " GIF R1 G1 B1 R2 G2 B2",
 #if defined(MESHPIX_SELECT_INSIDE)
     "Prints the rectangle around the pixels of a GIF file that meet a colour condition.",

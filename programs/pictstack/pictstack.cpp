@@ -45,11 +45,14 @@ struct Tables {
   int width;
 };
 
-void ReadTables(int res, int flags, Tables* t) { t->width = ReadCM(res, TableBits(flags), t->red, t->green, t->blue); }
+void ReadTables(int res, int flags, Tables* t) {
+  t->width = ReadCM(res, TableBits(flags), t->red, t->green, t->blue);
+}
 
 // A file without a global table: grey, entry i = 257 i.
 void DefaultTables(Tables* t) {
-  for (int i = 0; i < kEntries; ++i) t->red[i] = t->green[i] = t->blue[i] = static_cast<uint16_t>(257 * i);
+  for (int i = 0; i < kEntries; ++i)
+    t->red[i] = t->green[i] = t->blue[i] = static_cast<uint16_t>(257 * i);
   t->width = 8;
 }
 
@@ -88,11 +91,12 @@ void PackRow(int y, unsigned char* bytes, void* context) {
   }
 }
 
-void StoreImage(const ImageBox& image, bool interlace, int codeSize, const Tables& t, const char* name) {
+void StoreImage(const ImageBox& image, bool interlace, int codeSize, const Tables& t,
+                const char* name) {
   const Plane picture = DecodePicture(image, interlace, codeSize);
   IndexRows rows{&picture, IndexWidth(picture, t.width)};
-  StoreImageFile_CM(name, image.width, image.height, rows.bits, t.red, t.green, t.blue, PackRow, &rows,
-                    nullptr);
+  StoreImageFile_CM(name, image.width, image.height, rows.bits, t.red, t.green, t.blue, PackRow,
+                    &rows, nullptr);
 }
 
 #else
@@ -103,11 +107,14 @@ struct Tables {
   unsigned char red[kEntries], green[kEntries], blue[kEntries];
 };
 
-void ReadTables(int res, int flags, Tables* t) { ReadCM(res, TableBits(flags), t->red, t->green, t->blue); }
+void ReadTables(int res, int flags, Tables* t) {
+  ReadCM(res, TableBits(flags), t->red, t->green, t->blue);
+}
 
 // A file without a global table: entry i = i, a grey ramp.
 void DefaultTables(Tables* t) {
-  for (int i = 0; i < kEntries; ++i) t->red[i] = t->green[i] = t->blue[i] = static_cast<unsigned char>(i);
+  for (int i = 0; i < kEntries; ++i)
+    t->red[i] = t->green[i] = t->blue[i] = static_cast<unsigned char>(i);
 }
 
 // The colour of each table entry as the bytes of one RGB pixel: red, green, blue in
@@ -160,7 +167,8 @@ bool IsGrey(const Plane& picture, const Tables& t) {
   return true;
 }
 
-void StoreImage(const ImageBox& image, bool interlace, int codeSize, const Tables& t, const char* name) {
+void StoreImage(const ImageBox& image, bool interlace, int codeSize, const Tables& t,
+                const char* name) {
   const Plane picture = DecodePicture(image, interlace, codeSize);
   ColourRows rows{&picture, &t, {}};
   MakePixels(&rows);

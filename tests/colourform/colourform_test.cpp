@@ -16,15 +16,17 @@ namespace {
 // A file in that form, made here byte by byte: an 80-byte header with the tag at
 // tagAt (none when tag is empty), then one right triangle of area 0.5 per word, each
 // facet a unit further along x, stored normal 0 0 0 so that no winding is repaired.
-std::string OtherFormFile(const std::vector<uint16_t>& words, const std::string& tag = "COLOR=",
-                          size_t tagAt = 0, const unsigned char rgba[4] = nullptr) {
+std::string OtherFormFile(const std::vector<uint16_t>& words,
+                          const std::string& tag = "COLOR=", size_t tagAt = 0,
+                          const unsigned char rgba[4] = nullptr) {
   static const unsigned char kObject[4] = {200, 100, 7, 128};
   if (rgba == nullptr) rgba = kObject;
   std::string head(80, '\0');
   std::memcpy(head.data(), "exported by a test", 18);
   if (!tag.empty()) {
     head.replace(tagAt, tag.size(), tag);
-    for (int i = 0; i < 4 && tagAt + tag.size() + i < 80; ++i) head[tagAt + tag.size() + i] = static_cast<char>(rgba[i]);
+    for (int i = 0; i < 4 && tagAt + tag.size() + i < 80; ++i)
+      head[tagAt + tag.size() + i] = static_cast<char>(rgba[i]);
   }
   std::string bytes = head;
   auto put32 = [&](uint32_t v) {
@@ -57,11 +59,11 @@ TEST(ColourForm, MeshfacetsAndMeshdumpShowColourWords) {
   EXPECT_EQ(facets.status, 0);
   EXPECT_EQ(facets.err, "");
   EXPECT_EQ(facets.out,
-            "32768\t0\t0\t0\t1\t0.500000\n"     // 0x0000: its own colour, black
-            "32799\t0\t0\t255\t1\t0.500000\n"   // 0x7C00: blue
-            "33859\t8\t16\t25\t1\t0.500000\n"   // 0x0C41: red 1, green 2, blue 3
-            "58752\t206\t99\t0\t2\t1.000000\n"  // 0x8000, 0xFFFF: the object's colour
-            "64512\t255\t0\t0\t1\t0.500000\n"); // 0x001F: red
+            "32768\t0\t0\t0\t1\t0.500000\n"      // 0x0000: its own colour, black
+            "32799\t0\t0\t255\t1\t0.500000\n"    // 0x7C00: blue
+            "33859\t8\t16\t25\t1\t0.500000\n"    // 0x0C41: red 1, green 2, blue 3
+            "58752\t206\t99\t0\t2\t1.000000\n"   // 0x8000, 0xFFFF: the object's colour
+            "64512\t255\t0\t0\t1\t0.500000\n");  // 0x001F: red
 
   RunResult dump = ::Run("meshdump", {"m.stl"}, "", dir.path);
   EXPECT_EQ(dump.status, 0);
@@ -70,8 +72,9 @@ TEST(ColourForm, MeshfacetsAndMeshdumpShowColourWords) {
   for (size_t i = 0; i < kWords.size(); ++i) {
     const double x = static_cast<double>(i);
     char line[200];
-    std::snprintf(line, sizeof line, "%f 0.000000 0.000000 %f 0.000000 0.000000 %f 1.000000 0.000000 %s\n", x,
-                  x + 1, x, colours[i]);
+    std::snprintf(line, sizeof line,
+                  "%f 0.000000 0.000000 %f 0.000000 0.000000 %f 1.000000 0.000000 %s\n", x, x + 1,
+                  x, colours[i]);
     expected += line;
   }
   EXPECT_EQ(dump.out, expected);
@@ -103,7 +106,8 @@ TEST(ColourForm, OtherHeadersReadAsBefore) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     dir.Write("m.stl", OtherFormFile(kWords, c.tag, c.at));
-    EXPECT_EQ(::Run("meshfacets", {"m.stl"}, "", dir.path).out, c.translated ? translated : before[0]);
+    EXPECT_EQ(::Run("meshfacets", {"m.stl"}, "", dir.path).out,
+              c.translated ? translated : before[0]);
     if (!c.translated) {
       EXPECT_EQ(::Run("meshdump", {"m.stl"}, "", dir.path).out, before[1]);
     }
@@ -164,7 +168,8 @@ TEST(ColourForm, MeshtomagicsWritesTheOtherForm) {
 TEST(ColourForm, RoundTripKeepsColoursAndGivesTheRestTheObjectColour) {
   Scratch dir;
   dir.Write("in.stl", BinarySTL(Painted()));
-  ASSERT_EQ(::Run("meshtomagics", {"in.stl", "100", "150", "200", "other.stl"}, "", dir.path).status, 0);
+  ASSERT_EQ(
+      ::Run("meshtomagics", {"in.stl", "100", "150", "200", "other.stl"}, "", dir.path).status, 0);
   RunResult back = ::Run("meshmove", {"other.stl", "0", "0", "0", "-"}, "", dir.path);
   ASSERT_EQ(back.status, 0);
   std::vector<TestFacet> facets;

@@ -12,8 +12,8 @@
 #include "common/lines.h"
 #include "common/numbered.h"
 #include "common/numbers.h"
-#include "common/userformat.h"
 #include "common/textout.h"
+#include "common/userformat.h"
 
 TEST(Numbers, ParseIntIsAtoiWithinRangeAndSaturatesOutside) {
   EXPECT_EQ(ParseInt("42"), 42);
@@ -26,11 +26,11 @@ TEST(Numbers, ParseIntIsAtoiWithinRangeAndSaturatesOutside) {
 }
 
 TEST(Numbers, ParseRealTextAgreesWithStrtod) {
-  const char* samples[] = {"0",      "-0",     "1.5",   "1e5",   "1.5e-3", "-2.25e+10", ".5",
-                           "5.",     "-.5",    "+3",    " 4",    "0x10",   "1e",        "1e-400",
-                           "1e400",  "-1e400", "inf",   "-inf",  "nan",    "abc",       "",
-                           "12abc",  "1.2.3",  "-",     ".",     "e5",     "0.1",       "3.4028235e38",
-                           "1e-45",  "7e-46",  "00012", "-0x1p3"};
+  const char* samples[] = {
+      "0",   "-0",   "1.5", "1e5",          "1.5e-3", "-2.25e+10", ".5",    "5.",
+      "-.5", "+3",   " 4",  "0x10",         "1e",     "1e-400",    "1e400", "-1e400",
+      "inf", "-inf", "nan", "abc",          "",       "12abc",     "1.2.3", "-",
+      ".",   "e5",   "0.1", "3.4028235e38", "1e-45",  "7e-46",     "00012", "-0x1p3"};
   for (const char* s : samples) {
     double a = std::strtod(s, nullptr), b = ParseRealText(s);
     if (std::isnan(a)) {
@@ -90,10 +90,12 @@ TEST(Numbers, FormatFieldsAndNamesAreBounded) {
     bool number, name;
   };
   const Case cases[] = {
-      {"%4096f", true, false},          {"%.4096f", true, false},       {"%4097f", false, false},
-      {"%.4097f", false, false},        {"%.1000000000f", false, false}, {"%99999999999999999999f", false, false},
-      {"%04000d.tif", false, true},     {"%.4096d", false, true},       {"fo/%2000000000d", false, false},
-      {"%4090d.tif", false, true},      {"%4093d.tif", false, false},
+      {"%4096f", true, false},           {"%.4096f", true, false},
+      {"%4097f", false, false},          {"%.4097f", false, false},
+      {"%.1000000000f", false, false},   {"%99999999999999999999f", false, false},
+      {"%04000d.tif", false, true},      {"%.4096d", false, true},
+      {"fo/%2000000000d", false, false}, {"%4090d.tif", false, true},
+      {"%4093d.tif", false, false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IsNumberFormat(c.format), c.number) << c.format;
@@ -106,9 +108,9 @@ TEST(Numbers, FormatFieldsAndNamesAreBounded) {
 }
 
 TEST(TextOut, FixedGivesPrintfDigits) {
-  const double samples[] = {0.0,       -0.0,   0.5,       1.0 / 128, 0.0078125, 2.5e-7, 5e-7,
-                            -5e-7,     1e300,  -123.4567, 0.1,       1e-320,    65535.999999,
-                            HUGE_VAL, -HUGE_VAL, std::nan(""), -std::nan("")};
+  const double samples[] = {0.0,          -0.0,     0.5,       1.0 / 128,    0.0078125,    2.5e-7,
+                            5e-7,         -5e-7,    1e300,     -123.4567,    0.1,          1e-320,
+                            65535.999999, HUGE_VAL, -HUGE_VAL, std::nan(""), -std::nan("")};
   std::mt19937_64 random(11);
   std::vector<double> values(std::begin(samples), std::end(samples));
   for (int i = 0; i < 50000; ++i) {
@@ -183,11 +185,15 @@ TEST(Numbers, ReadRealAndReadWholeTakeOnlyWholeWords) {
     double value;
   };
   const Case cases[] = {
-      {"2", true, true, 2},       {" 2 ", true, true, 2},  {"+3", true, true, 3},     {"-7\n", true, true, -7},
-      {".5", true, false, 0.5},   {"1e3", true, false, 1000}, {"1.5", true, false, 1.5}, {"0x10", true, false, 16},
-      {"inf", true, false, INFINITY}, {"1e400", true, false, HUGE_VAL}, {"", false, false, 0}, {"  ", false, false, 0},
-      {"two", false, false, 0},   {"1,5", false, false, 0}, {"1x", false, false, 0},   {"1 2", false, false, 0},
-      {"-", false, false, 0},     {"1-", false, false, 0},
+      {"2", true, true, 2},           {" 2 ", true, true, 2},
+      {"+3", true, true, 3},          {"-7\n", true, true, -7},
+      {".5", true, false, 0.5},       {"1e3", true, false, 1000},
+      {"1.5", true, false, 1.5},      {"0x10", true, false, 16},
+      {"inf", true, false, INFINITY}, {"1e400", true, false, HUGE_VAL},
+      {"", false, false, 0},          {"  ", false, false, 0},
+      {"two", false, false, 0},       {"1,5", false, false, 0},
+      {"1x", false, false, 0},        {"1 2", false, false, 0},
+      {"-", false, false, 0},         {"1-", false, false, 0},
   };
   for (const Case& c : cases) {
     double real = -99;

@@ -1,9 +1,8 @@
 // The frame every program shares, tried on every built program: --help and --version
 // (which must not touch standard input), an output that names an input (in any
 // spelling), and command-line numbers that are not numbers.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,7 +46,8 @@ struct QuietRun {
   bool inputUntouched = false;
 };
 
-QuietRun RunWithWaitingInput(const std::string& program, const std::string& argument, const Scratch& dir) {
+QuietRun RunWithWaitingInput(const std::string& program, const std::string& argument,
+                             const Scratch& dir) {
   constexpr char kBytes[] = "0 0\n";
   int in[2];
   if (pipe(in) != 0) throw std::runtime_error("pipe failed");
@@ -90,7 +90,8 @@ QuietRun RunWithWaitingInput(const std::string& program, const std::string& argu
 }
 
 bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 }  // namespace
@@ -110,7 +111,8 @@ TEST(Frame, EveryProgramHasHelpAndVersionWithoutReadingInput) {
     EXPECT_EQ(help.err, "") << name;
     EXPECT_TRUE(help.inputUntouched) << name;
     EXPECT_EQ(help.out.rfind(usage.err, 0), 0u) << name << ":\n" << help.out;
-    EXPECT_TRUE(EndsWith(help.out, "\nSee meshpix(7) and " + name + "(1).\n")) << name << ":\n" << help.out;
+    EXPECT_TRUE(EndsWith(help.out, "\nSee meshpix(7) and " + name + "(1).\n")) << name << ":\n"
+                                                                               << help.out;
     // Between them: the summary, then at least one indented argument line.
     const std::string middle = help.out.substr(usage.err.size());
     EXPECT_NE(middle[0], ' ') << name;
@@ -126,7 +128,8 @@ TEST(Frame, EveryProgramHasHelpAndVersionWithoutReadingInput) {
   const RunResult two = ::Run("meshbounds", {"--help", "--version"}, BinarySTL(UnitCube()));
   EXPECT_EQ(two.out.rfind("--help\t12\t", 0), 0u) << two.out;
   // Help written to a full disk is a failure.
-  const RunResult full = RunCommand({"/bin/sh", "-c", ProgramPath("meshscale") + " --help > /dev/full"});
+  const RunResult full =
+      RunCommand({"/bin/sh", "-c", ProgramPath("meshscale") + " --help > /dev/full"});
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.err, "output write error.\n");
 }
@@ -138,7 +141,8 @@ void MakeInputs(const Scratch& dir) {
   dir.Write("in.stl", BinarySTL(UnitCube()));
   dir.Write("other.stl", BinarySTL(UnitCube()));
   ASSERT_EQ(::Run("meshtocply", {"in.stl", "in.zcp"}, "", dir.path).status, 0);
-  const std::vector<std::string> look = {"-8", "1", "0", "0", "0", "0", "-1", "-1", "-1", "200", "200", "200"};
+  const std::vector<std::string> look = {"-8", "1",  "0",  "0",   "0",   "0",
+                                         "-1", "-1", "-1", "200", "200", "200"};
   std::vector<std::string> args = {"in.stl"};
   args.insert(args.end(), look.begin(), look.end());
   args.push_back("in.gif");
@@ -167,9 +171,10 @@ std::vector<std::string> Spelled(std::vector<std::string> args, const std::strin
 TEST(Frame, OutputThatIsAnInputIsRefusedAndTheInputKept) {
   Scratch dir;
   MakeInputs(dir);
-  const std::vector<std::string> orbit = {"-8", "1", "0", "0", "0", "0", "-1", "-1", "-1", "200", "200", "200", "@"};
-  const std::vector<std::string> turn = {"0", "0", "0", "0", "0", "8", "1", "0", "0", "0", "0",
-                                         "-1", "-1", "-1", "200", "200", "200", "@"};
+  const std::vector<std::string> orbit = {"-8", "1",  "0",   "0",   "0",   "0", "-1",
+                                          "-1", "-1", "200", "200", "200", "@"};
+  const std::vector<std::string> turn = {"0", "0", "0",  "0",  "0",  "8",   "1",   "0",   "0",
+                                         "0", "0", "-1", "-1", "-1", "200", "200", "200", "@"};
   auto with = [](std::vector<std::string> head, const std::vector<std::string>& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
     return head;
@@ -179,7 +184,10 @@ TEST(Frame, OutputThatIsAnInputIsRefusedAndTheInputKept) {
       {"meshtobinary", {"in.stl", "@"}, "in.stl", ""},
       {"meshmove", {"in.stl", "1", "2", "3", "@"}, "in.stl", ""},
       {"meshscale", {"in.stl", "2", "@"}, "in.stl", ""},
-      {"meshtransform", {"in.stl", "0", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "1", "@"}, "in.stl", ""},
+      {"meshtransform",
+       {"in.stl", "0", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "1", "@"},
+       "in.stl",
+       ""},
       {"meshjoin", {"other.stl", "in.stl", "@"}, "in.stl", ""},
       {"meshpaint", {"in.stl", "1", "2", "3", "@"}, "in.stl", ""},
       {"meshtomagics", {"in.stl", "1", "2", "3", "@"}, "in.stl", ""},
@@ -207,32 +215,42 @@ TEST(Frame, OutputThatIsAnInputIsRefusedAndTheInputKept) {
   cases.push_back({"pictstack", {"f0.gif", "@"}, "f0.gif", "f%d.gif"});
   cases.push_back({"pictstack-palette", {"f0.gif", "@"}, "f0.gif", "./f%d.gif"});
   cases.push_back({"pictunpack", {"f0.gif", "@"}, "f0.gif", "f%d.gif"});
-  cases.push_back({"meshslice", {"in.stl", "d/1.tif", "0", "0", "0", "1", "1", "1", "2", "2", "2", "@"}, "d/1.tif", "d"});
+  cases.push_back({"meshslice",
+                   {"in.stl", "d/1.tif", "0", "0", "0", "1", "1", "1", "2", "2", "2", "@"},
+                   "d/1.tif",
+                   "d"});
   for (const OutputCase& c : cases) {
     const std::string before = dir.Read(c.input);
     const RunResult r = ::Run(c.program, Spelled(c.args, c.spelling), "", dir.path);
-    const std::string named = c.spelling == "f%d.gif" || c.spelling == "./f%d.gif" ? (c.spelling == "f%d.gif" ? "f0.gif" : "./f0.gif")
-                              : c.spelling == "d" ? "d/1.tif" : c.spelling;
+    const std::string named = c.spelling == "f%d.gif" || c.spelling == "./f%d.gif"
+                                  ? (c.spelling == "f%d.gif" ? "f0.gif" : "./f0.gif")
+                              : c.spelling == "d" ? "d/1.tif"
+                                                  : c.spelling;
     EXPECT_EQ(r.status, 1) << c.program << " " << c.spelling;
     EXPECT_EQ(r.err, named + " : output is an input.\n") << c.program << " " << c.spelling;
     EXPECT_EQ(dir.Read(c.input), before) << c.program << " " << c.spelling;
   }
   // Standard streams: standard input as the output file, standard output as the input.
   const std::string zcp = dir.Read("in.zcp");
-  RunResult r = RunCommand({"/bin/sh", "-c", ProgramPath("cplyscale") + " in.zcp 2 - >> in.zcp"}, "", dir.path);
+  RunResult r = RunCommand({"/bin/sh", "-c", ProgramPath("cplyscale") + " in.zcp 2 - >> in.zcp"},
+                           "", dir.path);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "- : output is an input.\n");
   r = RunCommand({"/bin/sh", "-c", ProgramPath("cplytomesh") + " - in.zcp < in.zcp"}, "", dir.path);
   EXPECT_EQ(r.err, "in.zcp : output is an input.\n");
-  r = RunCommand({"/bin/sh", "-c", ProgramPath("listtocply") + " - < in.zcp >> in.zcp"}, "", dir.path);
+  r = RunCommand({"/bin/sh", "-c", ProgramPath("listtocply") + " - < in.zcp >> in.zcp"}, "",
+                 dir.path);
   EXPECT_EQ(r.err, "- : output is an input.\n");
   EXPECT_EQ(dir.Read("in.zcp"), zcp);
   r = RunCommand({"/bin/sh", "-c", ProgramPath("octasphere") + " in.zcp < in.zcp"}, "", dir.path);
   EXPECT_EQ(r.err, "in.zcp : output is an input.\n");
   EXPECT_EQ(dir.Read("in.zcp"), zcp);
   // A pipe or a device is no file to lose, and a different file is no input.
-  EXPECT_EQ(RunCommand({"/bin/sh", "-c", "cat in.zcp | " + ProgramPath("cplyscale") + " - 2 - | cat > /dev/null"}, "",
-                       dir.path).status, 0);
+  EXPECT_EQ(RunCommand({"/bin/sh", "-c",
+                        "cat in.zcp | " + ProgramPath("cplyscale") + " - 2 - | cat > /dev/null"},
+                       "", dir.path)
+                .status,
+            0);
   EXPECT_EQ(::Run("meshscale", {"in.stl", "2", "/dev/null"}, "", dir.path).status, 0);
   EXPECT_EQ(::Run("meshscale", {"in.stl", "2", "out.stl"}, "", dir.path).status, 0);
 }
@@ -274,7 +292,8 @@ struct NumberSlot {
 TEST(Frame, CommandLineNumbersMustBeNumbersAsAWhole) {
   Scratch dir;
   MakeInputs(dir);
-  const std::vector<std::string> look = {"1", "0", "0", "0", "0", "-1", "-1", "-1", "200", "200", "200", "o.gif"};
+  const std::vector<std::string> look = {"1",  "0",  "0",   "0",   "0",   "-1",
+                                         "-1", "-1", "200", "200", "200", "o.gif"};
   auto with = [](std::vector<std::string> head, const std::vector<std::string>& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
     return head;
@@ -283,7 +302,10 @@ TEST(Frame, CommandLineNumbersMustBeNumbersAsAWhole) {
       {"meshscale", {"in.stl", "@", "o.stl"}, false, "o.stl"},
       {"meshscale", {"in.stl", "1", "@", "1", "o.stl"}, false, "o.stl"},
       {"meshmove", {"in.stl", "0", "@", "0", "o.stl"}, false, "o.stl"},
-      {"meshtransform", {"in.stl", "0", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "@", "o.stl"}, false, "o.stl"},
+      {"meshtransform",
+       {"in.stl", "0", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "@", "o.stl"},
+       false,
+       "o.stl"},
       {"meshpaint", {"in.stl", "1", "@", "3", "o.stl"}, true, "o.stl"},
       {"meshtomagics", {"in.stl", "@", "2", "3", "o.stl"}, true, "o.stl"},
       {"meshtally", {"in.stl", "@", "1"}, true, ""},
@@ -293,7 +315,9 @@ TEST(Frame, CommandLineNumbersMustBeNumbersAsAWhole) {
       {"meshslice", {"in.stl", "0", "0", "@", "1", "1", "1", "2", "2", "2", "d"}, false, "d/0.tif"},
       {"meshslice", {"in.stl", "0", "0", "0", "1", "1", "1", "2", "@", "2", "d"}, true, "d/0.tif"},
       {"meshorbit", with({"in.stl", "@"}, look), false, "o.gif"},
-      {"meshorbit", with({"in.stl", "-8", "1", "0", "@"}, {"0", "0", "-1", "-1", "-1", "200", "200", "200", "o.gif"}),
+      {"meshorbit",
+       with({"in.stl", "-8", "1", "0", "@"},
+            {"0", "0", "-1", "-1", "-1", "200", "200", "200", "o.gif"}),
        true, "o.gif"},
       {"meshturn", with({"in.stl", "0", "0", "0", "@", "0", "8"}, look), false, "o.gif"},
       {"cplyscale", {"in.zcp", "@", "o.zcp"}, false, "o.zcp"},
@@ -302,7 +326,10 @@ TEST(Frame, CommandLineNumbersMustBeNumbersAsAWhole) {
       {"listtocply", {"o.zcp", "1", "@", "1"}, true, "o.zcp"},
       {"octasphere", {"@", "o.stl"}, true, "o.stl"},
       {"icosasphere", {"0", "0", "0", "0", "0", "0", "1", "@", "1", "o.stl"}, false, "o.stl"},
-      {"tetrasphere", {"0", "0", "0", "0", "0", "0", "1", "1", "1", "1", "@", "1", "o.stl"}, true, "o.stl"},
+      {"tetrasphere",
+       {"0", "0", "0", "0", "0", "0", "1", "1", "1", "1", "@", "1", "o.stl"},
+       true,
+       "o.stl"},
       {"pictcrop", {"in.gif", "0", "0", "@", "1", "0", "0", "0", "o.gif"}, true, "o.gif"},
       {"pictcrop", {"in.gif", "0", "0", "1", "1", "0", "@", "0", "o.gif"}, true, "o.gif"},
       {"pictmeasure", {"in.gif", "0", "@", "0", "9", "9", "9"}, true, ""},
@@ -330,12 +357,15 @@ TEST(Frame, CommandLineNumbersMustBeNumbersAsAWhole) {
     EXPECT_EQ(r.status, 0) << word << ": " << r.err;
   }
   for (const std::string word : {" 1", "+1", "1 ", "01"}) {
-    const RunResult r = ::Run("octasphere", {word, "0", "0", "0", "0", "0", "0", "1", "1", "1", "o.stl"}, "", dir.path);
+    const RunResult r = ::Run(
+        "octasphere", {word, "0", "0", "0", "0", "0", "0", "1", "1", "1", "o.stl"}, "", dir.path);
     EXPECT_EQ(r.status, 0) << word << ": " << r.err;
   }
   // Range checks stay as they were, after the number check.
-  EXPECT_EQ(::Run("octasphere", {"99999999999", "o.stl"}, "", dir.path).err, "bad recursion level.\n");
-  EXPECT_EQ(::Run("meshpaint", {"in.stl", "1", "256", "3", "p.stl"}, "", dir.path).err, "bad surface color.\n");
+  EXPECT_EQ(::Run("octasphere", {"99999999999", "o.stl"}, "", dir.path).err,
+            "bad recursion level.\n");
+  EXPECT_EQ(::Run("meshpaint", {"in.stl", "1", "256", "3", "p.stl"}, "", dir.path).err,
+            "bad surface color.\n");
   // Lines of standard input keep their own reading: "1.5" there is level 1.
   EXPECT_EQ(::Run("octasphere", {"p.stl"}, "1.5 0 0 0 0 0 0 1 1 1\n", dir.path).status, 0);
 }
@@ -343,7 +373,8 @@ TEST(Frame, CommandLineNumbersMustBeNumbersAsAWhole) {
 TEST(Frame, ViewAndRotationLinesWithoutAPictureWarn) {
   Scratch dir;
   dir.Write("in.stl", BinarySTL(UnitCube()));
-  const std::vector<std::string> look = {"1", "0", "0", "0", "0", "-1", "-1", "-1", "200", "200", "200", "o.gif"};
+  const std::vector<std::string> look = {"1",  "0",  "0",   "0",   "0",   "-1",
+                                         "-1", "-1", "200", "200", "200", "o.gif"};
   std::vector<std::string> orbit = {"in.stl", "-8"};
   orbit.insert(orbit.end(), look.begin(), look.end());
   std::vector<std::string> turn = {"in.stl", "0", "0", "0", "0", "0", "8"};
@@ -357,10 +388,12 @@ TEST(Frame, ViewAndRotationLinesWithoutAPictureWarn) {
   const std::vector<Case> cases = {
       {&orbit, "meshorbit", "", "no view line (warning).\n", 0},
       {&orbit, "meshorbit", "\n1 2 3\n0 0 0 0 0\n", "no view line (warning).\n", 0},
-      {&orbit, "meshorbit", "0 0 1 1 1000001\n", "bad view line (warning).\nno view line (warning).\n", 0},
+      {&orbit, "meshorbit", "0 0 1 1 1000001\n",
+       "bad view line (warning).\nno view line (warning).\n", 0},
       {&orbit, "meshorbit", "0 0 1 1 " + huge + "\n0 0 10 0 2\n", "bad view line (warning).\n", 2},
       {&turn, "meshturn", "", "no rotation line (warning).\n", 0},
-      {&turn, "meshturn", "0 0 0 0 1000001\n", "bad rotation line (warning).\nno rotation line (warning).\n", 0},
+      {&turn, "meshturn", "0 0 0 0 1000001\n",
+       "bad rotation line (warning).\nno rotation line (warning).\n", 0},
       {&turn, "meshturn", "0 0 0 0 " + huge + "\n0 0 0\n", "bad rotation line (warning).\n", 1},
   };
   for (const Case& c : cases) {
@@ -390,8 +423,8 @@ TEST(Frame, ViewAndTurnAnglesKeepTheirOwnRounding) {
     bool differ;  // the two radians are not the same double
   };
   const Case cases[] = {
-      {3, 0, 0, true},   {0, 3, 4, true},   {-6, 0, 0, true},  {1, -10, 2, true},
-      {1, 0, 0, false},  {45, 45, 1, false}, {0, 0.5, 1, false}, {180, 0, 0, false},
+      {3, 0, 0, true},  {0, 3, 4, true},    {-6, 0, 0, true},   {1, -10, 2, true},
+      {1, 0, 0, false}, {45, 45, 1, false}, {0, 0.5, 1, false}, {180, 0, 0, false},
   };
   for (const Case& c : cases) {
     const double degrees = c.k * c.step + c.start;

@@ -1,5 +1,7 @@
 // The GIF decoder on hand-made code streams: LZW corner cases, interlace, the checks at
 // the end of an image, colour tables and their scaling, the block walk.
+#include "gifread/gifread.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "common/program.h"
-#include "gifread/gifread.h"
 
 namespace {
 
@@ -257,10 +258,13 @@ TEST(GifDecode, FatalCodeStreams) {
     int width;
     const char* message;
   } cases[] = {
-      {"end before the last pixel", Blocks(Pack(Widths(2, {4, 1, 5}))), 2, "unexpected end of code.\n"},
-      {"entry code after clear", Blocks(Pack(Widths(2, {4, 6}))), 2, "bad code after clear code.\n"},
+      {"end before the last pixel", Blocks(Pack(Widths(2, {4, 1, 5}))), 2,
+       "unexpected end of code.\n"},
+      {"entry code after clear", Blocks(Pack(Widths(2, {4, 6}))), 2,
+       "bad code after clear code.\n"},
       {"code past the next entry", Blocks(Pack(Widths(2, {4, 1, 7}))), 4, "bad code.\n"},
-      {"terminator inside the data", Blocks(Pack(Widths(2, {4, 1, 2}))), 9, "missing data block.\n"},
+      {"terminator inside the data", Blocks(Pack(Widths(2, {4, 1, 2}))), 9,
+       "missing data block.\n"},
       {"input ends in the data", std::string("\x05\x01", 2), 4, "data block read error.\n"},
   };
   for (const Case& c : cases) {
@@ -374,18 +378,24 @@ TEST(GifDecode, LargePicturesDecodeToTheirPixels) {
     std::vector<int> rowOrder;
     for (int pass = 0; pass < (c.interlace ? 4 : 1); ++pass) {
       static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-      for (int y = c.interlace ? kStart[pass] : 0; y < c.height; y += c.interlace ? kStep[pass] : 1) {
+      for (int y = c.interlace ? kStart[pass] : 0; y < c.height;
+           y += c.interlace ? kStep[pass] : 1) {
         rowOrder.push_back(y);
       }
     }
     std::vector<int> stored;
-    for (int y : rowOrder) stored.insert(stored.end(), pixels.begin() + size_t(y) * c.width, pixels.begin() + size_t(y + 1) * c.width);
-    const Outcome o = Screen(m, Blocks(Pack(Widths(m, EncodeCodes(m, stored)))), c.width, c.height, c.interlace);
+    for (int y : rowOrder)
+      stored.insert(stored.end(), pixels.begin() + size_t(y) * c.width,
+                    pixels.begin() + size_t(y + 1) * c.width);
+    const Outcome o =
+        Screen(m, Blocks(Pack(Widths(m, EncodeCodes(m, stored)))), c.width, c.height, c.interlace);
     EXPECT_EQ(o.err, "");
     EXPECT_EQ(o.after, 'Z');
     ASSERT_EQ(o.rows.size(), static_cast<size_t>(c.height));
     for (int y = 0; y < c.height; ++y) {
-      ASSERT_TRUE(std::equal(o.rows[y].begin(), o.rows[y].end(), pixels.begin() + size_t(y) * c.width)) << "row " << y;
+      ASSERT_TRUE(
+          std::equal(o.rows[y].begin(), o.rows[y].end(), pixels.begin() + size_t(y) * c.width))
+          << "row " << y;
     }
   }
 }
@@ -414,7 +424,8 @@ TEST(GifDecode, IndexAndColourForms) {
   Outcome colour = Capture(blocks, [&](Outcome* o) {
     ColourPicture p = DecodeImage(2, 2, false, 2, red, green, blue, &grey);
     for (int y = 0; y < 2; ++y) {
-      for (int x = 0; x < 2; ++x) o->rows.push_back({p.red.rows[y][x], p.green.rows[y][x], p.blue.rows[y][x]});
+      for (int x = 0; x < 2; ++x)
+        o->rows.push_back({p.red.rows[y][x], p.green.rows[y][x], p.blue.rows[y][x]});
     }
   });
   EXPECT_EQ(colour.rows, (Rows{{20, 20, 20}, {30, 30, 30}, {40, 99, 40}, {10, 10, 10}}));
@@ -449,7 +460,8 @@ void ExpectWholeTable(const Outcome& o, int s) {
 Tables ReadEight(int res, int s, const std::string& stored, int R = 0, int G = 0, int B = 0) {
   Tables t;
   std::memset(t.red, 0xEE, sizeof t.red);
-  Outcome o = Capture(stored, [&](Outcome*) { t.found = GetCM(res, s, t.red, t.green, t.blue, R, G, B); });
+  Outcome o =
+      Capture(stored, [&](Outcome*) { t.found = GetCM(res, s, t.red, t.green, t.blue, R, G, B); });
   ExpectWholeTable(o, s);
   return t;
 }
@@ -478,13 +490,15 @@ TEST(GifColourTable, TableThatDoesNotFitItsResolutionIsTakenAsStored) {
   EXPECT_EQ(t.green[0], 128);
   EXPECT_EQ(t.red[1], 1);  // would be 255 if scaled
   uint16_t red[256], green[256], blue[256];
-  Outcome o = Capture(Table({255, 128, 0, 1, 1, 0}), [&](Outcome*) { ReadCM(1, 1, red, green, blue); });
+  Outcome o =
+      Capture(Table({255, 128, 0, 1, 1, 0}), [&](Outcome*) { ReadCM(1, 1, red, green, blue); });
   ExpectWholeTable(o, 1);
   EXPECT_EQ(red[0], 65535);
   EXPECT_EQ(green[0], 257 * 128);
   EXPECT_EQ(red[1], 257);
   // With components 0 and 1 only, resolution 1 scales them to the full range.
-  Outcome fits = Capture(Table({1, 0, 1, 0, 1, 1}), [&](Outcome*) { ReadCM(1, 1, red, green, blue); });
+  Outcome fits =
+      Capture(Table({1, 0, 1, 0, 1, 1}), [&](Outcome*) { ReadCM(1, 1, red, green, blue); });
   ExpectWholeTable(fits, 1);
   EXPECT_EQ(red[0], 65535);
   EXPECT_EQ(green[0], 0);
@@ -505,7 +519,8 @@ TEST(GifColourTable, SixteenBitTablesAndIndexWidths) {
       EXPECT_EQ(blue[1 << s], 0) << "entries past the table are 0";
     }
   }
-  Outcome eight = Capture(Table({1, 2, 3, 4, 5, 6}), [&](Outcome*) { ReadCM(8, 1, red, green, blue); });
+  Outcome eight =
+      Capture(Table({1, 2, 3, 4, 5, 6}), [&](Outcome*) { ReadCM(8, 1, red, green, blue); });
   ExpectWholeTable(eight, 1);
   EXPECT_EQ(red[1], 4 * 257);
 }
@@ -532,7 +547,8 @@ TEST(GifColourTable, SelectionTablesOfBothSenses) {
   EXPECT_EQ(std::vector<int>(inside, inside + 5), (std::vector<int>{1, 0, 0, 1, 0}));
   // Resolution 4, component 15 is white after scaling.
   unsigned char four[256];
-  Capture(Table({15, 15, 15, 14, 15, 15}), [&](Outcome*) { GetLUT(4, 1, white, all, all, true, four); });
+  Capture(Table({15, 15, 15, 14, 15, 15}),
+          [&](Outcome*) { GetLUT(4, 1, white, all, all, true, four); });
   EXPECT_EQ(four[0], 1);
   EXPECT_EQ(four[1], 0);
 }
@@ -546,7 +562,8 @@ TEST(GifStream, SignatureAndBlockWalk) {
   }
   EXPECT_EQ(Capture("GIF8", [](Outcome*) { CheckMagic(); }).err, "byte read error.\n");
   // An extension, a stray byte with its sub-blocks, an image, the trailer.
-  const std::string stream = std::string("!\xf9\x04\x01\x02\x03\x04\x00", 8) + std::string("\x07\x02xy\x00", 5) +
+  const std::string stream = std::string("!\xf9\x04\x01\x02\x03\x04\x00", 8) +
+                             std::string("\x07\x02xy\x00", 5) +
                              std::string(",\x01\x00\x02\x00\x03\x00\x04\x01", 9) + ";";
   ImageBox box;
   bool found = false, more = true;
@@ -563,7 +580,8 @@ TEST(GifStream, SignatureAndBlockWalk) {
   EXPECT_FALSE(more);
   // Code sizes 2 to 8 only.
   for (int m : {0, 1, 9, 12}) {
-    EXPECT_EQ(Capture(std::string(1, static_cast<char>(m)), [](Outcome*) { GetCodeSize(); }).err, "bad code size.\n");
+    EXPECT_EQ(Capture(std::string(1, static_cast<char>(m)), [](Outcome*) { GetCodeSize(); }).err,
+              "bad code size.\n");
   }
 }
 
@@ -622,13 +640,31 @@ TEST(GifBlocks, ShortReadsTrailersAndCopies) {
     std::vector<int> returned;
   } cases[] = {
       {"sub-blocks copied whole", subBlocks + "!", nullptr, copy, "", subBlocks, {}},
-      {"data cut short", subBlocks.substr(0, 4), "a.gif", copy, "a.gif : cut short.\n", "\x02xy", {}},
-      {"length byte missing", subBlocks.substr(0, 5), nullptr, copy, "cut short.\n", subBlocks.substr(0, 5), {}},
+      {"data cut short",
+       subBlocks.substr(0, 4),
+       "a.gif",
+       copy,
+       "a.gif : cut short.\n",
+       "\x02xy",
+       {}},
+      {"length byte missing",
+       subBlocks.substr(0, 5),
+       nullptr,
+       copy,
+       "cut short.\n",
+       subBlocks.substr(0, 5),
+       {}},
       {"end after an image is a trailer", ",", nullptr, blocks, "", "", {',', ';', ';'}},
       {"end before any image", "!", "b.gif", blocks, "b.gif : cut short.\n", "", {'!'}},
       {"stray bytes are introducers", "x;", nullptr, blocks, "cut short.\n", "", {'x', ';'}},
       {"GIF89a, a byte, a word", "GIF89a!\x34\x12", nullptr, signature, "", "", {0x1234}},
-      {"GIF87a, a byte, a word", std::string("GIF87a!\x01\x00", 9), nullptr, signature, "", "", {1}},
+      {"GIF87a, a byte, a word",
+       std::string("GIF87a!\x01\x00", 9),
+       nullptr,
+       signature,
+       "",
+       "",
+       {1}},
       {"wrong signature", "GIF87b!\x34\x12", "c.gif", signature, "c.gif : no signature.\n", "", {}},
       {"signature cut short", "GIF87a", nullptr, signature, "cut short.\n", "", {}},
   };

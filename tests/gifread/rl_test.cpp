@@ -1,11 +1,12 @@
 // RangeList: the five item forms, empty items, and every kind of malformed list.
+#include "gifread/rl.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "common/program.h"
-#include "gifread/rl.h"
 
 namespace {
 

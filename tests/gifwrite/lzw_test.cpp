@@ -52,9 +52,8 @@ std::vector<Picture> Pictures() {
   }));
   all.push_back(Make("gradient", 800, 600, [](int x, int y) { return (x + 2 * y) & 0xFF; }));
   // A smooth picture with noise, like a shaded render: fills the table, forces clears.
-  all.push_back(Make("noisy shading", 640, 480, [&](int x, int y) {
-    return ((x * y) >> 9) + static_cast<int>(rng() % 3);
-  }));
+  all.push_back(Make("noisy shading", 640, 480,
+                     [&](int x, int y) { return ((x * y) >> 9) + static_cast<int>(rng() % 3); }));
   // One colour: ever longer strings, no clear for a long time.
   all.push_back(Make("single colour", 1500, 1000, [](int, int) { return 7; }));
   // Bilevel, mostly 0 with scattered 1s.
@@ -119,7 +118,8 @@ std::vector<const uint16_t*> Rows(const std::vector<uint16_t>& samples, const Pi
 }
 
 // Every strip of the file against the reference encoding of its rows.
-void ExpectStripsMatch(const std::string& file, const std::vector<const Picture*>& planes, int bits) {
+void ExpectStripsMatch(const std::string& file, const std::vector<const Picture*>& planes,
+                       int bits) {
   TiffFile t;
   std::string why;
   ASSERT_TRUE(ParseTiff(file, &t, &why)) << why;
@@ -141,7 +141,8 @@ TEST(LZW, TiffEncoderMatchesReference) {
     const int bits = std::string(p.name) == "one bit" ? 1 : 8;
     Scratch dir;
     const std::vector<uint16_t> samples = Samples(p);
-    StoreImageFile(dir.Path("p.tif").c_str(), p.width, p.height, bits, Rows(samples, p).data(), nullptr);
+    StoreImageFile(dir.Path("p.tif").c_str(), p.width, p.height, bits, Rows(samples, p).data(),
+                   nullptr);
     ExpectStripsMatch(dir.Read("p.tif"), {&p}, bits);
   }
   // True colour: three different planes interleaved. Small enough for the file to end
@@ -190,16 +191,18 @@ TEST(TiffRows, SerialisedRowsGiveTheSameFileAsSampleRows) {
   for (int bits : {1, 2, 4, 8}) {
     SCOPED_TRACE(bits);
     // An odd width, so that rows end inside a byte; runs, so that strings grow.
-    const Picture p = Make("p", 37, 300, [&](int x, int y) { return ((x / 5 + y) * 7) % (1 << bits); });
+    const Picture p =
+        Make("p", 37, 300, [&](int x, int y) { return ((x / 5 + y) * 7) % (1 << bits); });
     const std::vector<uint16_t> samples = Samples(p);
     Packed packed{{&p}, bits};
     Scratch dir;
     StoreImageFile_CM(dir.Path("a.tif").c_str(), p.width, p.height, bits, map[0], map[1], map[2],
                       Rows(samples, p).data(), nullptr);
-    StoreImageFile_CM(dir.Path("b.tif").c_str(), p.width, p.height, bits, map[0], map[1], map[2], PackRow,
-                      &packed, nullptr);
+    StoreImageFile_CM(dir.Path("b.tif").c_str(), p.width, p.height, bits, map[0], map[1], map[2],
+                      PackRow, &packed, nullptr);
     EXPECT_TRUE(dir.Read("a.tif") == dir.Read("b.tif"));
-    StoreImageFile(dir.Path("c.tif").c_str(), p.width, p.height, bits, Rows(samples, p).data(), nullptr);
+    StoreImageFile(dir.Path("c.tif").c_str(), p.width, p.height, bits, Rows(samples, p).data(),
+                   nullptr);
     StoreImageFile(dir.Path("d.tif").c_str(), p.width, p.height, bits, PackRow, &packed, nullptr);
     EXPECT_TRUE(dir.Read("c.tif") == dir.Read("d.tif"));
   }
@@ -224,7 +227,8 @@ TEST(LZWTable, ClearForgetsEveryEntryOfTheGeneration) {
   EXPECT_EQ(LZWFind(table, 4094, 4095 & 0xFF), 4095);
   EXPECT_EQ(LZWFind(table, 258, 0), 0);  // never entered
   LZWClear(table);
-  for (int code = 258; code < 4096; ++code) ASSERT_EQ(LZWFind(table, code - 1, code & 0xFF), 0) << code;
+  for (int code = 258; code < 4096; ++code)
+    ASSERT_EQ(LZWFind(table, code - 1, code & 0xFF), 0) << code;
   LZWEnter(table, 65, 66, 258);
   EXPECT_EQ(LZWFind(table, 65, 66), 258);
   LZWClear(table);
@@ -250,7 +254,8 @@ TEST(LZWTable, ScatteredStringsShareSlotsWithoutMixingUp) {
       LZWEnter(table, prefix, byte, code);
     }
     for (int code = 258; code < 4096; ++code) {
-      const int prefix = prefixOf[static_cast<size_t>(code)], byte = byteOf[static_cast<size_t>(code)];
+      const int prefix = prefixOf[static_cast<size_t>(code)],
+                byte = byteOf[static_cast<size_t>(code)];
       ASSERT_EQ(LZWFind(table, prefix, byte), code) << generation << " " << code;
       const int otherByte = (byte + 1) & 0xFF, otherPrefix = (prefix + 1) & 0xFFF;
       if (!used[static_cast<size_t>(prefix) << 8 | static_cast<size_t>(otherByte)]) {
@@ -262,7 +267,9 @@ TEST(LZWTable, ScatteredStringsShareSlotsWithoutMixingUp) {
     }
     LZWClear(table);
     for (int code = 258; code < 4096; ++code) {
-      ASSERT_EQ(LZWFind(table, prefixOf[static_cast<size_t>(code)], byteOf[static_cast<size_t>(code)]), 0);
+      ASSERT_EQ(
+          LZWFind(table, prefixOf[static_cast<size_t>(code)], byteOf[static_cast<size_t>(code)]),
+          0);
     }
   }
 }

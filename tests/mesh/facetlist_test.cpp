@@ -1,7 +1,6 @@
 // Facet lists taken from blocks: order and values across block boundaries, a header
 // count far beyond the data, and exhausted memory.
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>

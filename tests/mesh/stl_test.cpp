@@ -1,14 +1,15 @@
 // The STL reader and the facet list, built against one build of the stl module
 // (compiled once with and once without the attribute word).
+#include "mesh/stl.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "mesh/facetcross.h"
-#include "mesh/stl.h"
 #include "support/stlfiles.h"
 
 namespace {
@@ -30,11 +31,11 @@ struct Scanned {
 
 int Scan(STLReader* r, Scanned* s) {
 #if defined(MESHPIX_STL_ATTRIBUTE)
-  return ScanSTL(r, &s->v[0], &s->v[1], &s->v[2], &s->v[3], &s->v[4], &s->v[5], &s->v[6],
-                 &s->v[7], &s->v[8], &s->attribute);
+  return ScanSTL(r, &s->v[0], &s->v[1], &s->v[2], &s->v[3], &s->v[4], &s->v[5], &s->v[6], &s->v[7],
+                 &s->v[8], &s->attribute);
 #else
-  return ScanSTL(r, &s->v[0], &s->v[1], &s->v[2], &s->v[3], &s->v[4], &s->v[5], &s->v[6],
-                 &s->v[7], &s->v[8]);
+  return ScanSTL(r, &s->v[0], &s->v[1], &s->v[2], &s->v[3], &s->v[4], &s->v[5], &s->v[6], &s->v[7],
+                 &s->v[8]);
 #endif
 }
 
@@ -122,8 +123,9 @@ TEST(StlReader, ShortFilesCannotBeSetUp) {
 }
 
 TEST(StlReader, KeywordsInAnyCaseButWhole) {
-  std::string upper = "FACET NORMAL 0 0 1\nOUTER LOOP\nVERTEX 0 0 0\nVeRtEx 1 0 0\n"
-                      "vertex 0 1 0\nEndLoop\nENDFACET\n";
+  std::string upper =
+      "FACET NORMAL 0 0 1\nOUTER LOOP\nVERTEX 0 0 0\nVeRtEx 1 0 0\n"
+      "vertex 0 1 0\nEndLoop\nENDFACET\n";
   Outcome o = ScanAll("solid\n" + upper + upper + upper + "ENDSOLID\n");
   EXPECT_EQ(o.facets.size(), 3u);
   EXPECT_EQ(o.last, 0);
@@ -224,8 +226,8 @@ TEST(StlReader, ZeroNormalAndDegenerateFacetsKeepTheirOrder) {
 }
 
 TEST(StlReader, AttributeWords) {
-  Outcome binary = ScanAll(BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0xFC00),
-                                      Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0x7FFF)}));
+  Outcome binary = ScanAll(
+      BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0xFC00), Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0x7FFF)}));
   Outcome ascii = ScanAll(Ascii("solid\n", 1));
   ASSERT_EQ(binary.facets.size(), 2u);
   ASSERT_EQ(ascii.facets.size(), 1u);
@@ -352,7 +354,8 @@ TEST(StlReader, BlockNormalIsCalcNormalOfTheDeliveredOrder) {
 TEST(StlReader, RoomIsWhatTheFileHoldsNotWhatItsCountClaims) {
   // Two facets under a count of 4,294,967,295: room for two. A file that holds more
   // than its count: room for the count. ASCII: unknown.
-  const std::vector<TestFacet> two = {Tri(0, 0, 0, 1, 0, 0, 0, 1, 0), Tri(0, 0, 0, 0, 1, 0, 0, 0, 1)};
+  const std::vector<TestFacet> two = {Tri(0, 0, 0, 1, 0, 0, 0, 1, 0),
+                                      Tri(0, 0, 0, 0, 1, 0, 0, 0, 1)};
   const struct {
     std::string bytes;
     uint64_t room;
@@ -398,7 +401,8 @@ TEST(StlReader, EndStateTellsAnErrorFromAMissingEndsolid) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(ReportSTLEnd(&r, "m.stl"), !c.failed);
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said, c.failed       ? "m.stl : STL data error after " + std::to_string(c.facets) + " facets.\n"
+    EXPECT_EQ(said, c.failed
+                        ? "m.stl : STL data error after " + std::to_string(c.facets) + " facets.\n"
                     : c.noEndsolid ? "m.stl : no endsolid (warning).\n"
                                    : "");
   }

@@ -1,4 +1,6 @@
 // Binary STL writing: the zero header, the records, the patched count.
+#include "mesh/stlwrite.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +9,6 @@
 #include "common/program.h"
 #include "mesh/stl.h"
 #include "mesh/stlcopy.h"
-#include "mesh/stlwrite.h"
 #include "support/run.h"
 #include "support/stlfiles.h"
 
@@ -102,12 +103,19 @@ TEST(StlCopy, EditsEachFacetWithTheNormalAsReadOrAsEdited) {
     STLNormal normal;
     std::vector<TestFacet> expected;
   } cases[] = {
-      {"as read", nullptr, kNormalAsRead,
-       {{{0, 0, 1}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, 0x8000}, {{0, 0, 1}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, 0x8002}}},
-      {"normal as read", MirrorX, kNormalAsRead,
+      {"as read",
+       nullptr,
+       kNormalAsRead,
+       {{{0, 0, 1}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, 0x8000},
+        {{0, 0, 1}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, 0x8002}}},
+      {"normal as read",
+       MirrorX,
+       kNormalAsRead,
        {{{0, 0, 1}, {-0.0f, 0, 0, -1, 0, 0, -0.0f, 1, 0}, 0x8001},
         {{0, 0, 1}, {-0.0f, 0, 0, -1, 0, 0, -0.0f, 1, 0}, 0x8003}}},
-      {"normal of the edit", MirrorX, kNormalOfEdit,
+      {"normal of the edit",
+       MirrorX,
+       kNormalOfEdit,
        {{{0, 0, -1}, {-0.0f, 0, 0, -1, 0, 0, -0.0f, 1, 0}, 0x8001},
         {{0, 0, -1}, {-0.0f, 0, 0, -1, 0, 0, -0.0f, 1, 0}, 0x8003}}},
   };

@@ -19,11 +19,14 @@
 namespace {
 
 // The reference: the unit normal of (v2 - v1) x (v3 - v1) in long double, stored as
-// doubles (which ScanSTLBlock narrows to floats), and the facet turned when the stored normal's cosine with it is below -0.1.
+// doubles (which ScanSTLBlock narrows to floats), and the facet turned when the stored normal's
+// cosine with it is below -0.1.
 void ReferenceNormal(const float v[9], double c[3]) {
-  const long double ux = static_cast<long double>(v[3]) - v[0], uy = static_cast<long double>(v[4]) - v[1],
+  const long double ux = static_cast<long double>(v[3]) - v[0],
+                    uy = static_cast<long double>(v[4]) - v[1],
                     uz = static_cast<long double>(v[5]) - v[2];
-  const long double vx = static_cast<long double>(v[6]) - v[0], vy = static_cast<long double>(v[7]) - v[1],
+  const long double vx = static_cast<long double>(v[6]) - v[0],
+                    vy = static_cast<long double>(v[7]) - v[1],
                     vz = static_cast<long double>(v[8]) - v[2];
   const long double cx = uy * vz - uz * vy, cy = uz * vx - ux * vz, cz = ux * vy - uy * vx;
   const long double length = std::sqrt(cx * cx + cy * cy + cz * cz);
@@ -36,10 +39,11 @@ bool ReferenceTurns(const float n[3], const float v[9]) {
   double c[3];
   ReferenceNormal(v, c);
   const long double dot = static_cast<long double>(n[0]) * c[0] +
-                          static_cast<long double>(n[1]) * c[1] + static_cast<long double>(n[2]) * c[2];
-  const long double stored = std::sqrt(static_cast<long double>(n[0]) * n[0] +
-                                       static_cast<long double>(n[1]) * n[1] +
-                                       static_cast<long double>(n[2]) * n[2]);
+                          static_cast<long double>(n[1]) * c[1] +
+                          static_cast<long double>(n[2]) * c[2];
+  const long double stored =
+      std::sqrt(static_cast<long double>(n[0]) * n[0] + static_cast<long double>(n[1]) * n[1] +
+                static_cast<long double>(n[2]) * n[2]);
   return dot / stored < -0.1L;
 }
 
@@ -47,7 +51,9 @@ bool ReferenceTurns(const float n[3], const float v[9]) {
 struct Maker {
   std::mt19937_64 random{20261208};
 
-  double Uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); }
+  double Uniform(double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(random);
+  }
   int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); }
   float Bits() { return std::bit_cast<float>(static_cast<uint32_t>(random())); }
   // Any finite float magnitude, from the subnormals up, either sign.
@@ -88,11 +94,13 @@ struct Maker {
         break;
       }
       case 3: {  // nearly degenerate: vertex 3 a few ulps off the line through 1 and 2
-        for (int i = 0; i < 6; ++i) v[i] = static_cast<float>(Uniform(-1, 1) * std::ldexp(1.0, Int(-20, 20)));
+        for (int i = 0; i < 6; ++i)
+          v[i] = static_cast<float>(Uniform(-1, 1) * std::ldexp(1.0, Int(-20, 20)));
         const double s = Uniform(-2, 2);
         for (int i = 0; i < 3; ++i) {
           float x = static_cast<float>(v[i] + s * (v[3 + i] - v[i]));
-          for (int k = Int(-2, 2); k != 0; k += k > 0 ? -1 : 1) x = std::nextafter(x, k > 0 ? INFINITY : -INFINITY);
+          for (int k = Int(-2, 2); k != 0; k += k > 0 ? -1 : 1)
+            x = std::nextafter(x, k > 0 ? INFINITY : -INFINITY);
           v[6 + i] = x;
         }
         for (float& x : t.n) x = static_cast<float>(Uniform(-1, 1));
@@ -107,8 +115,10 @@ struct Maker {
       case 5: {  // a small facet far from the origin: large cancellation in the edges
         const double far = std::ldexp(Uniform(0.5, 1), Int(10, 60));
         for (int i = 0; i < 3; ++i) v[i] = static_cast<float>(far + Uniform(-1, 1));
-        for (int i = 3; i < 9; ++i) v[i] = std::nextafter(v[i % 3], Int(0, 1) ? INFINITY : -INFINITY);
-        for (int i = 3; i < 9; ++i) if (Int(0, 2) == 0) v[i] = v[i % 3];
+        for (int i = 3; i < 9; ++i)
+          v[i] = std::nextafter(v[i % 3], Int(0, 1) ? INFINITY : -INFINITY);
+        for (int i = 3; i < 9; ++i)
+          if (Int(0, 2) == 0) v[i] = v[i % 3];
         for (float& x : t.n) x = static_cast<float>(Uniform(-1, 1));
         break;
       }
@@ -139,7 +149,8 @@ TEST(WindingBlocks, DoubleDecisionAndNormalMatchTheExtendedOnesOnMillionsOfFacet
   std::vector<TestFacet> facets(kPerFile);
   size_t turned = 0, total = 0;
   for (int file = 0; file < kFiles; ++file) {
-    for (size_t i = 0; i < kPerFile; ++i) facets[i] = maker.Make(static_cast<int>((i + file) % kKinds));
+    for (size_t i = 0; i < kPerFile; ++i)
+      facets[i] = maker.Make(static_cast<int>((i + file) % kKinds));
     const std::string bytes = BinarySTL(facets);
     FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);
@@ -178,13 +189,12 @@ TEST(WindingBlocks, DoubleDecisionAndNormalMatchTheExtendedOnesOnMillionsOfFacet
         same = same && (std::isnan(normal[k]) ? std::isnan(b[k])
                                               : std::memcmp(&normal[k], &b[k], sizeof(float)) == 0);
       }
-      if (!same &&
-          ++mismatches <= 5) {
+      if (!same && ++mismatches <= 5) {
         ADD_FAILURE() << "facet " << i << " of file " << file << " (kind " << (i + file) % kKinds
-                      << "): expected " << (turn ? "turned" : "kept") << " with normal " << normal[0] << " "
-                      << normal[1] << " " << normal[2] << ", got " << b[0] << " " << b[1] << " "
-                      << b[2] << ", n = " << t.n[0] << " "
-                      << t.n[1] << " " << t.n[2];
+                      << "): expected " << (turn ? "turned" : "kept") << " with normal "
+                      << normal[0] << " " << normal[1] << " " << normal[2] << ", got " << b[0]
+                      << " " << b[1] << " " << b[2] << ", n = " << t.n[0] << " " << t.n[1] << " "
+                      << t.n[2];
       }
     }
     EXPECT_EQ(SCAN, 0);
@@ -233,8 +243,8 @@ TEST(WindingBlocks, FloatNormalNextToRoundingBoundariesMatchesTheExtendedOne) {
           for (int i = 0; i < 3; ++i) {
             const float expected = static_cast<float>(reference[i]);
             if (std::memcmp(&expected, &n[i], sizeof(float)) != 0 && ++mismatches <= 5) {
-              ADD_FAILURE() << "a = " << a << " b = " << b << " axis " << turn << " component "
-                            << i << ": expected " << expected << ", got " << n[i];
+              ADD_FAILURE() << "a = " << a << " b = " << b << " axis " << turn << " component " << i
+                            << ": expected " << expected << ", got " << n[i];
             }
           }
         }

@@ -65,8 +65,8 @@ std::vector<TestFacet> NoiseNormals() {
   auto cube = UnitCube();
   for (auto& f : cube) {
     double n[3];
-    CalcNormal(f.v[0], f.v[1], f.v[2], f.v[3], f.v[4], f.v[5], f.v[6], f.v[7], f.v[8], &n[0],
-               &n[1], &n[2]);
+    CalcNormal(f.v[0], f.v[1], f.v[2], f.v[3], f.v[4], f.v[5], f.v[6], f.v[7], f.v[8], &n[0], &n[1],
+               &n[2]);
     const float edge[3] = {f.v[3] - f.v[0], f.v[4] - f.v[1], f.v[5] - f.v[2]};
     for (int i = 0; i < 3; ++i) f.n[i] = static_cast<float>(edge[i] - 1e-4 * n[i]);
   }

@@ -7,7 +7,8 @@
 
 namespace {
 
-const std::string kLine = "0.000000 0.000000 0.000000 1.000000 0.000000 0.000000 0.000000 1.000000 0.000000";
+const std::string kLine =
+    "0.000000 0.000000 0.000000 1.000000 0.000000 0.000000 0.000000 1.000000 0.000000";
 
 std::string Colours() {
   return BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0x8000), Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0x7FFF),
@@ -24,10 +25,11 @@ TEST(Meshdump, PrintsColoursOnlyWhereBit15IsSet) {
   RunResult r = ::Run("meshdump", {"c.stl"}, "", dir.path);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, "c.stl\n" + kLine + " 0 0 0\n" + kLine + "\n" + kLine + " 255 255 255\n" + kLine +
-                       " 8 8 8\n" + kLine + " 132 0 0\n");
+  EXPECT_EQ(r.out, "c.stl\n" + kLine + " 0 0 0\n" + kLine + "\n" + kLine + " 255 255 255\n" +
+                       kLine + " 8 8 8\n" + kLine + " 132 0 0\n");
   RunResult plain = ::Run("meshdump-plain", {"c.stl"}, "", dir.path);
-  EXPECT_EQ(plain.out, "c.stl\n" + kLine + "\n" + kLine + "\n" + kLine + "\n" + kLine + "\n" + kLine + "\n");
+  EXPECT_EQ(plain.out,
+            "c.stl\n" + kLine + "\n" + kLine + "\n" + kLine + "\n" + kLine + "\n" + kLine + "\n");
 }
 
 TEST(Meshdump, GoesOnPastMissingAndUnreadableFiles) {
@@ -35,7 +37,7 @@ TEST(Meshdump, GoesOnPastMissingAndUnreadableFiles) {
   dir.Write("a.stl", BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0)}));
   dir.Write("short.stl", "solid x\nendsolid x\n");
   RunResult r = ::Run("meshdump", {"a.stl", "missing.stl", "short.stl", "-"},
-                    AsciiSTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0)}), dir.path);
+                      AsciiSTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0)}), dir.path);
   EXPECT_EQ(r.status, 1);  // the others are printed, but not every file could be read
   EXPECT_EQ(r.err, "missing.stl : file not found.\nshort.stl : STL header read error.\n");
   EXPECT_EQ(r.out, "a.stl\n" + kLine + "\n-\n" + kLine + "\n");
@@ -49,7 +51,8 @@ TEST(Meshdump, PrintsTheVerticesAfterWindingRepairAndStopsAtABrokenFacet) {
   bytes.resize(bytes.size() - 10);
   dir.Write("f.stl", bytes);
   RunResult r = ::Run("meshdump-plain", {"f.stl"}, "", dir.path);
-  const std::string swapped = "0.000000 0.000000 0.000000 0.000000 1.000000 0.000000 1.000000 0.000000 0.000000\n";
+  const std::string swapped =
+      "0.000000 0.000000 0.000000 0.000000 1.000000 0.000000 1.000000 0.000000 0.000000\n";
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "f.stl : STL data error after 2 facets.\n");
   EXPECT_EQ(r.out, "f.stl\n" + swapped + swapped);
@@ -62,7 +65,8 @@ TEST(Meshdump, UsageAndLostOutput) {
                  });
   Scratch dir;
   dir.Write("a.stl", BinarySTL(UnitCube()));
-  RunResult full = RunCommand({"/bin/sh", "-c", ProgramPath("meshdump") + " a.stl > /dev/full"}, "", dir.path);
+  RunResult full =
+      RunCommand({"/bin/sh", "-c", ProgramPath("meshdump") + " a.stl > /dev/full"}, "", dir.path);
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.err, "output write error.\n");
 }
@@ -70,13 +74,15 @@ TEST(Meshdump, UsageAndLostOutput) {
 TEST(Meshfacets, OneRowPerWordInAscendingOrder) {
   Scratch dir;
   // Two red facets of area 0.5 and 2, one uncoloured facet, one degenerate blue one.
-  dir.Write("m.stl", BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0xFC00), Tri(0, 0, 0, 2, 0, 0, 0, 2, 0, 0xFC00),
-                                Tri(0, 0, 0, 0, 0, 3, 0, 1, 0, 0),
-                                Tri(1, 1, 1, 1, 1, 1, 1, 1, 1, 0x801F)}));
+  dir.Write(
+      "m.stl",
+      BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0xFC00), Tri(0, 0, 0, 2, 0, 0, 0, 2, 0, 0xFC00),
+                 Tri(0, 0, 0, 0, 0, 3, 0, 1, 0, 0), Tri(1, 1, 1, 1, 1, 1, 1, 1, 1, 0x801F)}));
   RunResult r = ::Run("meshfacets", {"m.stl"}, "", dir.path);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, "0\t1\t1.500000\n32799\t0\t0\t255\t1\t0.000000\n64512\t255\t0\t0\t2\t2.500000\n");
+  EXPECT_EQ(r.out,
+            "0\t1\t1.500000\n32799\t0\t0\t255\t1\t0.000000\n64512\t255\t0\t0\t2\t2.500000\n");
 }
 
 TEST(Meshfacets, AsciiFileGivesASingleRowForWordZero) {
@@ -90,14 +96,16 @@ TEST(Meshfacets, Failures) {
   Scratch dir;
   dir.Write("bad.stl", "tiny");
   const std::string usage = "usage : meshfacets STL_file\n";
-  ExpectRuns(dir.path, {
-                           {{"meshfacets"}, usage},
-                           {{"meshfacets", "a", "b"}, usage},
-                           {{"meshfacets", "none.stl"}, "none.stl : STL file not found.\n"},
-                           {{"meshfacets", "bad.stl"}, "bad.stl : STL header read error.\n", 1, "", ""},
-                       });
+  ExpectRuns(dir.path,
+             {
+                 {{"meshfacets"}, usage},
+                 {{"meshfacets", "a", "b"}, usage},
+                 {{"meshfacets", "none.stl"}, "none.stl : STL file not found.\n"},
+                 {{"meshfacets", "bad.stl"}, "bad.stl : STL header read error.\n", 1, "", ""},
+             });
   dir.Write("a.stl", BinarySTL(UnitCube()));
-  RunResult full = RunCommand({"/bin/sh", "-c", ProgramPath("meshfacets") + " a.stl > /dev/full"}, "", dir.path);
+  RunResult full =
+      RunCommand({"/bin/sh", "-c", ProgramPath("meshfacets") + " a.stl > /dev/full"}, "", dir.path);
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.err, "output write error.\n");
 }

@@ -18,8 +18,10 @@ void Sweep(const std::string& valid, const std::string& program) {
     RunResult r = ::Run(program, batch, "", dir.path);
     EXPECT_TRUE(r.status == 0 || r.status == 1)
         << program << " ended with status " << r.status << " on one of " << batch.front() << " .. "
-        << batch.back() << "\n" << r.err.substr(0, 2000);
-    EXPECT_TRUE(OnlyMessages(r.err)) << program << " on one of " << batch.front() << " .. " << batch.back();
+        << batch.back() << "\n"
+        << r.err.substr(0, 2000);
+    EXPECT_TRUE(OnlyMessages(r.err))
+        << program << " on one of " << batch.front() << " .. " << batch.back();
     batch.clear();
   };
   for (size_t i = 0; i < valid.size(); ++i) {
@@ -50,6 +52,4 @@ TEST(Sweep, DamagedBinarySTL) {
   Sweep(BinarySTL(Small()), "meshdump-plain");
 }
 
-TEST(Sweep, DamagedAsciiSTL) {
-  Sweep(AsciiSTL(Small(), "sweep"), "meshdump");
-}
+TEST(Sweep, DamagedAsciiSTL) { Sweep(AsciiSTL(Small(), "sweep"), "meshdump"); }

@@ -1,8 +1,8 @@
 // meshmove, meshscale and meshtransform, run as programs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
-#include <sys/stat.h>
 
 #include "support/cases.h"
 #include "support/run.h"
@@ -42,7 +42,8 @@ TEST(Meshmove, ZeroShiftRecomputesNormalsAndKeepsColours) {
 
 TEST(Meshmove, ShiftsEveryVertexAndReadsStandardInput) {
   Scratch dir;
-  RunResult r = ::Run("meshmove", {"-", "1", "-2", "0.5", "out.stl"}, AsciiSTL(UnitCube()), dir.path);
+  RunResult r =
+      ::Run("meshmove", {"-", "1", "-2", "0.5", "out.stl"}, AsciiSTL(UnitCube()), dir.path);
   EXPECT_EQ(r.status, 0);
   auto out = Output(dir, "out.stl");
   auto cube = UnitCube();
@@ -93,9 +94,11 @@ TEST(Meshtransform, TranslationGivesMeshmovesBytesEvenForLargeOffsets) {
   Scratch dir;
   dir.Write("in.stl", BinarySTL(Model()));
   for (std::string offset : {"1.25", "1e6", "-3e7"}) {
-    ASSERT_EQ(::Run("meshmove", {"in.stl", offset, "2", offset, "move.stl"}, "", dir.path).status, 0);
+    ASSERT_EQ(::Run("meshmove", {"in.stl", offset, "2", offset, "move.stl"}, "", dir.path).status,
+              0);
     ASSERT_EQ(::Run("meshtransform",
-                    {"in.stl", offset, "1", "0", "0", "2", "0", "1", "0", offset, "0", "0", "1", "tr.stl"},
+                    {"in.stl", offset, "1", "0", "0", "2", "0", "1", "0", offset, "0", "0", "1",
+                     "tr.stl"},
                     "", dir.path)
                   .status,
               0);
@@ -107,7 +110,8 @@ TEST(Meshtransform, NormalIsTheLinearPartAppliedToTheUnitNormal) {
   Scratch dir;
   dir.Write("in.stl", BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0x8001)}));
   // Scaling by 2 in z: the normal (0, 0, 1) becomes (0, 0, 2), not of unit length.
-  ASSERT_EQ(::Run("meshtransform", {"in.stl", "5", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "2", "s.stl"},
+  ASSERT_EQ(::Run("meshtransform",
+                  {"in.stl", "5", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "2", "s.stl"},
                   "", dir.path)
                 .status,
             0);
@@ -115,31 +119,37 @@ TEST(Meshtransform, NormalIsTheLinearPartAppliedToTheUnitNormal) {
   EXPECT_TRUE(EqualSTL(BinarySTL({scaled}), dir.Read("s.stl")));
   // Mirroring x keeps the vertex order and writes the mirrored normal; reading the
   // file back swaps vertices 2 and 3, because normal and order now disagree.
-  ASSERT_EQ(::Run("meshtransform", {"in.stl", "0", "-1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "1", "m.stl"},
+  ASSERT_EQ(::Run("meshtransform",
+                  {"in.stl", "0", "-1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "1", "m.stl"},
                   "", dir.path)
                 .status,
             0);
   TestFacet mirrored{{-0.0f, 0, 1}, {0, 0, 0, -1, 0, 0, 0, 1, 0}, 0x8001};  // -1 * 0 is -0
   EXPECT_TRUE(EqualSTL(BinarySTL({mirrored}), dir.Read("m.stl")));
   RunResult dump = ::Run("meshdump-plain", {"m.stl"}, "", dir.path);
-  EXPECT_EQ(dump.out, "m.stl\n0.000000 0.000000 0.000000 0.000000 1.000000 0.000000 -1.000000 0.000000 0.000000\n");
+  EXPECT_EQ(
+      dump.out,
+      "m.stl\n0.000000 0.000000 0.000000 0.000000 1.000000 0.000000 -1.000000 0.000000 0.000000\n");
 }
 
 TEST(Meshedit, UsageLines) {
-  ExpectRuns("", {
-                     {{"meshmove", "a", "1", "2", "b"}, "usage : meshmove orgSTL Sx Sy Sz newSTL\n"},
-                     {{"meshtransform", "a", "b"},
-                      "usage : meshtransform orgSTL h0 hx hy hz v0 vx vy vz d0 dx dy dz newSTL\n"},
-                 });
+  ExpectRuns("",
+             {
+                 {{"meshmove", "a", "1", "2", "b"}, "usage : meshmove orgSTL Sx Sy Sz newSTL\n"},
+                 {{"meshtransform", "a", "b"},
+                  "usage : meshtransform orgSTL h0 hx hy hz v0 vx vy vz d0 dx dy dz newSTL\n"},
+             });
 }
 
 TEST(Meshedit, InputFailuresLeaveNoOutput) {
   Scratch dir;
   dir.Write("short.stl", "solid\n");
-  ExpectRuns(dir.path, {
-                           {{"meshmove", "none.stl", "1", "2", "3", "out.stl"}, "none.stl : file not found.\n"},
-                           {{"meshscale", "short.stl", "2", "out.stl"}, "short.stl : STL header read error.\n"},
-                       });
+  ExpectRuns(
+      dir.path,
+      {
+          {{"meshmove", "none.stl", "1", "2", "3", "out.stl"}, "none.stl : file not found.\n"},
+          {{"meshscale", "short.stl", "2", "out.stl"}, "short.stl : STL header read error.\n"},
+      });
   EXPECT_FALSE(dir.Exists("out.stl"));
 }
 
@@ -150,16 +160,19 @@ TEST(Meshedit, OutputFailuresAreReported) {
                            {{"meshmove", "in.stl", "1", "2", "3", "no/such/dir.stl"},
                             "no/such/dir.stl : file not stored.\n"},
                            // A full disk: the data cannot be flushed, never status 0.
-                           {{"meshscale", "in.stl", "2", "/dev/full"}, "/dev/full : STL facet data write error.\n"},
+                           {{"meshscale", "in.stl", "2", "/dev/full"},
+                            "/dev/full : STL facet data write error.\n"},
                        });
 }
 
 TEST(Meshedit, EmptyModelGives84ZeroBytes) {
   Scratch dir;
   dir.Write("empty.stl", BinarySTL({}));
-  ASSERT_EQ(::Run("meshtransform", {"empty.stl", "0", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "1", "o.stl"},
-                  "", dir.path)
-                .status,
-            0);
+  ASSERT_EQ(
+      ::Run("meshtransform",
+            {"empty.stl", "0", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "1", "o.stl"}, "",
+            dir.path)
+          .status,
+      0);
   EXPECT_EQ(dir.Read("o.stl"), std::string(84, '\0'));
 }

@@ -1,7 +1,6 @@
 // meshslice as a program: arguments and messages, slice file names, the centre
 // rule on small models, reports of inconsistent rows, and models far outside the grid.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cmath>
@@ -68,8 +67,8 @@ struct Sliced {
 
 // Runs meshslice in a scratch folder on the given models (a.stl, b.stl, ...) and
 // reads back every slice file of the folder "out".
-Sliced SliceModels(Scratch& dir, const std::vector<Facets>& models, const std::vector<std::string>& grid,
-                   int nz, const std::string& input = "") {
+Sliced SliceModels(Scratch& dir, const std::vector<Facets>& models,
+                   const std::vector<std::string>& grid, int nz, const std::string& input = "") {
   std::vector<std::string> args;
   for (size_t m = 0; m < models.size(); ++m) {
     const std::string name = std::string(1, char('a' + m)) + ".stl";
@@ -135,8 +134,10 @@ TEST(MeshSlice, ArgumentErrors) {
       // One that can be counted but not allocated (2^57 bytes).
       {{"a.stl", "0", "0", "0", "1", "1", "1", "1048576", "1048576", "1048576", "."},
        "wall memory allocation error.\n"},
-      {{"a.stl", "none.stl", "0", "0", "0", "1", "1", "1", "1", "1", "1", "."}, "none.stl : STL file not found.\n"},
-      {{"short.stl", "0", "0", "0", "1", "1", "1", "1", "1", "1", "."}, "short.stl : STL header read error.\n"},
+      {{"a.stl", "none.stl", "0", "0", "0", "1", "1", "1", "1", "1", "1", "."},
+       "none.stl : STL file not found.\n"},
+      {{"short.stl", "0", "0", "0", "1", "1", "1", "1", "1", "1", "."},
+       "short.stl : STL header read error.\n"},
   };
   // The sanitizers' allocator must report the failed allocation instead of stopping.
   setenv("ASAN_OPTIONS", "allocator_may_return_null=1", 1);
@@ -155,11 +156,13 @@ TEST(MeshSlice, ArgumentErrors) {
 TEST(MeshSlice, SliceNamesHaveTheDigitsOfTheLastNumber) {
   Scratch dir;
   dir.Write("empty.stl", BinarySTL({}));
-  for (auto [nz, first, last] : {std::tuple{10, "0", "9"}, {11, "00", "10"}, {100, "00", "99"}, {101, "000", "100"}}) {
+  for (auto [nz, first, last] :
+       {std::tuple{10, "0", "9"}, {11, "00", "10"}, {100, "00", "99"}, {101, "000", "100"}}) {
     const std::string out = "out" + std::to_string(nz);
     std::filesystem::create_directory(dir.Path(out));
-    RunResult r = ::Run("meshslice", {"empty.stl", "0", "0", "0", "1", "1", "1", "1", "1", std::to_string(nz), out},
-                      "", dir.path);
+    RunResult r = ::Run(
+        "meshslice", {"empty.stl", "0", "0", "0", "1", "1", "1", "1", "1", std::to_string(nz), out},
+        "", dir.path);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(dir.Exists(out + "/" + first + ".tif")) << nz;
     EXPECT_TRUE(dir.Exists(out + "/" + last + ".tif")) << nz;
@@ -174,7 +177,8 @@ TEST(MeshSlice, DirectoryIsNeverAFormat) {
   std::string out = "p%d%s%n";
   for (int level = 0; level < 5; ++level) out += "/" + std::string(250, 'x');
   std::filesystem::create_directories(dir.Path(out));
-  RunResult r = ::Run("meshslice", {"a.stl", "0", "0", "0", "0.5", "0.5", "0.5", "2", "2", "2", out}, "", dir.path);
+  RunResult r = ::Run(
+      "meshslice", {"a.stl", "0", "0", "0", "0.5", "0.5", "0.5", "2", "2", "2", out}, "", dir.path);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(dir.Exists(out + "/0.tif"));
   EXPECT_TRUE(dir.Exists(out + "/1.tif"));
@@ -197,22 +201,24 @@ TEST(MeshSlice, CentresOnTheSurfaceCountAsInside) {
   // whose centres lie on the faces y = 0.5, y = 1.5 and z = 0.5 are solid too.
   const Slice solid = {"..###..", "..###..", "......."};
   const Slice none(3, ".......");
-  ExpectSilentSlices({Box(2.5f, 0.5f, 0.5f, 4.5f, 1.5f, 1.5f)}, {"0", "0", "0", "1", "1", "1", "7", "3", "3"},
-                     {solid, solid, none});
+  ExpectSilentSlices({Box(2.5f, 0.5f, 0.5f, 4.5f, 1.5f, 1.5f)},
+                     {"0", "0", "0", "1", "1", "1", "7", "3", "3"}, {solid, solid, none});
 }
 
 TEST(MeshSlice, GrazingEdgeSetsOnlyACentreExactlyOnIt) {
   // The ridge of a prism runs along z at y = 2.5 (the centre line of row 2). At
   // x = 3.5 it touches the centre of column 3; at x = 3 it touches no centre.
   const Slice on = {".#####..", "..###...", "...#....", "........"};
-  ExpectSilentSlices({Roof(1, 6, 3.5f, 2.5f, 2)}, {"0", "0", "0", "1", "1", "1", "8", "4", "2"}, {on, on});
+  ExpectSilentSlices({Roof(1, 6, 3.5f, 2.5f, 2)}, {"0", "0", "0", "1", "1", "1", "8", "4", "2"},
+                     {on, on});
   ExpectSilentSlices({Roof(0.5f, 5.5f, 3, 2.5f, 1)}, {"0", "0", "0", "1", "1", "1", "8", "4", "1"},
                      {Slice{".####...", "..##....", "........", "........"}});
 }
 
 TEST(MeshSlice, InwardNormalsAreReportedAndFillNothing) {
   Scratch dir;
-  Sliced s = SliceModels(dir, {Inverted(UnitCube())}, {"0", "0", "0", "0.5", "0.5", "0.5", "2", "2", "2"}, 2);
+  Sliced s = SliceModels(dir, {Inverted(UnitCube())},
+                         {"0", "0", "0", "0.5", "0.5", "0.5", "2", "2", "2"}, 2);
   ASSERT_EQ(s.run.status, 0) << s.run.err;
   // Per cell: slice and row, then the entries (the face x = 1 at grid x 2), then
   // the exits (the face x = 0).
@@ -230,7 +236,8 @@ TEST(MeshSlice, OpenMeshSpoilsOnlyItsOwnFile) {
   Facets open = Box(0, 0, 0, 2, 1, 1);
   open.erase(open.end() - 2, open.end());
   Scratch dir;
-  Sliced s = SliceModels(dir, {Box(0, 1, 0, 4, 2, 1), open}, {"0", "0", "0", "1", "1", "1", "4", "2", "1"}, 1);
+  Sliced s = SliceModels(dir, {Box(0, 1, 0, 4, 2, 1), open},
+                         {"0", "0", "0", "1", "1", "1", "4", "2", "1"}, 1);
   ASSERT_EQ(s.run.status, 0) << s.run.err;
   EXPECT_EQ(s.run.out, "0\t0\n\t0.000000\n\n");
   EXPECT_EQ(s.slices[0], (Slice{"....", "####"}));
@@ -238,8 +245,9 @@ TEST(MeshSlice, OpenMeshSpoilsOnlyItsOwnFile) {
 
 TEST(MeshSlice, FilesAndStandardInputGiveTheUnion) {
   Scratch dir;
-  Sliced s = SliceModels(dir, {Box(0, 0, 0, 2, 1, 1)}, {"0", "0", "0", "1", "1", "1", "5", "2", "2"}, 2,
-                         BinarySTL(Box(1, 0, 0, 4, 2, 1)));
+  Sliced s =
+      SliceModels(dir, {Box(0, 0, 0, 2, 1, 1)}, {"0", "0", "0", "1", "1", "1", "5", "2", "2"}, 2,
+                  BinarySTL(Box(1, 0, 0, 4, 2, 1)));
   ASSERT_EQ(s.run.status, 0) << s.run.err;
   EXPECT_EQ(s.slices[0], (Slice{"####.", ".###."}));
   EXPECT_EQ(s.slices[1], (Slice{".....", "....."}));
@@ -248,12 +256,14 @@ TEST(MeshSlice, FilesAndStandardInputGiveTheUnion) {
 TEST(MeshSlice, ModelsPartlyOrWhollyOutsideTheGrid) {
   Scratch dir;
   // Beyond the grid in x on both sides: clamped to columns 0 and Nx - 1.
-  Sliced wide = SliceModels(dir, {Box(-50, 0, 0, 50, 1, 1)}, {"0", "0", "0", "1", "1", "1", "6", "1", "1"}, 1);
+  Sliced wide = SliceModels(dir, {Box(-50, 0, 0, 50, 1, 1)},
+                            {"0", "0", "0", "1", "1", "1", "6", "1", "1"}, 1);
   ASSERT_EQ(wide.run.status, 0) << wide.run.err;
   EXPECT_EQ(wide.slices[0], (Slice{"######"}));
   // Above the grid in z: every slice is still written, all empty.
   Scratch dir2;
-  Sliced above = SliceModels(dir2, {Box(0, 0, 5, 2, 2, 6)}, {"0", "0", "0", "1", "1", "1", "2", "2", "3"}, 3);
+  Sliced above =
+      SliceModels(dir2, {Box(0, 0, 5, 2, 2, 6)}, {"0", "0", "0", "1", "1", "1", "2", "2", "3"}, 3);
   ASSERT_EQ(above.run.status, 0) << above.run.err;
   for (const Slice& slice : above.slices) EXPECT_EQ(slice, (Slice{"..", ".."}));
 }
@@ -270,7 +280,8 @@ TEST(MeshSlice, GridsWiderThan65536VoxelsAndFarModels) {
   EXPECT_EQ(std::count(s.slices[0][0].begin(), s.slices[0][0].end(), '#'), 3);
   // A far inside-out model is reported with its true crossings.
   Scratch dir2;
-  Sliced far = SliceModels(dir2, {Inverted(Box(1e9f, 0, 0, 2e9f, 1, 1))}, {"0", "0", "0", "1", "1", "1", "4", "1", "1"}, 1);
+  Sliced far = SliceModels(dir2, {Inverted(Box(1e9f, 0, 0, 2e9f, 1, 1))},
+                           {"0", "0", "0", "1", "1", "1", "4", "1", "1"}, 1);
   ASSERT_EQ(far.run.status, 0) << far.run.err;
   EXPECT_EQ(far.run.out, "0\t0\n\t2000000000.000000\n\t1000000000.000000\n");
 }
@@ -284,20 +295,22 @@ TEST(MeshSlice, NonFiniteAndHugeCoordinatesAreSafe) {
   model.push_back(Tri(0, 0, 0, nan, 1, 0, 0, 1, 1));
   model.push_back(Tri(0, 0, 0, 1, inf, 0, 0, 1, 1));
   model.push_back(Tri(-inf, 0, 0, 1, 1, 0, 0, 0, inf));
-  ExpectSilentSlices({model, Box(3, -1e30f, 0, 4, 3e30f, 1)}, {"0", "0", "0", "1", "1", "1", "5", "2", "1"},
-                     {Slice{"##.#.", "...#."}});
+  ExpectSilentSlices({model, Box(3, -1e30f, 0, 4, 3e30f, 1)},
+                     {"0", "0", "0", "1", "1", "1", "5", "2", "1"}, {Slice{"##.#.", "...#."}});
 }
 
 TEST(MeshSlice, SliceFileThatCannotBeStored) {
   Scratch dir;
   dir.Write("a.stl", BinarySTL(UnitCube()));
-  RunResult r = ::Run("meshslice", {"a.stl", "0", "0", "0", "1", "1", "1", "1", "1", "2", "none"}, "", dir.path);
+  RunResult r = ::Run("meshslice", {"a.stl", "0", "0", "0", "1", "1", "1", "1", "1", "2", "none"},
+                      "", dir.path);
   EXPECT_EQ(r.err, "none/0.tif : file not stored.\n");
   EXPECT_EQ(r.status, 1);
   // A full disk: the second slice goes to /dev/full. The first stays on disk.
   std::filesystem::create_directory(dir.Path("out"));
   ASSERT_EQ(symlink("/dev/full", dir.Path("out/1.tif").c_str()), 0);
-  r = ::Run("meshslice", {"a.stl", "0", "0", "0", "1", "1", "1", "1", "1", "2", "out"}, "", dir.path);
+  r = ::Run("meshslice", {"a.stl", "0", "0", "0", "1", "1", "1", "1", "1", "2", "out"}, "",
+            dir.path);
   EXPECT_EQ(r.err, "out/1.tif : file not stored.\n");
   EXPECT_EQ(r.status, 1);
   TiffFile t;
@@ -333,12 +346,14 @@ TEST(MeshSlice, GridsWhoseCrossingsCannotBeHeldStopBeforeReading) {
     std::filesystem::remove_all(dir.Path("out"));
     std::filesystem::create_directory(dir.Path("out"));
     const RunResult r = RunCommand(
-        {"/bin/sh", "-c", "ulimit -v 3000000 && " + ProgramPath("meshslice") + " box.stl 0 0 0 " + c.grid + " out"}, "",
-        dir.path);
+        {"/bin/sh", "-c",
+         "ulimit -v 3000000 && " + ProgramPath("meshslice") + " box.stl 0 0 0 " + c.grid + " out"},
+        "", dir.path);
     EXPECT_EQ(r.status, c.status) << c.grid;
     EXPECT_EQ(r.err, c.err) << c.grid;
     int files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path("out"))) ++files;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path("out")))
+      ++files;
     EXPECT_EQ(files, c.files) << c.grid;
   }
   // Every voxel of the 1,000,000-row slices is inside the box.
@@ -357,7 +372,8 @@ TEST(MeshSlice, RowsCrossedMoreThanTwiceStillFill) {
   // the two a row cell reserved before reading.
   Scratch dir;
   Facets boxes = Box(0, 0, 0, 2, 1, 1);
-  for (const Facets& b : {Box(4, 0, 0, 5, 1, 1), Box(7, 0, 0, 10, 1, 1)}) boxes.insert(boxes.end(), b.begin(), b.end());
+  for (const Facets& b : {Box(4, 0, 0, 5, 1, 1), Box(7, 0, 0, 10, 1, 1)})
+    boxes.insert(boxes.end(), b.begin(), b.end());
   Sliced s = SliceModels(dir, {boxes}, {"0", "0", "0", "1", "1", "1", "11", "1", "1"}, 1);
   ASSERT_EQ(s.run.status, 0) << s.run.err;
   ASSERT_EQ(s.slices.size(), 1u);

@@ -24,7 +24,10 @@ TestGif TwoImages() {
   part.pixels = {1, 0, 1, 1, 0, 1};
   part.interlace = true;
   part.table = Table({0, 0, 0, 255, 255, 255});
-  part.extensions = std::string("!\xfe\x03" "abc\x00", 7);
+  part.extensions = std::string(
+      "!\xfe\x03"
+      "abc\x00",
+      7);
   gif.images.push_back(part);
   return gif;
 }
@@ -74,7 +77,8 @@ TEST(GifEnds, NoTrailerAfterAWholeImageEndsTheFile) {
   for (const Program& p : Programs()) {
     const Outcome complete = RunOn(p, whole);
     ASSERT_EQ(complete.run.status, 0) << p.name << complete.run.err;
-    for (const std::string& cut : {whole.substr(0, whole.size() - 1), tailed.substr(0, tailed.size() - 1)}) {
+    for (const std::string& cut :
+         {whole.substr(0, whole.size() - 1), tailed.substr(0, tailed.size() - 1)}) {
       const Outcome o = RunOn(p, cut);
       EXPECT_EQ(o.run.status, 0) << p.name << o.run.err;
       EXPECT_EQ(o.run.err, complete.run.err) << p.name;
@@ -138,7 +142,8 @@ TEST(GifBounds, HugeScreenWithATinyImageTakesLittleMemory) {
 #else
     const std::string limit = "ulimit -v 300000; ";
 #endif
-    const RunResult r = RunCommand({"/bin/sh", "-c", limit + "exec " + dirOfBin + c.command}, "", dir.path);
+    const RunResult r =
+        RunCommand({"/bin/sh", "-c", limit + "exec " + dirOfBin + c.command}, "", dir.path);
     EXPECT_EQ(r.status, 0) << c.command << ": " << r.err;
     EXPECT_EQ(r.out, c.out) << c.command;
   }
@@ -154,7 +159,8 @@ TEST(GifBounds, NameFormatsOfHugeNamesAreRefusedBeforeAnyOutput) {
   dir.Write("in.gif", GifBytes(TwoImages()));
   const std::string longText(4100, 'n');
   for (const char* program : {"pictstack", "pictstack-palette", "pictunpack"}) {
-    for (const std::string& format : {std::string("fo/%2000000000d"), std::string("%.5000d"), longText + "%d"}) {
+    for (const std::string& format :
+         {std::string("fo/%2000000000d"), std::string("%.5000d"), longText + "%d"}) {
       const RunResult r = ::Run(program, {"in.gif", format}, "", dir.path);
       EXPECT_EQ(r.status, 1) << program << " " << format.substr(0, 20);
       EXPECT_EQ(r.err, "bad file name format.\n") << program << " " << format.substr(0, 20);

@@ -113,8 +113,9 @@ std::string DescribeBlocks(const std::string& b) {
   char line[200];
   if (b.size() < 13) return "short file of " + std::to_string(b.size()) + " bytes\n";
   const int flags = static_cast<uint8_t>(b[10]);
-  std::snprintf(line, sizeof line, "%.6s screen %dx%d flags %02X bg %d aspect %d\n", b.c_str(), Word(b, 6),
-                Word(b, 8), flags, static_cast<uint8_t>(b[11]), static_cast<uint8_t>(b[12]));
+  std::snprintf(line, sizeof line, "%.6s screen %dx%d flags %02X bg %d aspect %d\n", b.c_str(),
+                Word(b, 6), Word(b, 8), flags, static_cast<uint8_t>(b[11]),
+                static_cast<uint8_t>(b[12]));
   text += line;
   size_t at = 13;
   auto table = [&](int f) {
@@ -157,8 +158,8 @@ std::string DescribeBlocks(const std::string& b) {
     }
     if (c == ',' && at + 9 <= b.size()) {
       const int f = static_cast<uint8_t>(b[at + 8]);
-      std::snprintf(line, sizeof line, "image at %d,%d size %dx%d flags %02X\n", Word(b, at), Word(b, at + 2),
-                    Word(b, at + 4), Word(b, at + 6), f);
+      std::snprintf(line, sizeof line, "image at %d,%d size %dx%d flags %02X\n", Word(b, at),
+                    Word(b, at + 2), Word(b, at + 4), Word(b, at + 6), f);
       text += line;
       at += 9;
       table(f);

@@ -18,20 +18,20 @@ struct TestImage {
   std::vector<uint8_t> pixels;  // width x height indices, row by row in storage order
   std::string table;            // a local colour table (3 bytes an entry), or none
   bool interlace = false;
-  int sizeField = 0;            // the size field of the flags when there is no table
+  int sizeField = 0;  // the size field of the flags when there is no table
   int codeSize = 8;
-  std::string extensions;       // written before the image
-  std::string data;             // the data sub-blocks; made from pixels when empty
+  std::string extensions;  // written before the image
+  std::string data;        // the data sub-blocks; made from pixels when empty
 };
 
 struct TestGif {
   std::string version = "GIF89a";
   int width = 0, height = 0;
   int resolution = 8;
-  std::string table;            // the global colour table, or none
-  int sizeField = 0;            // the size field of the screen flags without a table
+  std::string table;  // the global colour table, or none
+  int sizeField = 0;  // the size field of the screen flags without a table
   std::vector<TestImage> images;
-  std::string tail;             // after the last image, before the trailer
+  std::string tail;  // after the last image, before the trailer
 };
 
 std::string GifBytes(const TestGif& gif);
@@ -40,4 +40,3 @@ std::string Table(std::initializer_list<int> components);
 std::string GrayTable(int entries);
 std::string LiteralData(int codeSize, const std::vector<uint8_t>& pixels);
 std::string DescribeBlocks(const std::string& bytes);
-

@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
   const std::string dir = argv[1];
 
   Plane noise(301, 203);
-  for (auto& c : noise.cells) c = static_cast<unsigned char>(Next() % 256 < 200 ? Next() % 5 : Next());
+  for (auto& c : noise.cells)
+    c = static_cast<unsigned char>(Next() % 256 < 200 ? Next() % 5 : Next());
   Indexed(dir, "noise", noise);
 
   Plane flat(1500, 1200);

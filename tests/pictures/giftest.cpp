@@ -133,7 +133,8 @@ bool ParseGif(const std::string& bytes, GifFile* gif) {
         !in.Word(&image.height) || !in.Byte(&image.flags)) {
       return Fail(gif, "image descriptor cut short");
     }
-    if ((image.flags & 0x80) && !in.Take(768, &image.table)) return Fail(gif, "local table cut short");
+    if ((image.flags & 0x80) && !in.Take(768, &image.table))
+      return Fail(gif, "local table cut short");
     if (!in.Byte(&image.minCodeSize)) return Fail(gif, "no code size");
     std::vector<uint8_t> data, block;
     for (;;) {
@@ -145,7 +146,8 @@ bool ParseGif(const std::string& bytes, GifFile* gif) {
       data.insert(data.end(), block.begin(), block.end());
     }
     std::string error;
-    if (!Decode(data, &image, &error)) return Fail(gif, "image " + std::to_string(gif->images.size()) + ": " + error);
+    if (!Decode(data, &image, &error))
+      return Fail(gif, "image " + std::to_string(gif->images.size()) + ": " + error);
     if (image.pixels.size() != static_cast<size_t>(image.width) * image.height) {
       return Fail(gif, "image " + std::to_string(gif->images.size()) + ": " +
                            std::to_string(image.pixels.size()) + " pixels decoded");

@@ -25,7 +25,7 @@ struct GifCode {
 struct GifImage {
   int left = 0, top = 0, width = 0, height = 0;
   int flags = 0;
-  std::vector<uint8_t> table;   // 768 bytes when the image has a local table
+  std::vector<uint8_t> table;  // 768 bytes when the image has a local table
   int minCodeSize = 0;
   std::vector<int> blocks;      // data sub-block sizes
   std::vector<GifCode> codes;   // every code, clear and end codes included

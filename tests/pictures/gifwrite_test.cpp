@@ -11,9 +11,9 @@
 #include <set>
 
 #include "common/program.h"
+#include "giftest.h"
 #include "gifwrite/reduce.h"
 #include "gifwrite/sgif.h"
-#include "giftest.h"
 
 namespace {
 
@@ -57,8 +57,9 @@ struct Indices {
 // An image without a table; its bytes after the 10-byte descriptor.
 std::string Encoded(const Indices& p) {
   return Written([&](FILE* f) {
-    StoreGIF(f, 0, 0, p.width, p.height, nullptr, nullptr, nullptr, p.rows.data());
-  }).substr(10);
+           StoreGIF(f, 0, 0, p.width, p.height, nullptr, nullptr, nullptr, p.rows.data());
+         })
+      .substr(10);
 }
 
 // A whole file of one palette image, read back.
@@ -107,29 +108,29 @@ std::string FatalMessage(const std::function<void()>& write) {
 }
 
 TEST(GifWrite, HeaderWithoutTable) {
-  const std::string bytes = Written([](FILE* f) { InitStoreGIF(f, 300, 2, nullptr, nullptr, nullptr); });
+  const std::string bytes =
+      Written([](FILE* f) { InitStoreGIF(f, 300, 2, nullptr, nullptr, nullptr); });
   EXPECT_EQ(Hex(bytes), "47 49 46 38 37 61 2c 01 02 00 77 00 00 ");
 }
 
 TEST(GifWrite, HeaderWithGrayTable) {
-  const std::string bytes = Written(
-      [](FILE* f) { InitStoreGIF(f, 1, 1, StoreGIF_Gray, StoreGIF_Gray, StoreGIF_Gray); });
+  const std::string bytes =
+      Written([](FILE* f) { InitStoreGIF(f, 1, 1, StoreGIF_Gray, StoreGIF_Gray, StoreGIF_Gray); });
   ASSERT_EQ(bytes.size(), 13u + 768u);
   EXPECT_EQ(static_cast<uint8_t>(bytes[10]), 0xF7);
   for (int i = 0; i < 256; ++i) {
     for (int c = 0; c < 3; ++c) ASSERT_EQ(static_cast<uint8_t>(bytes[13 + 3 * i + c]), i);
   }
   // A table needs all three arrays.
-  const std::string partial = Written(
-      [](FILE* f) { InitStoreGIF(f, 1, 1, StoreGIF_Gray, nullptr, StoreGIF_Gray); });
+  const std::string partial =
+      Written([](FILE* f) { InitStoreGIF(f, 1, 1, StoreGIF_Gray, nullptr, StoreGIF_Gray); });
   EXPECT_EQ(Hex(partial), "47 49 46 38 37 61 01 00 01 00 77 00 00 ");
 }
 
 TEST(GifWrite, DescriptorFlagsAndPosition) {
   const Indices p(1, 1, {0});
-  const std::string plain = Written([&](FILE* f) {
-    StoreGIF(f, 258, 3, 1, 1, nullptr, nullptr, nullptr, p.rows.data());
-  });
+  const std::string plain = Written(
+      [&](FILE* f) { StoreGIF(f, 258, 3, 1, 1, nullptr, nullptr, nullptr, p.rows.data()); });
   EXPECT_EQ(Hex(plain.substr(0, 10)), "2c 02 01 03 00 01 00 01 00 07 ");
   const std::string tabled = Written([&](FILE* f) {
     StoreGIF(f, 0, 0, 1, 1, StoreGIF_Gray, StoreGIF_Gray, StoreGIF_Gray, p.rows.data());
@@ -190,8 +191,8 @@ TEST(GifWrite, EndCodeWidthAfterTheLastAssignment) {
   struct Case {
     int T, cycles, lastWidth, endWidth;
   };
-  for (const Case& k : {Case{511, 5, 9, 10}, Case{1023, 2, 10, 11}, Case{2047, 7, 11, 12},
-                        Case{4095, 0, 12, 12}}) {
+  for (const Case& k :
+       {Case{511, 5, 9, 10}, Case{1023, 2, 10, 11}, Case{2047, 7, 11, 12}, Case{4095, 0, 12, 12}}) {
     const int strings = k.T - 257;  // string codes sent before T is assigned
     bool found = false;
     for (unsigned seed = 1; seed < 20 && !found; ++seed) {
@@ -243,10 +244,12 @@ TEST(GifWrite, EndCodeWidthAfterTheLastAssignment) {
 TEST(GifWrite, SideBeyond65535FailsAsByteWrite) {
   const Indices p(1, 1, {0});
   std::string err = FatalMessage([&] {
-    Written([&](FILE* f) { StoreGIF(f, 0, 0, 65536, 1, nullptr, nullptr, nullptr, p.rows.data()); });
+    Written(
+        [&](FILE* f) { StoreGIF(f, 0, 0, 65536, 1, nullptr, nullptr, nullptr, p.rows.data()); });
   });
   EXPECT_EQ(err, "byte write error.\n");
-  err = FatalMessage([&] { Written([](FILE* f) { InitStoreGIF(f, 1, -1, nullptr, nullptr, nullptr); }); });
+  err = FatalMessage(
+      [&] { Written([](FILE* f) { InitStoreGIF(f, 1, -1, nullptr, nullptr, nullptr); }); });
   EXPECT_EQ(err, "byte write error.\n");
 }
 
@@ -285,7 +288,8 @@ struct Planes {
   GifFile Store() {
     for (int c = 0; c < 3; ++c) {
       rows[c].clear();
-      for (int r = 0; r < height; ++r) rows[c].push_back(cells[c].data() + static_cast<size_t>(r) * width);
+      for (int r = 0; r < height; ++r)
+        rows[c].push_back(cells[c].data() + static_cast<size_t>(r) * width);
     }
     const std::string bytes = Written([&](FILE* f) {
       InitStoreGIF(f, width, height, nullptr, nullptr, nullptr);
@@ -347,8 +351,8 @@ TEST(GifWriteRGB, ExactTableInBucketOrder) {
   p.Set(6, 255, 0, 0);
   const GifFile gif = p.Store();
   const GifImage& m = gif.images.at(0);
-  const std::vector<std::array<int, 3>> expected = {
-      {1, 0, 0}, {0, 0, 0}, {16, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+  const std::vector<std::array<int, 3>> expected = {{1, 0, 0},   {0, 0, 0},   {16, 0, 0},
+                                                    {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
   for (int i = 0; i < 6; ++i) EXPECT_EQ(Entry(m, i), expected[i]) << "entry " << i;
   EXPECT_EQ(m.pixels, (std::vector<uint8_t>{3, 5, 4, 0, 2, 1, 3}));
 }

@@ -1,6 +1,5 @@
 // meshorbit run as a program: arguments, messages, and the GIF files it writes.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -47,7 +46,8 @@ struct Picture {
   GifFile gif;
 };
 
-Picture Orbit(const Scratch& dir, const Words& args, const std::string& views, const std::string& err = "") {
+Picture Orbit(const Scratch& dir, const Words& args, const std::string& views,
+              const std::string& err = "") {
   Picture p;
   p.run = ::Run("meshorbit", args, views, dir.path);
   EXPECT_EQ(p.run.status, 0) << p.run.err;
@@ -163,14 +163,17 @@ TEST(Meshorbit, BrightnessFollowsGammaBiasAndColour) {
   dir.Write("grey.stl", BinarySTL(Plate(0)));
   dir.Write("white.stl", BinarySTL(Plate(0xFFFF)));
   // Seen from 30 degrees up: cosine 0.5, brightness 0.5^(1/2) (255 - 55) + 55 = 196.4.
-  Picture p = Orbit(dir, Args({"grey.stl"}, "-60", {"2", "55", "0", "0", "0", "-1", "-1", "-1", "255", "102", "0"}),
-                    "0 30\n");
+  Picture p = Orbit(
+      dir,
+      Args({"grey.stl"}, "-60", {"2", "55", "0", "0", "0", "-1", "-1", "-1", "255", "102", "0"}),
+      "0 30\n");
   EXPECT_EQ(Colour(p.gif, 0, 30, 30), (RGB{196, 79, 0}));
   // With bias 255 every facet has its full colour.
   p = Orbit(dir, Args({"grey.stl"}, "-60", {"2", "255"}), "0 30\n");
   EXPECT_EQ(Colour(p.gif, 0, 30, 30), kGrey);
   // A facet's own colour wins over the surface colour: 0xFFFF is white.
-  p = Orbit(dir, Args({"white.stl"}, "-60", {"1", "0", "0", "0", "0", "-1", "-1", "-1", "0", "0", "0"}),
+  p = Orbit(dir,
+            Args({"white.stl"}, "-60", {"1", "0", "0", "0", "0", "-1", "-1", "-1", "0", "0", "0"}),
             "0 90\n");
   EXPECT_EQ(Colour(p.gif, 0, 30, 30), kWhite);
   // Seen from below the plate faces away: background only.
@@ -182,17 +185,17 @@ TEST(Meshorbit, ViewLinesMakeFrames) {
   Scratch dir;
   dir.Write("a.stl", BinarySTL(UnitCube()));
   const std::string views =
-      "0 0 10 0 36\n"          // 36 frames around the z axis
-      "\n"                     // ignored
-      "1\n"                    // ignored
-      "1 2 3\n"                // ignored
-      "1 2 3 4\n"              // ignored
-      "5 5 0 0 0\n"            // none
-      "5 5 0 0 -3\n"           // none
-      "5 5 1 1 2 extra\n"      // more than five words count as five: 2 frames
-      "x y\n"                  // angles 0 0: one frame
-      "\t 10   20 \r\n"        // one frame
-      "45 30";                 // a last line without its line feed
+      "0 0 10 0 36\n"      // 36 frames around the z axis
+      "\n"                 // ignored
+      "1\n"                // ignored
+      "1 2 3\n"            // ignored
+      "1 2 3 4\n"          // ignored
+      "5 5 0 0 0\n"        // none
+      "5 5 0 0 -3\n"       // none
+      "5 5 1 1 2 extra\n"  // more than five words count as five: 2 frames
+      "x y\n"              // angles 0 0: one frame
+      "\t 10   20 \r\n"    // one frame
+      "45 30";             // a last line without its line feed
   const Picture p = Orbit(dir, Args({"a.stl"}, "-40"), views);
   EXPECT_EQ(p.gif.images.size(), 36u + 2 + 1 + 1 + 1);
   // The first frame of the turn and the "x y" frame look alike.
@@ -206,10 +209,10 @@ TEST(Meshorbit, LongViewLinesAreReadWhole) {
   dir.Write("a.stl", BinarySTL(UnitCube()));
   const std::string gap(300, ' ');
   const Picture p = Orbit(dir, Args({"a.stl"}, "-20"),
-                          "0 90" + gap + "0 0 2\n" +   // five words: two frames
-                          "0" + gap + "90\n" +         // two words: one frame
-                          "1 2 3" + gap + "4\n" +      // four words: none
-                          gap + gap + gap + "\n");     // none
+                          "0 90" + gap + "0 0 2\n" +    // five words: two frames
+                              "0" + gap + "90\n" +      // two words: one frame
+                              "1 2 3" + gap + "4\n" +   // four words: none
+                              gap + gap + gap + "\n");  // none
   EXPECT_EQ(p.gif.images.size(), 3u);
 }
 
@@ -219,14 +222,16 @@ TEST(Meshorbit, PolylinesAndTheBoundingBox) {
   // A point above the plate's centre in colour 511 & 255, 2, 3, and a segment above
   // it, drawn over the plate; they raise the box to z = 1.
   dir.Write("p.txt", "1 511 2 3\n5 5 1\n2 0 0 255 1 1 1 1 9 1\n");
-  Picture p = Orbit(dir, Args({"a.stl", "-p.txt"}, "-100", {"1", "0", "255", "255", "255", "0", "255", "0"}),
-                    "0 90\n30 40\n");
+  Picture p = Orbit(
+      dir, Args({"a.stl", "-p.txt"}, "-100", {"1", "0", "255", "255", "255", "0", "255", "0"}),
+      "0 90\n30 40\n");
   EXPECT_EQ(CountColour(p.gif, 0, {255, 2, 3}), 1);
   EXPECT_GE(CountColour(p.gif, 0, {0, 0, 255}), 50);
   const int boxed = CountColour(p.gif, 1, {0, 255, 0});
   EXPECT_GT(boxed, 100);
   // A negative foreground component: no box.
-  p = Orbit(dir, Args({"a.stl", "-p.txt"}, "-100", {"1", "0", "255", "255", "255", "0", "255", "-1"}),
+  p = Orbit(dir,
+            Args({"a.stl", "-p.txt"}, "-100", {"1", "0", "255", "255", "255", "0", "255", "-1"}),
             "0 90\n30 40\n");
   EXPECT_EQ(CountColour(p.gif, 1, {0, 255, 0}), 0);
 }
@@ -240,7 +245,8 @@ TEST(Meshorbit, PictureSizeLimits) {
   RunResult r = ::Run("meshorbit", Args({"big.stl"}, "100"), "0 0\n", dir.path);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "bad scale.\n");
-  EXPECT_EQ(Orbit(dir, Args({"big.stl"}, "-65535"), "", "no view line (warning).\n").gif.width, 65535);
+  EXPECT_EQ(Orbit(dir, Args({"big.stl"}, "-65535"), "", "no view line (warning).\n").gif.width,
+            65535);
   // Rounding makes the plate seen from 45, 30 project to 501 pixels in a 500 picture.
   Picture p = Orbit(dir, Args({"a.stl"}, "-500"), "45 30\n");
   EXPECT_EQ(p.gif.images.at(0).width, 500);
@@ -255,7 +261,8 @@ TEST(Meshorbit, PictureSizeLimits) {
 
 TEST(Meshorbit, CoordinatesNotFiniteAreLeftOut) {
   Scratch dir;
-  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity(),
+              nan = std::numeric_limits<float>::quiet_NaN();
   std::vector<TestFacet> facets = Plate(ColourWord(0, 31, 0));
   dir.Write("a.stl", BinarySTL(facets));
   facets.push_back(Tri(0, 0, 0, inf, 0, 0, 0, 1, 0));
@@ -287,7 +294,8 @@ TEST(Meshorbit, ModelBeyondMemoryStops) {
 TEST(Meshorbit, OutputFailures) {
   Scratch dir;
   dir.Write("a.stl", BinarySTL(Plate(0)));
-  RunResult r = ::Run("meshorbit", Args({"a.stl"}, "-10", {}, "no/such/dir.gif"), "0 0\n", dir.path);
+  RunResult r =
+      ::Run("meshorbit", Args({"a.stl"}, "-10", {}, "no/such/dir.gif"), "0 0\n", dir.path);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "GIF file not created.\n");
   r = ::Run("meshorbit", Args({"a.stl"}, "-10", {}, "/dev/full"), "0 0\n", dir.path);

@@ -93,7 +93,8 @@ TEST(Meshturn, ArgumentChecksInOrder) {
       {"1", {"1", "0", "1", "2", "3", "4", "5", "6", "256"}, "bad surface color."},
   };
   for (const Case& c : cases) {
-    const RunResult r = ::Run("meshturn", Args({"a.stl"}, kFromAbove, c.scale, c.look), "0 0 0\n", dir.path);
+    const RunResult r =
+        ::Run("meshturn", Args({"a.stl"}, kFromAbove, c.scale, c.look), "0 0 0\n", dir.path);
     EXPECT_EQ(r.status, 1) << c.message;
     EXPECT_EQ(r.err, c.message + "\n") << c.scale;
   }
@@ -150,7 +151,9 @@ TEST(Meshturn, CubeAndAxisInTheForeground) {
   // The axis along z runs down the middle column, from the top row to the bottom.
   Scratch dir;
   dir.Write("a.stl", BinarySTL({Tri(0, -1, -1, 0, -1, 1, 0, 1, -1)}));
-  const GifFile gif = Turn(dir, Args({"a.stl"}, {"0", "0", "0", "0", "0"}, "20", {"1", "0", "255", "255", "255", "0", "0", "255"}),
+  const GifFile gif = Turn(dir,
+                           Args({"a.stl"}, {"0", "0", "0", "0", "0"}, "20",
+                                {"1", "0", "255", "255", "255", "0", "0", "255"}),
                            "0 90 0\n");
   ASSERT_EQ(gif.images.size(), 1u);
   const GifImage& m = gif.images[0];
@@ -165,8 +168,8 @@ TEST(Meshturn, CubeAndAxisInTheForeground) {
   }
   EXPECT_EQ(best, m.height);
   EXPECT_NEAR(column, m.width / 2.0, 1);
-  EXPECT_EQ(Colour(gif, 0, 0, m.height / 3), kBlue);   // the cube's sides
-  EXPECT_EQ(Colour(gif, 0, m.width / 3, 0), kBlue);    // and top
+  EXPECT_EQ(Colour(gif, 0, 0, m.height / 3), kBlue);  // the cube's sides
+  EXPECT_EQ(Colour(gif, 0, m.width / 3, 0), kBlue);   // and top
 }
 
 TEST(Meshturn, ModelThatIsAPointGetsOnePixel) {

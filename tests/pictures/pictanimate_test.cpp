@@ -8,12 +8,14 @@ namespace {
 
 // A single-image GIF of width x height filled with one index, with a global table.
 TestGif Frame(int width, int height, const std::string& table, uint8_t index = 1) {
-  return OneImageGif(width, height, table, std::vector<uint8_t>(static_cast<size_t>(width * height), index));
+  return OneImageGif(width, height, table,
+                     std::vector<uint8_t>(static_cast<size_t>(width * height), index));
 }
 
 // The image blocks expected in the output: descriptor at (left, top), flags, table, and
 // the input image's code size and data unchanged.
-std::string ImageBlock(const TestImage& in, int left, int top, int flags, const std::string& table) {
+std::string ImageBlock(const TestImage& in, int left, int top, int flags,
+                       const std::string& table) {
   TestGif one;
   TestImage image = in;
   image.left = left;
@@ -27,7 +29,8 @@ std::string ImageBlock(const TestImage& in, int left, int top, int flags, const 
   return bytes.substr(0, 10) + table + bytes.substr(10 + in.table.size());
 }
 
-std::string Screen(const char* version, int width, int height, int flags, const std::string& table) {
+std::string Screen(const char* version, int width, int height, int flags,
+                   const std::string& table) {
   std::string s = version;
   for (int v : {width, height}) {
     s.push_back(static_cast<char>(v & 0xFF));
@@ -39,7 +42,9 @@ std::string Screen(const char* version, int width, int height, int flags, const 
 }
 
 void ExpectGif(const std::string& got, const std::string& expected) {
-  EXPECT_EQ(got, expected) << "got:\n" << DescribeBlocks(got) << "expected:\n" << DescribeBlocks(expected);
+  EXPECT_EQ(got, expected) << "got:\n"
+                           << DescribeBlocks(got) << "expected:\n"
+                           << DescribeBlocks(expected);
 }
 
 RunResult Animate(const Scratch& dir, const std::vector<std::string>& args) {
@@ -60,9 +65,10 @@ TEST(Pictanimate, CentresImagesOnTheLargestScreen) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   // One table for all: global, 4 entries; no extensions with delay and repeat 0.
-  ExpectGif(dir.Read("out.gif"), Screen("GIF87a", 100, 80, 0xF1, table) + ImageBlock(a.images[0], 0, 15, 0, "") +
-                                     ImageBlock(b.images[0], 10, 0, 0, "") + ImageBlock(c.images[0], 20, 20, 0, "") +
-                                     ";");
+  ExpectGif(dir.Read("out.gif"), Screen("GIF87a", 100, 80, 0xF1, table) +
+                                     ImageBlock(a.images[0], 0, 15, 0, "") +
+                                     ImageBlock(b.images[0], 10, 0, 0, "") +
+                                     ImageBlock(c.images[0], 20, 20, 0, "") + ";");
 }
 
 TEST(Pictanimate, DelayAndLoopExtensions) {
@@ -72,14 +78,15 @@ TEST(Pictanimate, DelayAndLoopExtensions) {
   const std::string control = std::string("!\xf9\x04\x00\x0a\x00\x00\x00", 8);
   const std::string image = ImageBlock(a.images[0], 0, 0, 0, "");
   ASSERT_EQ(Animate(dir, {".", "-a.gif a.gif", "10", "0", "out.gif"}).status, 0);
-  ExpectGif(dir.Read("out.gif"), Screen("GIF89a", 4, 2, 0xF0, GrayTable(2)) + control + image + control + image + ";");
+  ExpectGif(dir.Read("out.gif"),
+            Screen("GIF89a", 4, 2, 0xF0, GrayTable(2)) + control + image + control + image + ";");
   const std::string loop = std::string("!\xff\x0bNETSCAPE2.0\x03\x01", 16);
   ASSERT_EQ(Animate(dir, {".", "-a.gif", "0", "65536", "out.gif"}).status, 0);
-  ExpectGif(dir.Read("out.gif"),
-            Screen("GIF89a", 4, 2, 0xF0, GrayTable(2)) + loop + std::string("\x00\x00\x00", 3) + image + ";");
+  ExpectGif(dir.Read("out.gif"), Screen("GIF89a", 4, 2, 0xF0, GrayTable(2)) + loop +
+                                     std::string("\x00\x00\x00", 3) + image + ";");
   ASSERT_EQ(Animate(dir, {".", "-a.gif", "0", "258", "out.gif"}).status, 0);
-  ExpectGif(dir.Read("out.gif"),
-            Screen("GIF89a", 4, 2, 0xF0, GrayTable(2)) + loop + std::string("\x02\x01\x00", 3) + image + ";");
+  ExpectGif(dir.Read("out.gif"), Screen("GIF89a", 4, 2, 0xF0, GrayTable(2)) + loop +
+                                     std::string("\x02\x01\x00", 3) + image + ";");
   for (const char* delay : {"65536", "-1", "4294967296"}) {
     RunResult r = Animate(dir, {".", "-a.gif", delay, "0", "out.gif"});
     EXPECT_EQ(r.err, std::string(delay) + " : bad delay time.\n");
@@ -90,7 +97,8 @@ TEST(Pictanimate, DelayAndLoopExtensions) {
     EXPECT_EQ(r.err, std::string(delay) + " : not a number.\n");
     EXPECT_EQ(r.status, 1);
   }
-  EXPECT_EQ(Animate(dir, {".", "-a.gif", "65535", "65537", "out.gif"}).err, "65537 : bad repeat count.\n");
+  EXPECT_EQ(Animate(dir, {".", "-a.gif", "65535", "65537", "out.gif"}).err,
+            "65537 : bad repeat count.\n");
 }
 
 TEST(Pictanimate, DifferentTablesStayWithTheirImages) {
@@ -106,7 +114,8 @@ TEST(Pictanimate, DifferentTablesStayWithTheirImages) {
   dir.Write("c.gif", GifBytes(c));
   RunResult r = Animate(dir, {".", "-a.gif b.gif c.gif", "0", "0", "out.gif"});
   EXPECT_EQ(r.status, 0) << r.err;
-  ExpectGif(dir.Read("out.gif"), Screen("GIF87a", 3, 3, 0x77, "") + ImageBlock(a.images[0], 0, 0, 0x81, GrayTable(4)) +
+  ExpectGif(dir.Read("out.gif"), Screen("GIF87a", 3, 3, 0x77, "") +
+                                     ImageBlock(a.images[0], 0, 0, 0x81, GrayTable(4)) +
                                      ImageBlock(b.images[0], 0, 0, 0x80, b.images[0].table) +
                                      ImageBlock(c.images[0], 0, 1, 0x87, GrayTable(256)) + ";");
 }
@@ -122,7 +131,8 @@ TEST(Pictanimate, TablesAreScaledToEightBits) {
   dir.Write("one.gif", GifBytes(one));
   ASSERT_EQ(Animate(dir, {".", "-four.gif one.gif", "0", "0", "out.gif"}).status, 0);
   // Both become the same table, so it is global.
-  EXPECT_EQ(dir.Read("out.gif").substr(0, 19), Screen("GIF87a", 1, 1, 0xF0, Table({255, 0, 17, 34, 51, 68})));
+  EXPECT_EQ(dir.Read("out.gif").substr(0, 19),
+            Screen("GIF87a", 1, 1, 0xF0, Table({255, 0, 17, 34, 51, 68})));
   // A file without any table gets a grey ramp of its size field.
   TestGif bare = Frame(1, 1, "");
   bare.sizeField = 1;
@@ -147,23 +157,25 @@ TEST(Pictanimate, DirectoryOrders) {
   Scratch dir;
   RunCommand({"/bin/mkdir", "d"}, "", dir.path);
   // Image widths tell the files apart in the output.
-  const std::vector<std::pair<std::string, int>> files = {{"b10.gif", 1}, {"b9.gif", 2}, {"a.gif", 3},
-                                                          {"x-nan.gif", 4}, {"c-2.gif", 5}};
-  for (const auto& [name, width] : files) dir.Write("d/" + name, GifBytes(Frame(width, 1, GrayTable(2))));
+  const std::vector<std::pair<std::string, int>> files = {
+      {"b10.gif", 1}, {"b9.gif", 2}, {"a.gif", 3}, {"x-nan.gif", 4}, {"c-2.gif", 5}};
+  for (const auto& [name, width] : files)
+    dir.Write("d/" + name, GifBytes(Frame(width, 1, GrayTable(2))));
   auto order = [&](const char* option) {
     RunResult r = Animate(dir, {"d", option, "0", "0", "out.gif"});
     EXPECT_EQ(r.status, 0) << option << r.err;
     // The widths from the "image at x,y size WxH" lines of the dump.
     std::string widths;
     const std::string text = DescribeBlocks(dir.Read("out.gif"));
-    for (size_t at = text.find("image at"); at != std::string::npos; at = text.find("image at", at + 1)) {
+    for (size_t at = text.find("image at"); at != std::string::npos;
+         at = text.find("image at", at + 1)) {
       widths += text[text.find(" size ", at) + 6];
     }
     return widths;
   };
-  EXPECT_EQ(order("-"), "31254");        // a, b10, b9, c-2, x-nan
+  EXPECT_EQ(order("-"), "31254");  // a, b10, b9, c-2, x-nan
   EXPECT_EQ(order("--r"), "45213");
-  EXPECT_EQ(order("--n"), "34521");      // a, x-nan (not numeric), then -2, 9, 10
+  EXPECT_EQ(order("--n"), "34521");  // a, x-nan (not numeric), then -2, 9, 10
   EXPECT_EQ(order("--nr"), "12543");
   EXPECT_EQ(order("--rnx"), "12543");
   for (const char* bad : {"--", "--x", "--rr", "--nx", "--rx"}) {
@@ -182,20 +194,24 @@ TEST(Pictanimate, NameLists) {
   EXPECT_EQ(r.status, 0) << r.err;
   const std::string text = DescribeBlocks(dir.Read("out.gif"));
   EXPECT_NE(text.find("image at 0,0 size 2x1"), std::string::npos) << text;
-  EXPECT_NE(text.find("image at 0,0 size 2x1", text.find("image at") + 1), std::string::npos) << text;
+  EXPECT_NE(text.find("image at 0,0 size 2x1", text.find("image at") + 1), std::string::npos)
+      << text;
   dir.Write("empty", " \n\t ");
   EXPECT_EQ(Animate(dir, {"d", "empty", "0", "0", "out.gif"}).err, "empty : no image file name.\n");
   EXPECT_EQ(Animate(dir, {"d", "none", "0", "0", "out.gif"}).err, "none : name file not found.\n");
   EXPECT_EQ(Animate(dir, {"d", "-  ", "0", "0", "out.gif"}).err, "   : no image file name.\n");
-  EXPECT_EQ(Animate(dir, {"nodir", "-", "0", "0", "out.gif"}).err, "nodir : directory not found.\n");
+  EXPECT_EQ(Animate(dir, {"nodir", "-", "0", "0", "out.gif"}).err,
+            "nodir : directory not found.\n");
   RunCommand({"/bin/mkdir", "hollow"}, "", dir.path);
-  EXPECT_EQ(Animate(dir, {"hollow", "-", "0", "0", "out.gif"}).err, "hollow : no image file name.\n");
+  EXPECT_EQ(Animate(dir, {"hollow", "-", "0", "0", "out.gif"}).err,
+            "hollow : no image file name.\n");
   // A name longer than any fixed buffer.
   const std::string longName = std::string(200, 'l') + ".gif";
   dir.Write("d/" + longName, GifBytes(Frame(2, 1, GrayTable(2))));
   dir.Write("long", longName + " " + longName);
   EXPECT_EQ(Animate(dir, {"d", "long", "0", "0", "out.gif"}).status, 0);
-  EXPECT_EQ(Animate(dir, {"d"}).err, "usage : pictanimate directory nameFile delayTime repeatCount GIF\n");
+  EXPECT_EQ(Animate(dir, {"d"}).err,
+            "usage : pictanimate directory nameFile delayTime repeatCount GIF\n");
 }
 
 TEST(Pictanimate, InputAndOutputFailures) {
@@ -226,14 +242,18 @@ TEST(Pictanimate, InputAndOutputFailures) {
     EXPECT_EQ(r.status, 1) << c.list;
   }
   dir.Write("cut.gif", withLocal.substr(0, 13 + 10 + 5));
-  EXPECT_EQ(Animate(dir, {".", "-cut.gif", "0", "0", "out.gif"}).err, "./cut.gif : colormap read error.\n");
-  EXPECT_EQ(Animate(dir, {".", "-good.gif", "0", "0", "no/out.gif"}).err, "no/out.gif : file not open.\n");
-  EXPECT_EQ(Animate(dir, {".", "-good.gif", "0", "0", "/dev/full"}).err, "/dev/full : file not stored.\n");
+  EXPECT_EQ(Animate(dir, {".", "-cut.gif", "0", "0", "out.gif"}).err,
+            "./cut.gif : colormap read error.\n");
+  EXPECT_EQ(Animate(dir, {".", "-good.gif", "0", "0", "no/out.gif"}).err,
+            "no/out.gif : file not open.\n");
+  EXPECT_EQ(Animate(dir, {".", "-good.gif", "0", "0", "/dev/full"}).err,
+            "/dev/full : file not stored.\n");
   RunResult toStdout = Animate(dir, {".", "-good.gif", "0", "0", "-"});
   EXPECT_EQ(toStdout.status, 0);
   EXPECT_EQ(toStdout.out.substr(0, 6), "GIF87a");
-  RunResult lost = RunCommand({"/bin/sh", "-c", "\"$0\" . -good.gif 0 0 - > /dev/full", ProgramPath("pictanimate")}, "",
-                              dir.path);
+  RunResult lost = RunCommand(
+      {"/bin/sh", "-c", "\"$0\" . -good.gif 0 0 - > /dev/full", ProgramPath("pictanimate")}, "",
+      dir.path);
   EXPECT_EQ(lost.err, "- : file not stored.\n");
   EXPECT_EQ(lost.status, 1);
 }

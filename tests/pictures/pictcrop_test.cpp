@@ -61,13 +61,16 @@ TestGif PartImageGif(int width, int height, const std::string& table, std::vecto
   return gif;
 }
 
-std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> Bytes(const std::string& s) {
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 }  // namespace
 
 TEST(Pictcrop, WholeScreenKeepsIndicesAndTables) {
   // Global table only: the output's global table is the input's, padded to 256 entries.
-  Cropped g = Crop(GifBytes(OneImageGif(8, 6, kTable, Pattern(8, 6))), {"0", "0", "7", "5", "1", "2", "3"});
+  Cropped g =
+      Crop(GifBytes(OneImageGif(8, 6, kTable, Pattern(8, 6))), {"0", "0", "7", "5", "1", "2", "3"});
   ASSERT_EQ(g.run.status, 0) << g.run.err;
   EXPECT_EQ(g.run.err, "");
   EXPECT_EQ(g.gif.flags, 0xF7);
@@ -83,18 +86,21 @@ TEST(Pictcrop, WholeScreenKeepsIndicesAndTables) {
   ASSERT_EQ(l.run.status, 0) << l.run.err;
   EXPECT_EQ(l.gif.flags, 0x77);
   EXPECT_EQ(l.gif.images[0].flags, 0x87);
-  EXPECT_EQ(std::vector<uint8_t>(l.gif.images[0].table.begin(), l.gif.images[0].table.begin() + 12), Bytes(kTable));
+  EXPECT_EQ(std::vector<uint8_t>(l.gif.images[0].table.begin(), l.gif.images[0].table.begin() + 12),
+            Bytes(kTable));
   // Interlace undone by both readers: same row order.
   std::vector<uint8_t> stored;
   const std::vector<uint8_t> rows = Pattern(8, 6);
-  for (int y : {0, 4, 2, 1, 3, 5}) stored.insert(stored.end(), rows.begin() + y * 8, rows.begin() + y * 8 + 8);
+  for (int y : {0, 4, 2, 1, 3, 5})
+    stored.insert(stored.end(), rows.begin() + y * 8, rows.begin() + y * 8 + 8);
   local.images[0].pixels = stored;
   l = Crop(GifBytes(local), {"0", "0", "7", "5", "1", "2", "3"});
   EXPECT_EQ(l.gif.images[0].pixels, Pattern(8, 6));
 }
 
 TEST(Pictcrop, RectangleInsideTheImage) {
-  Cropped c = Crop(GifBytes(OneImageGif(8, 6, kTable, Pattern(8, 6))), {"2", "1", "5", "3", "9", "9", "9"});
+  Cropped c =
+      Crop(GifBytes(OneImageGif(8, 6, kTable, Pattern(8, 6))), {"2", "1", "5", "3", "9", "9", "9"});
   ASSERT_EQ(c.run.status, 0) << c.run.err;
   EXPECT_EQ(c.gif.width, 4);
   EXPECT_EQ(c.gif.height, 3);
@@ -105,7 +111,8 @@ TEST(Pictcrop, RectangleInsideTheImage) {
   }
   EXPECT_EQ(c.gif.images[0].pixels, expected);
   // 1 x 1.
-  Cropped one = Crop(GifBytes(OneImageGif(8, 6, kTable, Pattern(8, 6))), {"7", "5", "7", "5", "0", "0", "0"});
+  Cropped one =
+      Crop(GifBytes(OneImageGif(8, 6, kTable, Pattern(8, 6))), {"7", "5", "7", "5", "0", "0", "0"});
   ASSERT_EQ(one.run.status, 0);
   EXPECT_EQ(one.gif.images[0].pixels, std::vector<uint8_t>{all[47]});
 }
@@ -113,7 +120,8 @@ TEST(Pictcrop, RectangleInsideTheImage) {
 TEST(Pictcrop, FillColourFromTheTable) {
   // A 3 x 2 image at (1, 1) of a 5 x 4 screen; the fill colour green is index 2, and
   // also index 3 in a table that holds it twice: the highest is taken.
-  TestGif gif = PartImageGif(5, 4, Table({0, 0, 0, 9, 9, 9, 0, 255, 0, 0, 255, 0}), {1, 0, 1, 0, 1, 0}, 1, 1, 3, 2);
+  TestGif gif = PartImageGif(5, 4, Table({0, 0, 0, 9, 9, 9, 0, 255, 0, 0, 255, 0}),
+                             {1, 0, 1, 0, 1, 0}, 1, 1, 3, 2);
   Cropped c = Crop(GifBytes(gif), {"0", "0", "4", "3", "0", "255", "0"});
   ASSERT_EQ(c.run.status, 0) << c.run.err;
   EXPECT_EQ(c.gif.images[0].flags, 0x07);
@@ -157,7 +165,8 @@ TEST(Pictcrop, AnimationKeepsItsImagesAndLosesExtensions) {
 
 TEST(Pictcrop, Failures) {
   const std::string gif = GifBytes(OneImageGif(8, 6, kTable, Pattern(8, 6)));
-  EXPECT_EQ(::Run("pictcrop", {"a", "b"}).err, "usage : pictcrop orgGIF x1 y1 x2 y2 R G B newGIF\n");
+  EXPECT_EQ(::Run("pictcrop", {"a", "b"}).err,
+            "usage : pictcrop orgGIF x1 y1 x2 y2 R G B newGIF\n");
   struct Case {
     std::vector<std::string> args;
     const char* err;
@@ -178,11 +187,15 @@ TEST(Pictcrop, Failures) {
   }
   Scratch dir;
   dir.Write("in.gif", gif);
-  EXPECT_EQ(::Run("pictcrop", {"none.gif", "0", "0", "1", "1", "0", "0", "0", "o.gif"}, "", dir.path).err,
-            "file not found.\n");
-  EXPECT_EQ(::Run("pictcrop", {"in.gif", "0", "0", "1", "1", "0", "0", "0", "no/o.gif"}, "", dir.path).err,
-            "file not created.\n");
-  EXPECT_EQ(Crop("GIF88a" + gif.substr(6), {"0", "0", "1", "1", "0", "0", "0"}).run.err, "bad magic number.\n");
+  EXPECT_EQ(
+      ::Run("pictcrop", {"none.gif", "0", "0", "1", "1", "0", "0", "0", "o.gif"}, "", dir.path).err,
+      "file not found.\n");
+  EXPECT_EQ(
+      ::Run("pictcrop", {"in.gif", "0", "0", "1", "1", "0", "0", "0", "no/o.gif"}, "", dir.path)
+          .err,
+      "file not created.\n");
+  EXPECT_EQ(Crop("GIF88a" + gif.substr(6), {"0", "0", "1", "1", "0", "0", "0"}).run.err,
+            "bad magic number.\n");
   TestGif wide = OneImageGif(8, 6, kTable, Pattern(8, 6));
   wide.images[0].left = 1;
   EXPECT_EQ(Crop(GifBytes(wide), {"0", "0", "1", "1", "0", "0", "0"}).run.err, "bad image size.\n");
@@ -196,7 +209,8 @@ TEST(Pictcrop, Failures) {
   GifFile out;
   EXPECT_TRUE(ParseGif(piped.out, &out)) << out.error;
   // A lost write.
-  RunResult full = ::Run("pictcrop", {"in.gif", "0", "0", "7", "5", "0", "0", "0", "/dev/full"}, "", dir.path);
+  RunResult full =
+      ::Run("pictcrop", {"in.gif", "0", "0", "7", "5", "0", "0", "0", "/dev/full"}, "", dir.path);
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.err, "bytes write error.\n");
 }

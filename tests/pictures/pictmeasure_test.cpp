@@ -17,7 +17,8 @@ TestGif Picture() {
   return OneImageGif(12, 8, Table({255, 255, 255, 255, 0, 0, 0, 0, 255, 0, 0, 0}), pixels);
 }
 
-RunResult Measure(const std::string& program, const std::string& gif, std::vector<std::string> args) {
+RunResult Measure(const std::string& program, const std::string& gif,
+                  std::vector<std::string> args) {
   Scratch dir;
   dir.Write("in.gif", gif);
   args.insert(args.begin(), "in.gif");
@@ -46,7 +47,8 @@ TEST(Pictmeasure, OutsideAndInsideOfTheBackground) {
   ExpectLine(Measure("pictmeasure-inside", gif, {"0", "0", "255"}), "9\t1\t9\t1\n");
   ExpectLine(Measure("pictmeasure-inside", gif, {"0,255", "-0", "0-"}), "2\t1\t9\t5\n");
   // The corner form: reds of any value with no green.
-  ExpectLine(Measure("pictmeasure-inside", gif, {"0", "0", "0", "255", "0", "255"}), "2\t1\t9\t5\n");
+  ExpectLine(Measure("pictmeasure-inside", gif, {"0", "0", "0", "255", "0", "255"}),
+             "2\t1\t9\t5\n");
 }
 
 TEST(Pictmeasure, EveryColourSelected) {
@@ -115,7 +117,8 @@ TEST(Pictmeasure, StandardInputAndInterlace) {
   // Storage order of an interlaced 8-row image: 0, 4, 2, 6, 1, 3, 5, 7.
   const std::vector<uint8_t> rows = gif.images[0].pixels;
   std::vector<uint8_t> stored;
-  for (int y : {0, 4, 2, 6, 1, 3, 5, 7}) stored.insert(stored.end(), rows.begin() + y * 12, rows.begin() + y * 12 + 12);
+  for (int y : {0, 4, 2, 6, 1, 3, 5, 7})
+    stored.insert(stored.end(), rows.begin() + y * 12, rows.begin() + y * 12 + 12);
   gif.images[0].pixels = stored;
   RunResult r = ::Run("pictmeasure-inside", {"-", "255", "0", "0"}, GifBytes(gif));
   ExpectLine(r, "2\t3\t4\t5\n");
@@ -125,30 +128,35 @@ TEST(Pictmeasure, UsageAndArguments) {
   for (const std::string program : {"pictmeasure", "pictmeasure-inside"}) {
     const std::string usage = "usage : " + program + " GIF rangeListR rangeListG rangeListB\n" +
                               "        " + program + " GIF R1 G1 B1 R2 G2 B2\n";
-    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"a"}, {"a", "1", "2"}, {"a", "1", "2", "3", "4"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"a"}, {"a", "1", "2"}, {"a", "1", "2", "3", "4"}}) {
       ExpectFailure(::Run(program, args), usage);
     }
   }
   const std::string gif = GifBytes(Picture());
   ExpectFailure(Measure("pictmeasure", gif, {"9-7", "0", "0"}), "bad range list.\n");
   ExpectFailure(Measure("pictmeasure", gif, {"0", "0", "256"}), "bad range list.\n");
-  for (const auto& corners : std::vector<std::vector<std::string>>{{"-1", "0", "0", "0", "0", "0"},
-                                                                    {"0", "0", "0", "256", "0", "0"},
-                                                                    {"5", "0", "0", "4", "0", "0"},
-                                                                    {"0", "9", "0", "0", "8", "0"},
-                                                                    {"0", "0", "0", "0", "0", "-1"}}) {
+  for (const auto& corners :
+       std::vector<std::vector<std::string>>{{"-1", "0", "0", "0", "0", "0"},
+                                             {"0", "0", "0", "256", "0", "0"},
+                                             {"5", "0", "0", "4", "0", "0"},
+                                             {"0", "9", "0", "0", "8", "0"},
+                                             {"0", "0", "0", "0", "0", "-1"}}) {
     ExpectFailure(Measure("pictmeasure", gif, corners), "bad RGB range.\n");
   }
   // Corners are whole numbers.
-  ExpectFailure(Measure("pictmeasure-inside", gif, {"x", "x", "x", "y", "y", "y"}), "x : not a number.\n");
-  ExpectFailure(Measure("pictmeasure-inside", gif, {"0", "0", "0", "1.5", "0", "0"}), "1.5 : not a number.\n");
+  ExpectFailure(Measure("pictmeasure-inside", gif, {"x", "x", "x", "y", "y", "y"}),
+                "x : not a number.\n");
+  ExpectFailure(Measure("pictmeasure-inside", gif, {"0", "0", "0", "1.5", "0", "0"}),
+                "1.5 : not a number.\n");
   ExpectFailure(::Run("pictmeasure", {"missing.gif", "1", "1", "1"}), "file not found.\n");
 }
 
 TEST(Pictmeasure, DamagedFiles) {
   TestGif gif = Picture();
   std::string bytes = GifBytes(gif);
-  ExpectFailure(Measure("pictmeasure", "GIF90a" + bytes.substr(6), {"-", "-", "-"}), "bad magic number.\n");
+  ExpectFailure(Measure("pictmeasure", "GIF90a" + bytes.substr(6), {"-", "-", "-"}),
+                "bad magic number.\n");
   ExpectFailure(Measure("pictmeasure", bytes.substr(0, 30), {"-", "-", "-"}), "byte read error.\n");
   gif.images[0].left = 1;
   ExpectFailure(Measure("pictmeasure", GifBytes(gif), {"-", "-", "-"}), "bad image size.\n");
@@ -164,8 +172,9 @@ TEST(Pictmeasure, DamagedFiles) {
 TEST(Pictmeasure, LostOutputIsReported) {
   Scratch dir;
   dir.Write("in.gif", GifBytes(Picture()));
-  RunResult r = RunCommand({"/bin/sh", "-c", "\"$0\" in.gif 255 255 255 > /dev/full", ProgramPath("pictmeasure")}, "",
-                           dir.path);
+  RunResult r = RunCommand(
+      {"/bin/sh", "-c", "\"$0\" in.gif 255 255 255 > /dev/full", ProgramPath("pictmeasure")}, "",
+      dir.path);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "output write error.\n");
 }

@@ -25,18 +25,23 @@ Tiff ReadTiff(const Scratch& dir, const std::string& name) {
   t.bytes = dir.Read(name);
   std::string why;
   EXPECT_TRUE(ParseTiff(t.bytes, &t.file, &why)) << name << ": " << why;
-  if (const TiffEntry* e = t.file.Find(kPhotometric)) t.photometric = static_cast<int>(e->value & 0xFFFF);
+  if (const TiffEntry* e = t.file.Find(kPhotometric))
+    t.photometric = static_cast<int>(e->value & 0xFFFF);
   if (const TiffEntry* e = t.file.Find(kColorMap)) {
     for (uint32_t i = 0; i < e->count && e->value + 2 * i + 1 < t.bytes.size(); ++i) {
-      t.map.push_back(GetLE16(reinterpret_cast<const unsigned char*>(t.bytes.data()) + e->value + 2 * i));
+      t.map.push_back(
+          GetLE16(reinterpret_cast<const unsigned char*>(t.bytes.data()) + e->value + 2 * i));
     }
   }
   return t;
 }
 
-std::vector<int> Samples(const Tiff& t) { return std::vector<int>(t.file.samples.begin(), t.file.samples.end()); }
+std::vector<int> Samples(const Tiff& t) {
+  return std::vector<int>(t.file.samples.begin(), t.file.samples.end());
+}
 
-RunResult Stack(const Scratch& dir, const std::string& program, const TestGif& gif, const char* format = "f%d.tif") {
+RunResult Stack(const Scratch& dir, const std::string& program, const TestGif& gif,
+                const char* format = "f%d.tif") {
   dir.Write("in.gif", GifBytes(gif));
   return ::Run(program, {"in.gif", format}, "", dir.path);
 }
@@ -45,7 +50,8 @@ RunResult Stack(const Scratch& dir, const std::string& program, const TestGif& g
 
 TEST(Pictstack, GreyImagesGiveOneChannelAndColourOnesRGB) {
   Scratch dir;
-  TestGif gif = OneImageGif(3, 2, Table({0, 0, 0, 128, 128, 128, 255, 255, 255, 255, 0, 0}), {0, 1, 2, 2, 1, 0});
+  TestGif gif = OneImageGif(3, 2, Table({0, 0, 0, 128, 128, 128, 255, 255, 255, 255, 0, 0}),
+                            {0, 1, 2, 2, 1, 0});
   // The second image uses the red entry once.
   TestImage coloured = gif.images[0];
   coloured.pixels = {0, 1, 3, 2, 1, 0};
@@ -61,8 +67,8 @@ TEST(Pictstack, GreyImagesGiveOneChannelAndColourOnesRGB) {
   Tiff rgb = ReadTiff(dir, "frame001.tif");
   EXPECT_EQ(rgb.file.samplesPerPixel, 3u);
   EXPECT_EQ(rgb.photometric, 2);
-  EXPECT_EQ(Samples(rgb),
-            (std::vector<int>{0, 0, 0, 128, 128, 128, 255, 0, 0, 255, 255, 255, 128, 128, 128, 0, 0, 0}));
+  EXPECT_EQ(Samples(rgb), (std::vector<int>{0, 0, 0, 128, 128, 128, 255, 0, 0, 255, 255, 255, 128,
+                                            128, 128, 0, 0, 0}));
   EXPECT_FALSE(dir.Exists("frame002.tif"));
 }
 
@@ -172,9 +178,12 @@ TEST(Pictstack, EmptyImagesGetNoFileAndAWarning) {
   for (const char* program : {"pictstack", "pictstack-palette"}) {
     RunResult r = Stack(dir, program, gif);
     EXPECT_EQ(r.status, 0) << program << r.err;
-    EXPECT_EQ(r.err, "f1.tif : empty image (warning).\nf2.tif : empty image (warning).\n"
-                     "f3.tif : empty image (warning).\n") << program;
-    for (const char* absent : {"f1.tif", "f2.tif", "f3.tif"}) EXPECT_FALSE(dir.Exists(absent)) << program << absent;
+    EXPECT_EQ(r.err,
+              "f1.tif : empty image (warning).\nf2.tif : empty image (warning).\n"
+              "f3.tif : empty image (warning).\n")
+        << program;
+    for (const char* absent : {"f1.tif", "f2.tif", "f3.tif"})
+      EXPECT_FALSE(dir.Exists(absent)) << program << absent;
     for (const char* written : {"f0.tif", "f4.tif"}) {
       Tiff t = ReadTiff(dir, written);
       EXPECT_EQ(t.file.width, 2u) << program << written;
@@ -190,7 +199,8 @@ TEST(Pictstack, EmptyImagesGetNoFileAndAWarning) {
 
 TEST(Pictstack, ArgumentsAndFailures) {
   for (const char* program : {"pictstack", "pictstack-palette"}) {
-    EXPECT_EQ(::Run(program, {"a.gif"}).err, "usage : " + std::string(program) + " GIF file_name_format\n");
+    EXPECT_EQ(::Run(program, {"a.gif"}).err,
+              "usage : " + std::string(program) + " GIF file_name_format\n");
     Scratch dir;
     const TestGif gif = OneImageGif(1, 1, GrayTable(2), {1});
     for (const char* format : {"x.tif", "%s", "%d%d", "%n", "%lu"}) {

@@ -45,7 +45,9 @@ std::string Single(const TestGif& gif, size_t i) {
 
 void ExpectFile(const Scratch& dir, const std::string& name, const std::string& expected) {
   const std::string got = dir.Read(name);
-  EXPECT_EQ(got, expected) << name << ":\n" << DescribeBlocks(got) << "expected:\n" << DescribeBlocks(expected);
+  EXPECT_EQ(got, expected) << name << ":\n"
+                           << DescribeBlocks(got) << "expected:\n"
+                           << DescribeBlocks(expected);
 }
 
 }  // namespace
@@ -90,7 +92,8 @@ TEST(Pictunpack, NoImageNoFile) {
 TEST(Pictunpack, BadFileNameFormatWritesNothing) {
   Scratch dir;
   dir.Write("anim.gif", GifBytes(Animation()));
-  for (const char* format : {"plain.gif", "%s.gif", "%n", "%d%d", "%ld", "%f", "%5", "%*d", "%%d", "%"}) {
+  for (const char* format :
+       {"plain.gif", "%s.gif", "%n", "%d%d", "%ld", "%f", "%5", "%*d", "%%d", "%"}) {
     RunResult r = ::Run("pictunpack", {"anim.gif", format}, "", dir.path);
     EXPECT_EQ(r.status, 1) << format;
     EXPECT_EQ(r.err, "bad file name format.\n") << format;
@@ -103,14 +106,16 @@ TEST(Pictunpack, ArgumentsAndOutputFiles) {
   const std::string usage = "usage : pictunpack GIF file_name_format\n";
   Scratch dir;
   dir.Write("anim.gif", GifBytes(Animation()));
-  ExpectRuns(dir.path, {
-                           {{"pictunpack", "a.gif"}, usage},
-                           {{"pictunpack", "a.gif", "%d", "x"}, usage},
-                           {{"pictunpack", "none.gif", "%d"}, "GIF file not open.\n"},
-                           {{"pictunpack", "anim.gif", "no/such/%d.gif"}, "no/such/0.gif : GIF file not stored.\n"},
-                           // A write that fails at the close.
-                           {{"pictunpack", "anim.gif", "/dev/full%.0d"}, "/dev/full : GIF file not stored.\n"},
-                       });
+  ExpectRuns(
+      dir.path,
+      {
+          {{"pictunpack", "a.gif"}, usage},
+          {{"pictunpack", "a.gif", "%d", "x"}, usage},
+          {{"pictunpack", "none.gif", "%d"}, "GIF file not open.\n"},
+          {{"pictunpack", "anim.gif", "no/such/%d.gif"}, "no/such/0.gif : GIF file not stored.\n"},
+          // A write that fails at the close.
+          {{"pictunpack", "anim.gif", "/dev/full%.0d"}, "/dev/full : GIF file not stored.\n"},
+      });
   // A name of any length.
   RunResult deep = ::Run("pictunpack", {"anim.gif", "%0200d" + std::string(40, 'x')}, "", dir.path);
   EXPECT_EQ(deep.status, 0) << deep.err;

@@ -102,7 +102,7 @@ TEST_F(Render, SegmentDepthRunsBetweenItsEnds) {
 
 TEST_F(Render, TriangleOnALineOfPixelsDrawsNothing) {
   XYZFill(1, 0, 0, 1, 2, 2, 1, 4, 4, A);
-  XYZFill(1, 0, 0, 1, 2.1, 2.3, 1, 4, 4, A);  // rounds onto the same line
+  XYZFill(1, 0, 0, 1, 2.1, 2.3, 1, 4, 4, A);      // rounds onto the same line
   XYZFill(1, 3, 3, 1, 3.2, 3.1, 1, 2.9, 3.3, A);  // one pixel
   EXPECT_TRUE(calls.empty());
 }
@@ -169,7 +169,8 @@ TEST(RenderFill, EdgeFunctionsDecideEveryPixel) {
     XYZTerm();
     const std::vector<std::pair<int, int>> drawn = Pixels();
     ASSERT_EQ(drawn.size(), expected.size()) << "triangle " << t;
-    ASSERT_EQ((std::set<std::pair<int, int>>(drawn.begin(), drawn.end())), expected) << "triangle " << t;
+    ASSERT_EQ((std::set<std::pair<int, int>>(drawn.begin(), drawn.end())), expected)
+        << "triangle " << t;
   }
 }
 
@@ -237,10 +238,10 @@ TEST(RenderInit, NoPixelsIsNotReady) {
 }
 
 TEST(RenderSide, CosineToTheView) {
-  EXPECT_DOUBLE_EQ(XYZSide(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1), 1);    // normal +x, seen from +x
-  EXPECT_DOUBLE_EQ(XYZSide(0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0), -1);   // the other winding
-  EXPECT_EQ(XYZSide(0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0), 0);           // edge-on
-  EXPECT_EQ(XYZSide(0.3, 0.2, 1, 1, 1, 2, 2, 2, 3, 3, 3), 0);        // no area
+  EXPECT_DOUBLE_EQ(XYZSide(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1), 1);   // normal +x, seen from +x
+  EXPECT_DOUBLE_EQ(XYZSide(0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0), -1);  // the other winding
+  EXPECT_EQ(XYZSide(0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0), 0);          // edge-on
+  EXPECT_EQ(XYZSide(0.3, 0.2, 1, 1, 1, 2, 2, 2, 3, 3, 3), 0);      // no area
   EXPECT_NEAR(XYZSide(0, kPi / 3, 0, 0, 0, 1, 0, 0, 0, 1, 0), std::sin(kPi / 3), 1e-15);
 }
 
@@ -254,7 +255,8 @@ TEST(RenderSide, FacingAgreesWithTheCosine) {
     const double lon = angle(random), lat = angle(random);
     const double side = XYZSide(lon, lat, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
     double s = -1;
-    const bool facing = XYZFacing(lon, lat, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &s);
+    const bool facing =
+        XYZFacing(lon, lat, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &s);
     ASSERT_EQ(facing, side >= 0) << i;
     if (facing) {
       ASSERT_EQ(s, side) << i;
@@ -325,9 +327,9 @@ TEST(Polylines, EmptyListsAndShortFilesGiveNothing) {
   EXPECT_EQ(Read("0 1 2 3"), nullptr);
   EXPECT_EQ(Read("-4"), nullptr);
   EXPECT_EQ(Read("x"), nullptr);
-  EXPECT_EQ(Read("1 1 2"), nullptr);                // colour incomplete
-  EXPECT_EQ(Read("2 1 2 3 0 0 0 1 1"), nullptr);    // ends in a point
-  EXPECT_EQ(Read("2 1 2 3 0 0 0 a b c"), nullptr);  // text for a point
+  EXPECT_EQ(Read("1 1 2"), nullptr);                      // colour incomplete
+  EXPECT_EQ(Read("2 1 2 3 0 0 0 1 1"), nullptr);          // ends in a point
+  EXPECT_EQ(Read("2 1 2 3 0 0 0 a b c"), nullptr);        // text for a point
   EXPECT_EQ(Read("1 1 1 1 0 0 0 2 1 1 1 5 5"), nullptr);  // a good one, then a short one
 }
 

@@ -12,7 +12,8 @@ namespace {
 // Two images: a full one with an extension before it, and an interlaced one at (2, 1)
 // with a local table and code size 2.
 std::string SmallGif() {
-  TestGif gif = OneImageGif(6, 4, GrayTable(4), {0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 2, 2, 3, 3, 0, 0, 1, 2, 3, 0, 1, 2, 3, 0});
+  TestGif gif = OneImageGif(
+      6, 4, GrayTable(4), {0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 2, 2, 3, 3, 0, 0, 1, 2, 3, 0, 1, 2, 3, 0});
   gif.images[0].extensions = std::string("!\xf9\x04\x00\x05\x00\x00\x00", 8);
   TestImage part;
   part.left = 2;
@@ -36,8 +37,9 @@ void Sweep(const std::vector<std::string>& command) {
     std::vector<std::string> args = command;
     args[0] = ProgramPath(command[0]);
     RunResult r = RunCommand(args, "", dir.path);
-    EXPECT_TRUE(r.status == 0 || r.status == 1) << command[0] << " ended with status " << r.status << " on "
-                                                << what << "\n" << r.err.substr(0, 2000);
+    EXPECT_TRUE(r.status == 0 || r.status == 1)
+        << command[0] << " ended with status " << r.status << " on " << what << "\n"
+        << r.err.substr(0, 2000);
     EXPECT_TRUE(OnlyMessages(r.err)) << command[0] << " on " << what;
   };
   run(valid, "the valid file");
@@ -57,4 +59,6 @@ TEST(PictureSweep, Pictmeasure) { Sweep({"pictmeasure", "in/x.gif", "-", "0-100"
 TEST(PictureSweep, Pictstack) { Sweep({"pictstack", "in/x.gif", "f%d.tif"}); }
 TEST(PictureSweep, PictstackPalette) { Sweep({"pictstack-palette", "in/x.gif", "p%d.tif"}); }
 TEST(PictureSweep, Pictunpack) { Sweep({"pictunpack", "in/x.gif", "u%d.gif"}); }
-TEST(PictureSweep, Pictanimate) { Sweep({"pictanimate", "in", "-x.gif x.gif", "3", "1", "out.gif"}); }
+TEST(PictureSweep, Pictanimate) {
+  Sweep({"pictanimate", "in", "-x.gif x.gif", "3", "1", "out.gif"});
+}

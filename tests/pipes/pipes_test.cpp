@@ -87,7 +87,8 @@ TEST(StlPipes, EveryWriterGivesTheFileBytesOnStandardOutput) {
 TEST(StlPipes, ProgramsChainThroughPipes) {
   Scratch dir;
   dir.Write("cube.stl", BinarySTL(UnitCube()));
-  RunResult r = Sh("\"$B\"/meshscale cube.stl 2 - | \"$B\"/meshmove - 1 1 1 - | \"$B\"/meshbounds -", dir);
+  RunResult r =
+      Sh("\"$B\"/meshscale cube.stl 2 - | \"$B\"/meshmove - 1 1 1 - | \"$B\"/meshbounds -", dir);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, "-\t12\t1.000000\t1.000000\t1.000000\t3.000000\t3.000000\t3.000000\n");
@@ -107,7 +108,8 @@ void WriteLargeModel(const Scratch& dir, uint32_t facets) {
     for (uint32_t k = 0; k < n; ++k) {
       const float x = static_cast<float>(i + k);
       const float b[12] = {0, 0, 1, x, 0, 0, x + 1, 0, 0, x, 1, 0};
-      PackSTLFacet(block.data() + k * kSTLRecordSize, b, static_cast<int16_t>(0x8000 | (i + k) % 0x7FFF));
+      PackSTLFacet(block.data() + k * kSTLRecordSize, b,
+                   static_cast<int16_t>(0x8000 | (i + k) % 0x7FFF));
     }
     std::fwrite(block.data(), kSTLRecordSize, n, f);
   }
@@ -138,7 +140,8 @@ TEST(StlPipes, ModelLargerThanTheMemoryStorePassesInBoundedMemory) {
 TEST(StlPipes, FailuresEndWithStatusOneAndNoModel) {
   Scratch dir;
   dir.Write("in.stl", BinarySTL(Model()));
-  const uint32_t large = static_cast<uint32_t>(kSTLHoldBytes / kSTLRecordSize + 2000);  // 100 kB past the store
+  const uint32_t large =
+      static_cast<uint32_t>(kSTLHoldBytes / kSTLRecordSize + 2000);  // 100 kB past the store
   WriteLargeModel(dir, large);
   struct Case {
     const char* program;  // the writer, its arguments and "-"

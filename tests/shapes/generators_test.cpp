@@ -85,7 +85,8 @@ TEST(Generators, LevelOneCentreThenCorners) {
     Mid(p1, p2, m12);
     Mid(p2, p3, m23);
     Mid(p3, p1, m31);
-    const double* expected[4][3] = {{m12, m23, m31}, {p1, m12, m31}, {p2, m23, m12}, {p3, m31, m23}};
+    const double* expected[4][3] = {
+        {m12, m23, m31}, {p1, m12, m31}, {p2, m23, m12}, {p3, m31, m23}};
     for (int c = 0; c < 4; ++c) {
       for (int k = 0; k < 3; ++k) ExpectVertex(facets[4 * i + c], k, expected[c][k], "child");
       ExpectUnitNormal(facets[4 * i + c]);
@@ -127,7 +128,8 @@ TEST(Generators, EqualRadiiGiveASphere) {
 
 // lon 0, lat 90 puts C (3) along z; rot 0 puts A (1) along y and B (2) along x.
 TEST(Generators, AxisAtTheNorthPoleStretchesAlongZ) {
-  auto facets = Facets(::Run("icosasphere", {"4", "0", "0", "0", "0", "90", "0", "1", "2", "3", "-"}));
+  auto facets =
+      Facets(::Run("icosasphere", {"4", "0", "0", "0", "0", "90", "0", "1", "2", "3", "-"}));
   double top[3] = {0, 0, 0};
   for (const auto& f : facets) {
     for (int k = 0; k < 9; k += 3) {
@@ -171,7 +173,9 @@ TEST(Generators, CommandLineForms) {
   EXPECT_EQ(Facets(r).size(), 16u);  // the line's own level wins
   // A file gets the bytes standard output gets.
   Scratch dir;
-  ASSERT_EQ(::Run("tetrasphere", {"2", "0", "0", "255", dir.Path("e.stl")}, "1 0 0 0 0 0 0 1 1 1\n").status, 0);
+  ASSERT_EQ(::Run("tetrasphere", {"2", "0", "0", "255", dir.Path("e.stl")}, "1 0 0 0 0 0 0 1 1 1\n")
+                .status,
+            0);
   EXPECT_TRUE(EqualSTL(r.out, dir.Read("e.stl")));
 }
 
@@ -197,7 +201,10 @@ TEST(Generators, BadValuesStopBeforeAnyOutput) {
   };
   const std::vector<Case> cases = {
       {"octasphere", {"0", "0", "0", "0", "0", "0", "0", "1", "1", out}, "", "bad axial radius.\n"},
-      {"octasphere", {"0", "0", "0", "0", "0", "0", "1", "1", "nan", out}, "", "bad axial radius.\n"},
+      {"octasphere",
+       {"0", "0", "0", "0", "0", "0", "1", "1", "nan", out},
+       "",
+       "bad axial radius.\n"},
       {"octasphere", Args({"-1"}, kUnit, {out}), "", "bad recursion level.\n"},
       {"octasphere", Args({"15"}, kUnit, {out}), "", "bad recursion level.\n"},
       {"icosasphere", Args({"14"}, kUnit, {out}), "", "bad recursion level.\n"},
@@ -209,7 +216,10 @@ TEST(Generators, BadValuesStopBeforeAnyOutput) {
       {"icosasphere", {out}, "-1 0 0 0 0 0 0 1 1 1\n", "bad recursion level.\n"},
       {"icosasphere", {out}, "0 0 0 0 0 0 1 1 1 0 300 0\n", "bad surface color.\n"},
       // Two of level 14 make 2^32 facets, one more than the count field holds.
-      {"octasphere", {out}, "14 0 0 0 0 0 0 1 1 1\n14 0 0 0 0 0 0 1 1 1\n", "bad recursion level.\n"},
+      {"octasphere",
+       {out},
+       "14 0 0 0 0 0 0 1 1 1\n14 0 0 0 0 0 0 1 1 1\n",
+       "bad recursion level.\n"},
   };
   for (const auto& c : cases) {
     auto r = ::Run(c.program, c.args, c.input);
@@ -240,8 +250,8 @@ TEST(Generators, ParameterLinesInOrder) {
 // make an ellipsoid); a 200-character number is read in full.
 TEST(Generators, LongLinesAndWordsAreReadWhole) {
   const std::string nine = "0 0 0 0 0 0 1 1 1";
-  const std::string input = nine + std::string(3000, ' ') + nine + "\n" +
-                            std::string(199, '0') + "7 0 0 0 0 0 1 1 1\n";
+  const std::string input =
+      nine + std::string(3000, ' ') + nine + "\n" + std::string(199, '0') + "7 0 0 0 0 0 1 1 1\n";
   auto facets = Facets(::Run("tetrasphere", {"-"}, input));
   ASSERT_EQ(facets.size(), 4u);
   for (const auto& f : facets) {

@@ -1,9 +1,9 @@
 // The polyshape module, linked here with the icosahedron table (20 faces).
+#include "shapes/polyshape.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "shapes/polyshape.h"
 
 namespace {
 

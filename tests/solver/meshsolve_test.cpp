@@ -132,7 +132,8 @@ TEST(Meshsolve, UsageAndInputErrors) {
   Scratch dir;
   dir.Write("short.stl", "solid x\n");
   std::vector<RunCase> cases = {
-      {{"meshsolve", dir.Path("missing.stl")}, dir.Path("missing.stl") + " : STL file not found.\n"},
+      {{"meshsolve", dir.Path("missing.stl")},
+       dir.Path("missing.stl") + " : STL file not found.\n"},
       {{"meshsolve", "short.stl"}, "short.stl : STL header read error.\n"},
       {{"meshsolve", "-"}, "- : STL header read error.\n", 1, "tiny"},
   };
@@ -230,7 +231,7 @@ TEST(Meshsolve, GivenPointAddsParallelAxisTerms) {
 TEST(Meshsolve, ThinModelGivesZeroNotNan) {
   Scratch dir;
   auto g = ::Run("icosasphere", {"3", "100", "200", "300", "33", "44", "55", "1", "2", "1e-4",
-                               dir.Path("thin.stl")});
+                                 dir.Path("thin.stl")});
   ASSERT_EQ(g.status, 0) << g.err;
   for (const std::string program : {"meshsolve", "meshsolve-short"}) {
     auto r = ::Run(program, {dir.Path("thin.stl")});

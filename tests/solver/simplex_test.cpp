@@ -1,9 +1,9 @@
 // The downhill simplex: single steps checked point by point, then whole searches.
+#include "solver/simplex.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "solver/simplex.h"
 
 namespace {
 

@@ -63,7 +63,9 @@ TEST(MeshToBinary, RewritesBinaryInputWithWarningAndNoColour) {
   auto facets = Awkward();
   facets[0].n[0] = facets[0].n[1] = facets[0].n[2] = 0;  // a zero normal never swaps
   dir.Write("in.stl", BinarySTL(facets));
-  ExpectRuns(dir.path, {{{"meshtobinary", "in.stl", "out.stl"}, "in.stl : just a binary STL (warning).\n", 0}});
+  ExpectRuns(
+      dir.path,
+      {{{"meshtobinary", "in.stl", "out.stl"}, "in.stl : just a binary STL (warning).\n", 0}});
   EXPECT_TRUE(EqualSTL(WrittenSTL(facets, 0), dir.Read("out.stl")));
 }
 
@@ -96,19 +98,22 @@ TEST(MeshToBinary, ReportsFailures) {
   dir.Write("cube.stl", AsciiSTL(UnitCube()));
   dir.Write("short.stl", "solid short\n");
   const std::string usage = "usage : meshtobinary ASCII_STL binary_STL\n";
-  ExpectRuns(dir.path, {
-                           {{"meshtobinary"}, usage},
-                           {{"meshtobinary", "cube.stl"}, usage},
-                           {{"meshtobinary", "a", "b", "c"}, usage},
-                           {{"meshtobinary", "missing.stl", "out.stl"}, "missing.stl : file not found.\n"},
-                       });
+  ExpectRuns(dir.path,
+             {
+                 {{"meshtobinary"}, usage},
+                 {{"meshtobinary", "cube.stl"}, usage},
+                 {{"meshtobinary", "a", "b", "c"}, usage},
+                 {{"meshtobinary", "missing.stl", "out.stl"}, "missing.stl : file not found.\n"},
+             });
   EXPECT_FALSE(dir.Exists("out.stl"));  // the input is checked before the output is made
-  ExpectRuns(dir.path, {
-                           {{"meshtobinary", "short.stl", "out.stl"}, "short.stl : STL header read error.\n"},
-                           {{"meshtobinary", "cube.stl", "no/such/dir.stl"}, "no/such/dir.stl : file not stored.\n"},
-                           // Buffered facets that cannot reach the disk are reported, not lost.
-                           {{"meshtobinary", "cube.stl", "/dev/full"}, "/dev/full : STL facet data write error.\n"},
-                       });
+  ExpectRuns(
+      dir.path,
+      {
+          {{"meshtobinary", "short.stl", "out.stl"}, "short.stl : STL header read error.\n"},
+          {{"meshtobinary", "cube.stl", "no/such/dir.stl"}, "no/such/dir.stl : file not stored.\n"},
+          // Buffered facets that cannot reach the disk are reported, not lost.
+          {{"meshtobinary", "cube.stl", "/dev/full"}, "/dev/full : STL facet data write error.\n"},
+      });
 }
 
 TEST(MeshToText, PrintsEveryNumberWithPrintfDigits) {
@@ -121,9 +126,9 @@ TEST(MeshToText, FormatsPrintLikePrintf) {
   // The plain fixed forms are written without printf; the others go through it.
   Scratch dir;
   dir.Write("in.stl", BinarySTL(Awkward()));
-  for (const char* format : {"%f", "%lf", "%.3f", "%.0lf", "%.f", "%.17lf", "%.60f", "<%.2e>",
-                             "%a", "%G", "%#+010.3lE", "100%% %g", "%-12.4F|", "% .61f",
-                             "%0400.1f", "%A"}) {
+  for (const char* format :
+       {"%f", "%lf", "%.3f", "%.0lf", "%.f", "%.17lf", "%.60f", "<%.2e>", "%a", "%G", "%#+010.3lE",
+        "100%% %g", "%-12.4F|", "% .61f", "%0400.1f", "%A"}) {
     RunResult r = ::Run("meshtotext", {"in.stl", format}, "", dir.path);
     EXPECT_EQ(r.status, 0) << format;
     EXPECT_EQ(r.err, "") << format;
@@ -134,9 +139,26 @@ TEST(MeshToText, FormatsPrintLikePrintf) {
 TEST(MeshToText, RejectsFormatsThatAreNotOneNumberConversion) {
   Scratch dir;
   dir.Write("in.stl", BinarySTL(Awkward()));
-  for (const char* format : {"%s", "%n", "%*f", "%.*f", "%f %f", "none", "", "%d", "%Lf",
-                             "%llf", "%1$f", "%'f", "%", "abc%", "%%", "%hf", "%2147483647f",
-                             "%.2147483647f", "%99999999999f", "%1073741824.1073741824e"}) {
+  for (const char* format : {"%s",
+                             "%n",
+                             "%*f",
+                             "%.*f",
+                             "%f %f",
+                             "none",
+                             "",
+                             "%d",
+                             "%Lf",
+                             "%llf",
+                             "%1$f",
+                             "%'f",
+                             "%",
+                             "abc%",
+                             "%%",
+                             "%hf",
+                             "%2147483647f",
+                             "%.2147483647f",
+                             "%99999999999f",
+                             "%1073741824.1073741824e"}) {
     // The format is checked before anything else, so even a missing input is not reached.
     for (const char* input : {"in.stl", "missing.stl"}) {
       RunResult r = ::Run("meshtotext", {input, format}, "", dir.path);
@@ -150,7 +172,10 @@ TEST(MeshToText, RejectsFormatsThatAreNotOneNumberConversion) {
 TEST(MeshToText, ReprintsAsciiInputWithWarning) {
   Scratch dir;
   dir.Write("in.stl", AsciiSTL(UnitCube()));
-  ExpectRuns(dir.path, {{{"meshtotext", "in.stl"}, "in.stl : just an ASCII STL (warning).\n", 0, "",
+  ExpectRuns(dir.path, {{{"meshtotext", "in.stl"},
+                         "in.stl : just an ASCII STL (warning).\n",
+                         0,
+                         "",
                          ExpectedText(UnitCube(), "%f")}});
 }
 
@@ -188,12 +213,13 @@ TEST(MeshToText, ReportsFailures) {
   dir.Write("cube.stl", BinarySTL(UnitCube()));
   dir.Write("short.stl", std::string(40, '\0'));
   const std::string usage = "usage : meshtotext binary_STL {format}\n";
-  ExpectRuns(dir.path, {
-                           {{"meshtotext"}, usage},
-                           {{"meshtotext", "a", "%f", "c"}, usage},
-                           {{"meshtotext", "missing.stl"}, "missing.stl : file not found.\n"},
-                           {{"meshtotext", "short.stl"}, "short.stl : STL header read error.\n", 1, "", ""},
-                       });
+  ExpectRuns(dir.path,
+             {
+                 {{"meshtotext"}, usage},
+                 {{"meshtotext", "a", "%f", "c"}, usage},
+                 {{"meshtotext", "missing.stl"}, "missing.stl : file not found.\n"},
+                 {{"meshtotext", "short.stl"}, "short.stl : STL header read error.\n", 1, "", ""},
+             });
   for (const char* format : {"%f", "%e"}) {
     RunResult r = RunToFull("meshtotext", {dir.Path("cube.stl"), format});
     EXPECT_EQ(r.status, 1) << format;

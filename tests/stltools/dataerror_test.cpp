@@ -24,7 +24,7 @@ enum class Keeps { kFacetsWritten, kText, kNothing, kLine };
 
 struct Program {
   std::string name;
-  Words args;  // "IN" is the model, "OUT" the output file
+  Words args;         // "IN" is the model, "OUT" the output file
   std::string input;  // standard input
   Keeps keeps;
   bool binaryOnly = false;
@@ -47,7 +47,9 @@ const std::vector<Program> kPrograms = {
     {"meshtobinary", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
     {"meshmove", {"IN", "1", "2", "3", "OUT"}, "", Keeps::kFacetsWritten},
     {"meshscale", {"IN", "2", "OUT"}, "", Keeps::kFacetsWritten},
-    {"meshtransform", {"IN", "0", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "1", "OUT"}, "",
+    {"meshtransform",
+     {"IN", "0", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "1", "OUT"},
+     "",
      Keeps::kFacetsWritten},
     {"meshjoin", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
     {"meshpaint", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
@@ -58,7 +60,10 @@ const std::vector<Program> kPrograms = {
     {"meshsolve-short", {"IN"}, "", Keeps::kNothing},
     {"meshtocply", {"IN", "OUT"}, "", Keeps::kNothing},
     {"meshtopoly", {"IN", "OUT"}, "", Keeps::kNothing, true},
-    {"meshslice", {"IN", "0", "0", "0", "0.1", "0.1", "0.1", "8", "8", "8", "OUT"}, "", Keeps::kNothing},
+    {"meshslice",
+     {"IN", "0", "0", "0", "0.1", "0.1", "0.1", "8", "8", "8", "OUT"},
+     "",
+     Keeps::kNothing},
     {"meshorbit", With(With({"IN", "64"}, kLook), {"OUT"}), "0 0\n", Keeps::kNothing},
     {"meshturn", With(With({"IN", "0", "0", "0", "0", "90", "64"}, kLook), {"OUT"}), "0 0 0\n",
      Keeps::kNothing},
@@ -81,7 +86,8 @@ std::vector<TestFacet> Strip(size_t count) {
   std::vector<TestFacet> facets;
   facets.reserve(count);
   for (size_t i = 0; i < count; ++i) {
-    const float x = static_cast<float>(i % 1000) * 0.001f, y = static_cast<float>(i / 1000) * 0.001f;
+    const float x = static_cast<float>(i % 1000) * 0.001f,
+                y = static_cast<float>(i / 1000) * 0.001f;
     facets.push_back(Tri(x, y, 0, x + 0.001f, y, 0, x, y + 0.001f, 0, 0x801F));
   }
   return facets;
@@ -104,7 +110,8 @@ void Check(const Program& p, const Model& m, const Scratch& dir, const std::stri
   for (const auto& a : p.args) args.push_back(a == "IN" ? in : a == "OUT" ? out : a);
   const RunResult r = ::Run(p.name, args, p.input, dir.path);
   EXPECT_EQ(r.status, 1);
-  const std::string message = in + " : STL data error after " + std::to_string(m.facets) + " facets.\n";
+  const std::string message =
+      in + " : STL data error after " + std::to_string(m.facets) + " facets.\n";
   std::string warning;
   if (p.name == "meshtobinary" && m.binary) warning = in + " : just a binary STL (warning).\n";
   if (p.name == "meshtotext" && !m.binary) warning = in + " : just an ASCII STL (warning).\n";
@@ -133,7 +140,8 @@ void Check(const Program& p, const Model& m, const Scratch& dir, const std::stri
     }
     case Keeps::kText: {
       std::string expected = WholeRun(p, dir, whole);
-      if (p.name == "meshtotext") expected.resize(expected.size() - std::string("endsolid\n").size());
+      if (p.name == "meshtotext")
+        expected.resize(expected.size() - std::string("endsolid\n").size());
       if (p.name != "meshtotext") expected.replace(0, whole.size(), in);  // the name line
       EXPECT_TRUE(r.out == expected) << r.out.size() << " bytes, expected " << expected.size();
       break;
@@ -240,7 +248,8 @@ TEST(StlDataError, CountOfFourBillionTakesNoMemory) {
   // the two and reports the rest missing, within 40 MB of address space, from a file
   // and (but for the picture programs, which read their views there) from a pipe.
   Scratch dir;
-  dir.Write("huge.stl", BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0), Tri(0, 0, 0, 0, 1, 0, 0, 0, 1)}, 4294967295u));
+  dir.Write("huge.stl", BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0), Tri(0, 0, 0, 0, 1, 0, 0, 0, 1)},
+                                  4294967295u));
   std::filesystem::create_directory(dir.Path("slices"));
   for (const Program& p : kPrograms) {
     SCOPED_TRACE(p.name);
@@ -249,7 +258,10 @@ TEST(StlDataError, CountOfFourBillionTakesNoMemory) {
       std::string command = "ulimit -v 40000 && ";
       if (in == "-") command += "cat huge.stl | ";
       command += ProgramPath(p.name);
-      for (const auto& a : p.args) command += " " + (a == "IN" ? in : a == "OUT" ? (p.name == "meshslice" ? "slices" : "out") : a);
+      for (const auto& a : p.args)
+        command += " " + (a == "IN"    ? in
+                          : a == "OUT" ? (p.name == "meshslice" ? "slices" : "out")
+                                       : a);
       if (!p.input.empty()) command += " < /dev/null";
       const RunResult r = RunCommand({"/bin/sh", "-c", command}, "", dir.path);
       EXPECT_EQ(r.status, 1) << in;
@@ -271,12 +283,16 @@ TEST(StlDataError, ModelTooLargeForMemoryIsTheProgramsOwnMessage) {
   Scratch dir;
   const std::string bytes = BinarySTL(Strip(300000));
   dir.Write("big.stl", bytes);
-  RunResult r = RunCommand(
-      {"/bin/sh", "-c", "cat big.stl | (ulimit -v 10000 && " + ProgramPath("meshtopoly") + " - out.zcp)"}, "", dir.path);
+  RunResult r =
+      RunCommand({"/bin/sh", "-c",
+                  "cat big.stl | (ulimit -v 10000 && " + ProgramPath("meshtopoly") + " - out.zcp)"},
+                 "", dir.path);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "memory allocation error.\n");
   EXPECT_FALSE(dir.Exists("out.zcp"));
-  r = RunCommand({"/bin/sh", "-c", "ulimit -v 10000 && " + ProgramPath("meshtopoly") + " big.stl out.zcp"}, "", dir.path);
+  r = RunCommand(
+      {"/bin/sh", "-c", "ulimit -v 10000 && " + ProgramPath("meshtopoly") + " big.stl out.zcp"}, "",
+      dir.path);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(dir.Read("out.zcp").size(), ZCPHeaderSize(900000, 300000) + 12 * 900000 + 16 * 300000);
 #endif

@@ -26,8 +26,8 @@ TEST(MeshJoin, WritesAllFacetsInArgumentOrder) {
   Scratch dir;
   dir.Write("a.stl", AsciiSTL(UnitCube()));
   dir.Write("b.stl", BinarySTL(Coloured()));
-  RunResult r = ::Run("meshjoin", {"a.stl", "-", "b.stl", "out.stl"}, BinarySTL(Coloured()),
-                      dir.path);
+  RunResult r =
+      ::Run("meshjoin", {"a.stl", "-", "b.stl", "out.stl"}, BinarySTL(Coloured()), dir.path);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "");
@@ -55,8 +55,8 @@ TEST(MeshJoin, InputErrorsStopWithTheFacetsWrittenAndCountZero) {
     RunResult r = ::Run("meshjoin", {"a.stl", second, "out.stl"}, "", dir.path);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, std::string(second) + (std::string(second) == "missing.stl"
-                                                 ? " : file not found.\n"
-                                                 : " : STL header read error.\n"));
+                                                ? " : file not found.\n"
+                                                : " : STL header read error.\n"));
     std::string expected = WrittenSTL(Coloured());
     expected.replace(80, 4, 4, '\0');
     EXPECT_EQ(dir.Read("out.stl"), expected) << DescribeSTL(dir.Read("out.stl"));
@@ -77,12 +77,13 @@ TEST(MeshJoin, ReportsUsageAndOutputFailures) {
   Scratch dir;
   dir.Write("a.stl", BinarySTL(Coloured()));
   const std::string usage = "usage : meshjoin STL_files STL\n";
-  ExpectRuns(dir.path, {
-                           {{"meshjoin"}, usage},
-                           {{"meshjoin", "a.stl"}, usage},
-                           {{"meshjoin", "a.stl", "no/dir.stl"}, "no/dir.stl : file not stored.\n"},
-                           {{"meshjoin", "a.stl", "/dev/full"}, "/dev/full : STL facet data write error.\n"},
-                       });
+  ExpectRuns(dir.path,
+             {
+                 {{"meshjoin"}, usage},
+                 {{"meshjoin", "a.stl"}, usage},
+                 {{"meshjoin", "a.stl", "no/dir.stl"}, "no/dir.stl : file not stored.\n"},
+                 {{"meshjoin", "a.stl", "/dev/full"}, "/dev/full : STL facet data write error.\n"},
+             });
 }
 
 TEST(MeshPaint, PaintsEveryFacetWithTheTopFiveBits) {
@@ -140,12 +141,18 @@ TEST(MeshPaint, ChecksArgumentsInputColourThenOutput) {
     }
   }
   // The input is read before the colour is checked, the output opened last.
-  ExpectRuns(dir.path, {
-                           {{"meshpaint", "missing.stl", "256", "0", "0", "out.stl"}, "missing.stl : file not found.\n"},
-                           {{"meshpaint", "-", "256", "0", "0", "out.stl"}, "- : STL header read error.\n", 1, "short"},
-                           {{"meshpaint", "in.stl", "no/dir.stl"}, "no/dir.stl : file not stored.\n"},
-                           {{"meshpaint", "in.stl", "/dev/full"}, "/dev/full : STL facet data write error.\n"},
-                       });
+  ExpectRuns(
+      dir.path,
+      {
+          {{"meshpaint", "missing.stl", "256", "0", "0", "out.stl"},
+           "missing.stl : file not found.\n"},
+          {{"meshpaint", "-", "256", "0", "0", "out.stl"},
+           "- : STL header read error.\n",
+           1,
+           "short"},
+          {{"meshpaint", "in.stl", "no/dir.stl"}, "no/dir.stl : file not stored.\n"},
+          {{"meshpaint", "in.stl", "/dev/full"}, "/dev/full : STL facet data write error.\n"},
+      });
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ std::vector<TestFacet> OneFacet() { return {Tri(0, 0, 0, 1, 0, 0, 0, 1, 0)}; }
 // The unit cube turned inside out: every facet's vertex order and stored normal reversed.
 std::vector<TestFacet> InsideOut() {
   auto cube = UnitCube();
-  for (auto& f : cube) f = Tri(f.v[0], f.v[1], f.v[2], f.v[6], f.v[7], f.v[8], f.v[3], f.v[4], f.v[5]);
+  for (auto& f : cube)
+    f = Tri(f.v[0], f.v[1], f.v[2], f.v[6], f.v[7], f.v[8], f.v[3], f.v[4], f.v[5]);
   return cube;
 }
 
@@ -45,7 +46,8 @@ TEST(MeshMeasure, ClosedCubeAndItsFaults) {
   open.pop_back();
   dir.Write("open.stl", BinarySTL(open));
 
-  RunResult r = ::Run("meshstats", {"cube.stl", "inside.stl", "flipped.stl", "open.stl"}, "", dir.path);
+  RunResult r =
+      ::Run("meshstats", {"cube.stl", "inside.stl", "flipped.stl", "open.stl"}, "", dir.path);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             "cube.stl\t12\t6.000000\t1.000000\n"
@@ -88,7 +90,8 @@ TEST(MeshMeasure, BoundsSkipCoordinatesThatAreNotNumbers) {
   Scratch dir;
   const float nan = std::nanf("");
   // The very first coordinate is not a number; neither is every z of the second file.
-  dir.Write("a.stl", BinarySTL({Tri(nan, 2, 3, 4, -5, 6, 7, 8, -9), Tri(-1, 0, 0, 0, 0, 0, 0, 0, 0)}));
+  dir.Write("a.stl",
+            BinarySTL({Tri(nan, 2, 3, 4, -5, 6, 7, 8, -9), Tri(-1, 0, 0, 0, 0, 0, 0, 0, 0)}));
   dir.Write("b.stl", BinarySTL({Tri(1, 2, nan, 3, 4, nan, 5, 6, nan)}));
   RunResult r = ::Run("meshbounds", {"a.stl", "b.stl"}, "", dir.path);
   EXPECT_EQ(r.out,

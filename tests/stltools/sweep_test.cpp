@@ -16,7 +16,8 @@
 namespace {
 
 std::vector<TestFacet> Model() {
-  return {Tri(0, 0, 0, 1.5f, 0, 0, 0, 2, 0.25f, 0xFC00), Tri(1e-3f, -4, 7, 3, 1e6f, -2, 0, 0, 9, 0x8421)};
+  return {Tri(0, 0, 0, 1.5f, 0, 0, 0, 2, 0.25f, 0xFC00),
+          Tri(1e-3f, -4, 7, 3, 1e6f, -2, 0, 0, 9, 0x8421)};
 }
 
 std::vector<std::string> Variants(const std::string& bytes) {
@@ -39,8 +40,8 @@ void Sweep(const std::string& program, const std::vector<std::string>& args,
   for (const auto& input : Variants(bytes)) {
     RunResult r = ::Run(program, args, input, dir.path);
     ++runs;
-    ASSERT_TRUE(r.status == 0 || r.status == 1)
-        << program << " ended with " << r.status << "\n" << r.err << DescribeSTL(input);
+    ASSERT_TRUE(r.status == 0 || r.status == 1) << program << " ended with " << r.status << "\n"
+                                                << r.err << DescribeSTL(input);
     EXPECT_TRUE(OnlyMessages(r.err)) << program << " on\n" << DescribeSTL(input);
   }
   EXPECT_EQ(runs, static_cast<int>(3 * bytes.size()));

@@ -68,8 +68,8 @@ TEST(MeshTally, ColourFormRoundsChannelsToFiveBits) {
 TEST(MeshTally, FacetsWithoutAnAreaAreNotCounted) {
   const float nan = std::nanf("");
   const float inf = INFINITY;
-  RunResult r = Tally({Tri(nan, 0, 0, 1, 0, 0, 0, 1, 0), OfArea(1), Tri(0, 0, 0, inf, 0, 0, 0, inf, 0)},
-                      {"1"});
+  RunResult r = Tally(
+      {Tri(nan, 0, 0, 1, 0, 0, 0, 1, 0), OfArea(1), Tri(0, 0, 0, inf, 0, 0, 0, inf, 0)}, {"1"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "1\t0.500000\t1.500000\t\t1\n");
 }
@@ -97,27 +97,36 @@ TEST(MeshTally, ChecksArgumentsFileHeaderSelectionThenSize) {
   dir.Write("short.stl", "short");
   const std::string usage = "usage : meshtally STL_file {flag|(R G B)} bin_size\n";
   // Status 1 and no output: usage, then the input, the selection and the bin size.
-  ExpectRuns(dir.path, {
-                           {{"meshtally"}, usage},
-                           {{"meshtally", "in.stl"}, usage},
-                           {{"meshtally", "in.stl", "1", "2", "3"}, usage},
-                           {{"meshtally", "in.stl", "1", "2", "3", "4", "5"}, usage},
-                           {{"meshtally", "missing.stl", "-1", "0"}, "missing.stl : STL file not found.\n", 1, "", ""},
-                           {{"meshtally", "short.stl", "-1", "0"}, "short.stl : STL header read error.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "-1", "0"}, "bad flag.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "65536", "1"}, "bad flag.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "99999999999", "1"}, "bad flag.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "256", "0", "0", "0"}, "bad color.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "0", "-0.5", "0", "1"}, "bad color.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "0", "0", "nan", "1"}, "bad color.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "1e400", "0", "0", "1"}, "bad color.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "0"}, "bad bin size.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "-1"}, "bad bin size.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "size"}, "size : not a number.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "nan"}, "bad bin size.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "-nan"}, "bad bin size.\n", 1, "", ""},
-                           {{"meshtally", "in.stl", "0", "0", "0", "-inf"}, "bad bin size.\n", 1, "", ""},
-                       });
+  ExpectRuns(dir.path,
+             {
+                 {{"meshtally"}, usage},
+                 {{"meshtally", "in.stl"}, usage},
+                 {{"meshtally", "in.stl", "1", "2", "3"}, usage},
+                 {{"meshtally", "in.stl", "1", "2", "3", "4", "5"}, usage},
+                 {{"meshtally", "missing.stl", "-1", "0"},
+                  "missing.stl : STL file not found.\n",
+                  1,
+                  "",
+                  ""},
+                 {{"meshtally", "short.stl", "-1", "0"},
+                  "short.stl : STL header read error.\n",
+                  1,
+                  "",
+                  ""},
+                 {{"meshtally", "in.stl", "-1", "0"}, "bad flag.\n", 1, "", ""},
+                 {{"meshtally", "in.stl", "65536", "1"}, "bad flag.\n", 1, "", ""},
+                 {{"meshtally", "in.stl", "99999999999", "1"}, "bad flag.\n", 1, "", ""},
+                 {{"meshtally", "in.stl", "256", "0", "0", "0"}, "bad color.\n", 1, "", ""},
+                 {{"meshtally", "in.stl", "0", "-0.5", "0", "1"}, "bad color.\n", 1, "", ""},
+                 {{"meshtally", "in.stl", "0", "0", "nan", "1"}, "bad color.\n", 1, "", ""},
+                 {{"meshtally", "in.stl", "1e400", "0", "0", "1"}, "bad color.\n", 1, "", ""},
+                 {{"meshtally", "in.stl", "0"}, "bad bin size.\n", 1, "", ""},
+                 {{"meshtally", "in.stl", "-1"}, "bad bin size.\n", 1, "", ""},
+                 {{"meshtally", "in.stl", "size"}, "size : not a number.\n", 1, "", ""},
+                 {{"meshtally", "in.stl", "nan"}, "bad bin size.\n", 1, "", ""},
+                 {{"meshtally", "in.stl", "-nan"}, "bad bin size.\n", 1, "", ""},
+                 {{"meshtally", "in.stl", "0", "0", "0", "-inf"}, "bad bin size.\n", 1, "", ""},
+             });
   RunResult r = RunToFull("meshtally", {dir.Path("in.stl"), "1"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "output write error.\n");
@@ -133,8 +142,9 @@ TEST(MeshTally, FarApartBinsTakeMemoryForTheFacetsOnly) {
   const std::vector<TestFacet> facets = {OfArea(1), OfArea(1.5e9f), OfArea(2.1e9f), OfArea(1.5e9f),
                                          OfArea(0.2f)};
   dir.Write("far.stl", BinarySTL(facets));
-  const RunResult r = RunCommand(
-      {"/bin/sh", "-c", "ulimit -v 64000 && " + ProgramPath("meshtally") + " far.stl 1"}, "", dir.path);
+  const RunResult r =
+      RunCommand({"/bin/sh", "-c", "ulimit -v 64000 && " + ProgramPath("meshtally") + " far.stl 1"},
+                 "", dir.path);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "0\t0.000000\t0.500000\t\t1\n"

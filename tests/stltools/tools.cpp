@@ -13,8 +13,8 @@
 std::vector<TestFacet> Written(std::vector<TestFacet> facets, int attribute) {
   for (auto& f : facets) {
     double n[3];
-    CalcNormal(f.v[0], f.v[1], f.v[2], f.v[3], f.v[4], f.v[5], f.v[6], f.v[7], f.v[8], &n[0],
-               &n[1], &n[2]);
+    CalcNormal(f.v[0], f.v[1], f.v[2], f.v[3], f.v[4], f.v[5], f.v[6], f.v[7], f.v[8], &n[0], &n[1],
+               &n[2]);
     for (int i = 0; i < 3; ++i) f.n[i] = static_cast<float>(n[i]);
     if (attribute != kKeep) f.attribute = static_cast<uint16_t>(attribute);
   }

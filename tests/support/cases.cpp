@@ -39,9 +39,12 @@ std::string FirstOtherLine(const std::string& err, const std::vector<std::string
 
 }  // namespace
 
-testing::AssertionResult OnlyMessages(const std::string& err, const std::vector<std::string>& known) {
+testing::AssertionResult OnlyMessages(const std::string& err,
+                                      const std::vector<std::string>& known) {
   const std::string line = FirstOtherLine(err, known);
   if (line.empty()) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "not a one-line message ending in a full stop: "
-                                     << testing::PrintToString(line) << " in\n" << err.substr(0, 2000);
+  return testing::AssertionFailure()
+         << "not a one-line message ending in a full stop: " << testing::PrintToString(line)
+         << " in\n"
+         << err.substr(0, 2000);
 }

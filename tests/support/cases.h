@@ -18,16 +18,17 @@
 
 // One run of a program and what it must give.
 struct RunCase {
-  std::vector<std::string> command;      // the program's name, then its arguments
-  std::string err;                       // standard error, whole
+  std::vector<std::string> command;  // the program's name, then its arguments
+  std::string err;                   // standard error, whole
   int status = 1;
-  std::string input = {};                // standard input
-  std::optional<std::string> out = {};   // standard output, whole; unchecked when unset
-  std::string name = {};                 // for failure messages; the command line when empty
+  std::string input = {};               // standard input
+  std::optional<std::string> out = {};  // standard output, whole; unchecked when unset
+  std::string name = {};                // for failure messages; the command line when empty
 };
 
 void ExpectRuns(const std::string& cwd, const std::vector<RunCase>& cases);
 
 // Success when every line of err is a message or one of the known lines (each whole,
 // with its line feed); otherwise a failure that quotes the first other line.
-testing::AssertionResult OnlyMessages(const std::string& err, const std::vector<std::string>& known = {});
+testing::AssertionResult OnlyMessages(const std::string& err,
+                                      const std::vector<std::string>& known = {});

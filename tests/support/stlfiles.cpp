@@ -53,8 +53,8 @@ std::string AsciiSTL(const std::vector<TestFacet>& facets, const std::string& na
                   f.n[1], f.n[2]);
     text += line;
     for (int k = 0; k < 3; ++k) {
-      std::snprintf(line, sizeof line, "      vertex %.9g %.9g %.9g\n", f.v[3 * k],
-                    f.v[3 * k + 1], f.v[3 * k + 2]);
+      std::snprintf(line, sizeof line, "      vertex %.9g %.9g %.9g\n", f.v[3 * k], f.v[3 * k + 1],
+                    f.v[3 * k + 2]);
       text += line;
     }
     text += "    endloop\n  endfacet\n";
@@ -87,9 +87,9 @@ std::string DescribeSTL(const std::string& bytes) {
   std::string text = "count " + std::to_string(facets.size()) + "\n";
   char line[512];
   for (const auto& f : facets) {
-    std::snprintf(line, sizeof line, "n %g %g %g | %g %g %g | %g %g %g | %g %g %g | %04x\n",
-                  f.n[0], f.n[1], f.n[2], f.v[0], f.v[1], f.v[2], f.v[3], f.v[4], f.v[5], f.v[6],
-                  f.v[7], f.v[8], f.attribute);
+    std::snprintf(line, sizeof line, "n %g %g %g | %g %g %g | %g %g %g | %g %g %g | %04x\n", f.n[0],
+                  f.n[1], f.n[2], f.v[0], f.v[1], f.v[2], f.v[3], f.v[4], f.v[5], f.v[6], f.v[7],
+                  f.v[8], f.attribute);
     text += line;
   }
   return text;

@@ -83,7 +83,8 @@ bool DecodeLZW(const std::string& strip, std::string* out, LZWTrace* trace, std:
       } else if (code == next) {
         entry = table[prev] + table[prev][0];
       } else {
-        *why = "code " + std::to_string(code) + " beyond the table (next " + std::to_string(next) + ")";
+        *why = "code " + std::to_string(code) + " beyond the table (next " + std::to_string(next) +
+               ")";
         return false;
       }
       if (next >= 4096) {
@@ -188,7 +189,8 @@ bool ParseTiff(const std::string& bytes, TiffFile* t, std::string* why) {
       } else if (t->bits == 32) {
         v = GetLE32(row + 4 * s);
       } else {
-        for (uint64_t i = s * t->bits; i < (s + 1) * t->bits; ++i) v = (v << 1) | ((row[i / 8] >> (7 - i % 8)) & 1);
+        for (uint64_t i = s * t->bits; i < (s + 1) * t->bits; ++i)
+          v = (v << 1) | ((row[i / 8] >> (7 - i % 8)) & 1);
       }
       t->samples.push_back(v);
     }
@@ -200,10 +202,12 @@ std::string DescribeTiff(const TiffFile& t) {
   std::ostringstream s;
   s << "IFD at " << t.ifdOffset << ", " << t.entries.size() << " entries:\n";
   for (const auto& e : t.entries) {
-    s << "  tag " << e.tag << " type " << e.type << " count " << e.count << " value " << e.value << "\n";
+    s << "  tag " << e.tag << " type " << e.type << " count " << e.count << " value " << e.value
+      << "\n";
   }
   s << "strips:";
-  for (size_t k = 0; k < t.stripOffsets.size(); ++k) s << " " << t.stripOffsets[k] << "+" << t.stripCounts[k];
+  for (size_t k = 0; k < t.stripOffsets.size(); ++k)
+    s << " " << t.stripOffsets[k] << "+" << t.stripCounts[k];
   s << "\n";
   return s.str();
 }

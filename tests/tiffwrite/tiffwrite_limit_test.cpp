@@ -35,8 +35,8 @@ TEST(TiffWriteLimit, FilePastTheBoundIsNotStored) {
   auto rows = Rows(data, 3000, 1);
   Scratch dir;
   const std::string path = dir.Path("b.tif");
-  EXPECT_EXIT(StoreImageFile(path.c_str(), 3000, 1, 8, rows.data(), nullptr), ::testing::ExitedWithCode(1),
-              "^" + path + " : file not stored.\n$");
+  EXPECT_EXIT(StoreImageFile(path.c_str(), 3000, 1, 8, rows.data(), nullptr),
+              ::testing::ExitedWithCode(1), "^" + path + " : file not stored.\n$");
 }
 
 }  // namespace

@@ -54,7 +54,9 @@ uint16_t GetLE16Of(const std::string& bytes, size_t offset) {
   return GetLE16(reinterpret_cast<const unsigned char*>(bytes.data()) + offset);
 }
 
-uint32_t FileLength(const TiffFile& t) { return t.ifdOffset + 2 + 12 * uint32_t(t.entries.size()) + 4; }
+uint32_t FileLength(const TiffFile& t) {
+  return t.ifdOffset + 2 + 12 * uint32_t(t.entries.size()) + 4;
+}
 
 TEST(TiffWrite, BilevelRowCarriesPaddingBitsAndIsWhiteIsZero) {
   // 10 samples of one bit: 2 bytes a row, the second holding 2 samples and 6 zero bits.
@@ -68,8 +70,8 @@ TEST(TiffWrite, BilevelRowCarriesPaddingBitsAndIsWhiteIsZero) {
   for (int y = 0; y < 3; ++y) {
     for (int x = 0; x < 10; ++x) EXPECT_EQ(t.samples[y * 10 + x], p.At(x, y)) << x << "," << y;
   }
-  EXPECT_EQ(t.Find(262)->value, 0u);     // WhiteIsZero: a 1 is black
-  EXPECT_EQ(t.rowsPerStrip, 4096u);      // 8192 / 2 bytes a row
+  EXPECT_EQ(t.Find(262)->value, 0u);  // WhiteIsZero: a 1 is black
+  EXPECT_EQ(t.rowsPerStrip, 4096u);   // 8192 / 2 bytes a row
 }
 
 TEST(TiffWrite, OneStripHoldsItsOffsetAndCountInTheEntries) {
@@ -96,7 +98,8 @@ TEST(TiffWrite, ManyStripsGetArraysBeforeTheIFD) {
   ASSERT_EQ(t.stripOffsets.size(), 4u);
   EXPECT_EQ(t.strips[3].size(), 19u * 300);
   EXPECT_EQ(t.stripOffsets[0], 8u);
-  for (int k = 1; k < 4; ++k) EXPECT_EQ(t.stripOffsets[k], t.stripOffsets[k - 1] + t.stripCounts[k - 1]);
+  for (int k = 1; k < 4; ++k)
+    EXPECT_EQ(t.stripOffsets[k], t.stripOffsets[k - 1] + t.stripCounts[k - 1]);
   const uint32_t dataEnd = t.stripOffsets[3] + t.stripCounts[3];
   EXPECT_EQ(t.Find(273)->value, (dataEnd + 1) / 2 * 2);
   EXPECT_EQ(t.Find(279)->value, t.Find(273)->value + 4 * 4);
@@ -117,7 +120,8 @@ TEST(TiffWrite, RowOverStripSizeGetsOneRowAStrip) {
 TEST(TiffWrite, EntriesInOrderWithTheirTypes) {
   Picture p(5, 5, [](int x, int y) { return x ^ y; });
   TiffFile t = Grey(p, 8);
-  EXPECT_EQ(Tags(t), (std::vector<int>{256, 257, 258, 259, 262, 273, 277, 278, 279, 284})) << DescribeTiff(t);
+  EXPECT_EQ(Tags(t), (std::vector<int>{256, 257, 258, 259, 262, 273, 277, 278, 279, 284}))
+      << DescribeTiff(t);
   const std::vector<int> types = {3, 3, 3, 3, 3, 4, 3, 3, 4, 3};
   for (size_t i = 0; i < types.size(); ++i) EXPECT_EQ(t.entries[i].type, types[i]) << "entry " << i;
   EXPECT_EQ(t.Find(259)->value, 5u);  // LZW
@@ -177,7 +181,8 @@ TEST(TiffWrite, EveryPackedWidthAndWideSamples) {
     const uint32_t mask = bits >= 16 ? 0xFFFF : (1u << bits) - 1;
     for (int y = 0; y < 5; ++y) {
       for (int x = 0; x < 13; ++x) {
-        ASSERT_EQ(t.samples[y * 13 + x], p.At(x, y) & mask) << "bits " << bits << " at " << x << "," << y;
+        ASSERT_EQ(t.samples[y * 13 + x], p.At(x, y) & mask)
+            << "bits " << bits << " at " << x << "," << y;
       }
     }
     EXPECT_EQ(t.bits, uint32_t(bits));
@@ -265,7 +270,8 @@ TEST(TiffWrite, TrueColourInterleavesChannels) {
   Picture g(100, 50, [](int x, int y) { return (x * y) & 0xFF; });
   Picture b(100, 50, [](int x, int) { return 255 - (x & 0xFF); });
   Scratch dir;
-  StoreImageFile_RGB(dir.Path("c.tif").c_str(), 100, 50, 8, r.rows.data(), g.rows.data(), b.rows.data(), nullptr);
+  StoreImageFile_RGB(dir.Path("c.tif").c_str(), 100, 50, 8, r.rows.data(), g.rows.data(),
+                     b.rows.data(), nullptr);
   std::string bytes = dir.Read("c.tif");
   TiffFile t;
   std::string why;
@@ -295,12 +301,14 @@ TEST(TiffWrite, TrueColourPackedChannelsShareOneBitString) {
   Picture g(3, 2, [](int x, int) { return 15 - x; });
   Picture b(3, 2, [](int, int y) { return 16 + y; });  // masked to y
   Scratch dir;
-  StoreImageFile_RGB(dir.Path("c.tif").c_str(), 3, 2, 4, r.rows.data(), g.rows.data(), b.rows.data(), "rgb");
+  StoreImageFile_RGB(dir.Path("c.tif").c_str(), 3, 2, 4, r.rows.data(), g.rows.data(),
+                     b.rows.data(), "rgb");
   TiffFile t;
   std::string why;
   ASSERT_TRUE(ParseTiff(dir.Read("c.tif"), &t, &why)) << why;
   EXPECT_EQ(t.strips[0].size(), 10u);
-  EXPECT_EQ(t.samples, (std::vector<uint32_t>{0, 15, 0, 1, 14, 0, 2, 13, 0, 1, 15, 1, 2, 14, 1, 3, 13, 1}));
+  EXPECT_EQ(t.samples,
+            (std::vector<uint32_t>{0, 15, 0, 1, 14, 0, 2, 13, 0, 1, 15, 1, 2, 14, 1, 3, 13, 1}));
   EXPECT_EQ(t.entries.size(), 11u);
 }
 
@@ -342,7 +350,8 @@ TEST(TiffWrite, BuildsKeepTheirOwnState) {
   Picture p(40, 40, [](int x, int y) { return (x * y) & 0xFF; });
   Scratch dir;
   StoreImageFile(dir.Path("a.tif").c_str(), 40, 40, 8, p.rows.data(), nullptr);
-  StoreImageFile_RGB(dir.Path("b.tif").c_str(), 40, 40, 8, p.rows.data(), p.rows.data(), p.rows.data(), nullptr);
+  StoreImageFile_RGB(dir.Path("b.tif").c_str(), 40, 40, 8, p.rows.data(), p.rows.data(),
+                     p.rows.data(), nullptr);
   StoreImageFile(dir.Path("c.tif").c_str(), 40, 40, 8, p.rows.data(), nullptr);
   EXPECT_EQ(dir.Read("a.tif"), dir.Read("c.tif"));
   TiffFile t;
@@ -371,7 +380,8 @@ TEST(TiffWrite, ArraysPastSixtyFourKiBHoldFullOffsets) {
     uint16_t expected;  // and the value stored there
   };
   // The blue BitsPerSample value; the blue map's last entry.
-  for (const Case& c : {Case{"rgb.tif", 258, 6, 4, 8}, Case{"cm.tif", 320, 6 * 256, 6 * 256 - 2, 255 * 257}}) {
+  for (const Case& c :
+       {Case{"rgb.tif", 258, 6, 4, 8}, Case{"cm.tif", 320, 6 * 256, 6 * 256 - 2, 255 * 257}}) {
     const std::string bytes = dir.Read(c.file);
     TiffFile t;
     std::string why;
@@ -396,7 +406,8 @@ TEST(TiffWriteDeath, FailuresAreFatalWithTheName) {
   // A full disk: the writes fail and must not give status 0.
   EXPECT_EXIT(StoreImageFile("/dev/full", 300, 300, 8, p.rows.data(), nullptr),
               ::testing::ExitedWithCode(1), "^/dev/full : file not stored.\n$");
-  EXPECT_EXIT(StoreImageFile_RGB("/dev/full", 300, 300, 8, p.rows.data(), p.rows.data(), p.rows.data(), nullptr),
+  EXPECT_EXIT(StoreImageFile_RGB("/dev/full", 300, 300, 8, p.rows.data(), p.rows.data(),
+                                 p.rows.data(), nullptr),
               ::testing::ExitedWithCode(1), "^/dev/full : file not stored.\n$");
   // Sample widths the layout cannot carry.
   EXPECT_EXIT(StoreImageFile("/tmp/never.tif", 3, 3, 20, p.rows.data(), nullptr),

@@ -92,11 +92,11 @@ TEST(ZcpHeader, StrictReaderTakesAnySpacingBetweenWords) {
 TEST(ZcpHeader, StrictReaderRejectsFaults) {
   uint32_t n, m;
   const char* faults[][2] = {
-      {"end_header\n", "end_header\r\n"},          // carriage return before the line feed
-      {"\nend_header\n", "\r\nend_header\r\n"},    // CR LF throughout: fails at end_header
-      {"element vertex 8", "element vertex 0"},   // no vertices
-      {"element face 12", "element face 0"},      // no faces
-      {"element vertex 8", "element vertex -8"},  // not an unsigned count
+      {"end_header\n", "end_header\r\n"},                 // carriage return before the line feed
+      {"\nend_header\n", "\r\nend_header\r\n"},           // CR LF throughout: fails at end_header
+      {"element vertex 8", "element vertex 0"},           // no vertices
+      {"element face 12", "element face 0"},              // no faces
+      {"element vertex 8", "element vertex -8"},          // not an unsigned count
       {"element vertex 8", "element vertex 4294967296"},  // beyond 32 bits
       {"element vertex 8", "element vertex x"},
       {"property float x", "property double x"},
@@ -118,9 +118,9 @@ TEST(ZcpRecords, PackFaceAndVertexLittleEndian) {
   PackZCPFace(face, ZCPFace{255, 0, 10, {0, 1, 0x01020304}});
   const unsigned char expected[kZCPFaceSize] = {
       0xFF, 0x00, 0x0A, 0x03,  // red, green, blue, count 3
-      0, 0, 0, 0,              // index 0
-      1, 0, 0, 0,              // index 1
-      4, 3, 2, 1};             // index 0x01020304
+      0,    0,    0,    0,     // index 0
+      1,    0,    0,    0,     // index 1
+      4,    3,    2,    1};    // index 0x01020304
   EXPECT_EQ(0, std::memcmp(face, expected, kZCPFaceSize));
 
   unsigned char vertex[kZCPVertexSize];

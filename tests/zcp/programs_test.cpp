@@ -29,7 +29,8 @@ std::vector<TestFacet> Square(uint16_t first = 0, uint16_t second = 0) {
 const std::vector<float> kSquarePoints = {2, 2, 0, 0, 2, 0, 2, 0, 0, 0, 0, 0};
 
 // The result of a run that should succeed, with its output file.
-std::string Converted(const Scratch& dir, const std::string& program, std::vector<std::string> args) {
+std::string Converted(const Scratch& dir, const std::string& program,
+                      std::vector<std::string> args) {
   RunResult r = ::Run(program, args, "", dir.path);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
@@ -50,14 +51,16 @@ TEST(MeshToCply, MergesSharedVerticesInBucketOrder) {
   Scratch dir;
   dir.Write("in.stl", BinarySTL(Square(kColoured)));
   std::string zcp = Converted(dir, "meshtocply", {"in.stl", "out.zcp"});
-  EXPECT_TRUE(EqualZCP(ZCPFile(kSquarePoints, {{255, 132, 8, {3, 2, 1}}, {255, 255, 255, {2, 0, 1}}}), zcp));
+  EXPECT_TRUE(EqualZCP(
+      ZCPFile(kSquarePoints, {{255, 132, 8, {3, 2, 1}}, {255, 255, 255, {2, 0, 1}}}), zcp));
 }
 
 TEST(MeshToCply, VerticesFollowTheBucketWalk) {
   // Bucket = 256 Hash(x) + 16 Hash(y) + Hash(z), Hash = byte sum modulo 16: 1.0f
   // (3F 80 00 00) has 15, 0.3f (3E 99 99 9A) 10, 0.2f (3E 4C CC CD) 3.
   Scratch dir;
-  dir.Write("in.stl", BinarySTL({Tri(1, 0, 0, 0, 1, 0, 0, 0, 1), Tri(0, 0, 0.3f, 0, 0, 0.2f, 1, 0, 0)}));
+  dir.Write("in.stl",
+            BinarySTL({Tri(1, 0, 0, 0, 1, 0, 0, 0, 1), Tri(0, 0, 0.3f, 0, 0, 0.2f, 1, 0, 0)}));
   std::string zcp = Converted(dir, "meshtocply", {"in.stl", "out.zcp"});
   EXPECT_TRUE(EqualZCP(ZCPFile({0, 0, 0.2f, 0, 0, 0.3f, 0, 0, 1, 0, 1, 0, 1, 0, 0},
                                {{255, 255, 255, {4, 3, 2}}, {255, 255, 255, {1, 0, 4}}}),
@@ -69,8 +72,9 @@ TEST(MeshToCply, SignedZerosMergeAndNotANumberNeverDoes) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   // The first facet brings -0 for the point that the second has as +0; two more
   // facets share one point with a NaN coordinate, which must be stored twice.
-  dir.Write("in.stl", BinarySTL({Tri(-0.0f, 0, 0, 2, 0, 0, 0, 2, 0), Tri(0, 0, 0, 0, 2, 0, 2, 0, 0),
-                                 Tri(nan, 0, 0, 2, 0, 0, 0, 2, 0), Tri(nan, 0, 0, 2, 0, 0, 0, 2, 0)}));
+  dir.Write("in.stl",
+            BinarySTL({Tri(-0.0f, 0, 0, 2, 0, 0, 0, 2, 0), Tri(0, 0, 0, 0, 2, 0, 2, 0, 0),
+                       Tri(nan, 0, 0, 2, 0, 0, 0, 2, 0), Tri(nan, 0, 0, 2, 0, 0, 0, 2, 0)}));
   std::string zcp = Converted(dir, "meshtocply", {"in.stl", "out.zcp"});
   std::vector<float> xyz;
   std::vector<TestFace> faces;
@@ -87,11 +91,14 @@ TEST(MeshToCply, AsciiModelTakesTheColourArguments) {
   Scratch dir;
   dir.Write("in.stl", AsciiSTL(Square()));
   std::string zcp = Converted(dir, "meshtocply", {"in.stl", "10", "20", "30", "out.zcp"});
-  EXPECT_TRUE(EqualZCP(ZCPFile(kSquarePoints, {{10, 20, 30, {3, 2, 1}}, {10, 20, 30, {2, 0, 1}}}), zcp));
+  EXPECT_TRUE(
+      EqualZCP(ZCPFile(kSquarePoints, {{10, 20, 30, {3, 2, 1}}, {10, 20, 30, {2, 0, 1}}}), zcp));
   // Blanks around a number and a plus sign are allowed; a word that is not a number is refused.
   zcp = Converted(dir, "meshtocply", {"in.stl", " 0", "+0", "255 ", "out.zcp"});
-  EXPECT_TRUE(EqualZCP(ZCPFile(kSquarePoints, {{0, 0, 255, {3, 2, 1}}, {0, 0, 255, {2, 0, 1}}}), zcp));
-  ExpectFailure(::Run("meshtocply", {"in.stl", "x", "0", "255", "x.zcp"}, "", dir.path), "x : not a number.\n");
+  EXPECT_TRUE(
+      EqualZCP(ZCPFile(kSquarePoints, {{0, 0, 255, {3, 2, 1}}, {0, 0, 255, {2, 0, 1}}}), zcp));
+  ExpectFailure(::Run("meshtocply", {"in.stl", "x", "0", "255", "x.zcp"}, "", dir.path),
+                "x : not a number.\n");
   EXPECT_FALSE(dir.Exists("x.zcp"));
 }
 
@@ -112,17 +119,18 @@ TEST(MeshToCply, MessagesAndStatus) {
   dir.Write("in.stl", BinarySTL(Square()));
   dir.Write("short.stl", "solid x\n");
   const std::string usage = "usage : meshtocply STL {R G B} ZCP\n";
-  ExpectRuns(dir.path, {
-      {{"meshtocply", "in.stl"}, usage},
-      {{"meshtocply", "in.stl", "1", "2", "out.zcp"}, usage},
-      // The colour is checked before the input is opened.
-      {{"meshtocply", "none.stl", "0", "256", "0", "o.zcp"}, "bad surface color.\n"},
-      {{"meshtocply", "in.stl", "-1", "0", "0", "o.zcp"}, "bad surface color.\n"},
-      {{"meshtocply", "none.stl", "o.zcp"}, "file not found.\n"},
-      {{"meshtocply", "short.stl", "o.zcp"}, "header read error.\n"},
-      {{"meshtocply", "in.stl", "nodir/o.zcp"}, "file not stored.\n"},
-      {{"meshtocply", "in.stl", "/dev/full"}, "file not stored.\n"},
-  });
+  ExpectRuns(dir.path,
+             {
+                 {{"meshtocply", "in.stl"}, usage},
+                 {{"meshtocply", "in.stl", "1", "2", "out.zcp"}, usage},
+                 // The colour is checked before the input is opened.
+                 {{"meshtocply", "none.stl", "0", "256", "0", "o.zcp"}, "bad surface color.\n"},
+                 {{"meshtocply", "in.stl", "-1", "0", "0", "o.zcp"}, "bad surface color.\n"},
+                 {{"meshtocply", "none.stl", "o.zcp"}, "file not found.\n"},
+                 {{"meshtocply", "short.stl", "o.zcp"}, "header read error.\n"},
+                 {{"meshtocply", "in.stl", "nodir/o.zcp"}, "file not stored.\n"},
+                 {{"meshtocply", "in.stl", "/dev/full"}, "file not stored.\n"},
+             });
 }
 
 TEST(MeshToPoly, StoresEveryCornerOnItsOwn) {
@@ -154,21 +162,24 @@ TEST(MeshToPoly, MessagesAndStatus) {
   std::string stl = BinarySTL(Square());
   dir.Write("cut.stl", stl.substr(0, stl.size() - 1));
 
-  ExpectRuns(dir.path, {
-      {{"meshtopoly", "in.stl", "1", "o"}, "usage : meshtopoly STL {R G B} PLY\n"},
-      {{"meshtopoly", "none.stl", "o"}, "none.stl : file not found.\n"},
-      {{"meshtopoly", "short.stl", "o"}, "short.stl : STL header read error.\n"},
-      {{"meshtopoly", "ascii.stl", "o"}, "ascii.stl : not a binary STL.\n"},
-      {{"meshtopoly", "huge.stl", "o"}, "huge.stl : STL data error after 2 facets.\n"},
-      // The colour arguments are checked after the input.
-      {{"meshtopoly", "ascii.stl", "0", "0", "256", "o"}, "ascii.stl : not a binary STL.\n"},
-      {{"meshtopoly", "in.stl", "0", "0", "256", "o"}, "bad surface color.\n"},
-      {{"meshtopoly", "in.stl", "nodir/o"}, "nodir/o : file not stored.\n"},
-      {{"meshtopoly", "in.stl", "/dev/full"}, "/dev/full : file not stored.\n"},
-  });
+  ExpectRuns(
+      dir.path,
+      {
+          {{"meshtopoly", "in.stl", "1", "o"}, "usage : meshtopoly STL {R G B} PLY\n"},
+          {{"meshtopoly", "none.stl", "o"}, "none.stl : file not found.\n"},
+          {{"meshtopoly", "short.stl", "o"}, "short.stl : STL header read error.\n"},
+          {{"meshtopoly", "ascii.stl", "o"}, "ascii.stl : not a binary STL.\n"},
+          {{"meshtopoly", "huge.stl", "o"}, "huge.stl : STL data error after 2 facets.\n"},
+          // The colour arguments are checked after the input.
+          {{"meshtopoly", "ascii.stl", "0", "0", "256", "o"}, "ascii.stl : not a binary STL.\n"},
+          {{"meshtopoly", "in.stl", "0", "0", "256", "o"}, "bad surface color.\n"},
+          {{"meshtopoly", "in.stl", "nodir/o"}, "nodir/o : file not stored.\n"},
+          {{"meshtopoly", "in.stl", "/dev/full"}, "/dev/full : file not stored.\n"},
+      });
 
   // A model cut short: nothing is written, to a file or to standard output.
-  ExpectFailure(::Run("meshtopoly", {"cut.stl", "o.zcp"}, "", dir.path), "cut.stl : STL data error after 1 facets.\n");
+  ExpectFailure(::Run("meshtopoly", {"cut.stl", "o.zcp"}, "", dir.path),
+                "cut.stl : STL data error after 1 facets.\n");
   EXPECT_FALSE(dir.Exists("o.zcp"));
   RunResult piped = ::Run("meshtopoly", {"-", "-"}, stl.substr(0, stl.size() - 1), dir.path);
   ExpectFailure(piped, "- : STL data error after 1 facets.\n");
@@ -193,7 +204,9 @@ TEST(CplyToMesh, WritesOneColouredFacetPerFace) {
   dir.Write("in.zcp", SquareZCP({{255, 128, 7, {0, 1, 2}}, {0, 0, 0, {1, 3, 2}}}));
   std::string stl = Converted(dir, "cplytomesh", {"in.zcp", "out.stl"});
   // 255, 128, 7 keeps the top five bits: 31, 16, 0 with the flag, 0xFE00.
-  EXPECT_TRUE(EqualSTL(BinarySTL({Tri(0, 0, 0, 2, 0, 0, 0, 2, 0, 0xFE00), Tri(2, 0, 0, 2, 2, 0, 0, 2, 0, 0x8000)}), stl));
+  EXPECT_TRUE(EqualSTL(
+      BinarySTL({Tri(0, 0, 0, 2, 0, 0, 0, 2, 0, 0xFE00), Tri(2, 0, 0, 2, 2, 0, 0, 2, 0, 0x8000)}),
+      stl));
   RunResult r = ::Run("cplytomesh", {"-", "-"}, dir.Read("in.zcp"), dir.path);
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(EqualSTL(stl, r.out));
@@ -205,14 +218,17 @@ TEST(CplyToMesh, HeaderWordsTakeCommentsBlankLinesSpacingAndCarriageReturns) {
   dir.Write("plain.zcp", zcp);
   std::string expected = Converted(dir, "cplytomesh", {"plain.zcp", "plain.stl"});
   std::string header =
-      "ply  comment after the magic\r\ncomment made by hand\r\n\r\nformat  binary_little_endian\t1.0\r\n"
+      "ply  comment after the magic\r\ncomment made by hand\r\n\r\nformat  "
+      "binary_little_endian\t1.0\r\n"
       "element vertex 4 extra\r\n   \r\nproperty float x\r\ncomment\r\nproperty float y\r\n"
       "property float z\r\nelement face 2\r\nproperty uchar red\r\nproperty uchar green\r\n"
       "property uchar blue\r\nproperty list uchar int vertex_indices\r\nend_header\r\n";
   dir.Write("odd.zcp", WithHeader(header, zcp));
   EXPECT_TRUE(EqualSTL(expected, Converted(dir, "cplytomesh", {"odd.zcp", "odd.stl"})));
   // A line of 254 characters and its line feed is taken.
-  dir.Write("long.zcp", WithHeader("ply\ncomment " + std::string(246, 'c') + "\n" + ZCPHeader(4, 2).substr(4), zcp));
+  dir.Write(
+      "long.zcp",
+      WithHeader("ply\ncomment " + std::string(246, 'c') + "\n" + ZCPHeader(4, 2).substr(4), zcp));
   EXPECT_TRUE(EqualSTL(expected, Converted(dir, "cplytomesh", {"long.zcp", "long.stl"})));
 }
 
@@ -240,7 +256,8 @@ TEST(CplyToMesh, HeaderFaultsHaveTheirOwnMessages) {
       {with("element vertex", "Element vertex"), "bad element specification for vertex\n"},
       {with("element face 2", "element faces 2"), "bad element specification for face\n"},
       {with("float x", "double x"), "bad property specification for vertex\n"},
-      {with("red\nproperty uchar green", "green\nproperty uchar red"), "bad property specification for face\n"},
+      {with("red\nproperty uchar green", "green\nproperty uchar red"),
+       "bad property specification for face\n"},
       {with("uchar int", "uchar uint"), "bad vertex index specification for face.\n"},
       {with("vertex_indices\n", "vertex_indices\nproperty float w\n"), "missing end of header.\n"},
       {with("end_header\n", "end_header"), "missing end of line.\n"},
@@ -270,7 +287,7 @@ TEST(CplyToMesh, FaceFaultsComeAfterTheFacetsBefore) {
   };
   const Case cases[] = {
       {{0, 0, 0, {1, 3, 2}, 4}, 0, "bad number of vertices per face.\n"},
-      {{0, 0, 0, {1, 4, 2}}, 0, "bad vertex index.\n"},         // index == N
+      {{0, 0, 0, {1, 4, 2}}, 0, "bad vertex index.\n"},           // index == N
       {{0, 0, 0, {1, 0xFFFFFFFF, 2}}, 0, "bad vertex index.\n"},  // negative as a signed number
       // The second record cut off within an index, after its count byte, within its
       // colour: a body shorter than the header says.
@@ -286,9 +303,11 @@ TEST(CplyToMesh, FaceFaultsComeAfterTheFacetsBefore) {
     if (c.cut > 0) {
       // A file too short for its counts is refused before any output is made; through
       // a pipe the shortness shows only at the record that is cut.
-      ExpectFailure(::Run("cplytomesh", {"in.zcp", "out.stl"}, "", dir.path), std::string("in.zcp : ") + c.message);
+      ExpectFailure(::Run("cplytomesh", {"in.zcp", "out.stl"}, "", dir.path),
+                    std::string("in.zcp : ") + c.message);
       EXPECT_FALSE(dir.Exists("out.stl"));
-      ExpectFailure(::Run("cplytomesh", {"-", "out.stl"}, zcp, dir.path), std::string("- : ") + c.message);
+      ExpectFailure(::Run("cplytomesh", {"-", "out.stl"}, zcp, dir.path),
+                    std::string("- : ") + c.message);
     } else {
       ExpectFailure(::Run("cplytomesh", {"in.zcp", "out.stl"}, "", dir.path), c.message);
     }
@@ -322,7 +341,8 @@ TEST(CplyToMesh, DegenerateFaceGetsAZeroNormal) {
 TEST(ZcpRoundTrip, StlToZcpToStlKeepsTrianglesOrderAndWinding) {
   Scratch dir;
   std::vector<TestFacet> cube = UnitCube();
-  for (size_t i = 0; i < cube.size(); ++i) cube[i].attribute = static_cast<uint16_t>(0x8000 | (i * 2731 & 0x7FFF));
+  for (size_t i = 0; i < cube.size(); ++i)
+    cube[i].attribute = static_cast<uint16_t>(0x8000 | (i * 2731 & 0x7FFF));
   dir.Write("in.stl", BinarySTL(cube));
   Converted(dir, "meshtocply", {"in.stl", "cube.zcp"});
   std::string back = Converted(dir, "cplytomesh", {"cube.zcp", "back.stl"});
@@ -334,11 +354,11 @@ TEST(ZcpRoundTrip, StlToZcpToStlKeepsTrianglesOrderAndWinding) {
 
 namespace {
 
-const std::string kRedGreenRedBlue = ZCPFile({0, 0, 0, 1, 0, 0, 0, 1, 0, -1.5f, 0.25f, 1e6f},
-                                             {{255, 0, 0, {0, 1, 2}},
-                                              {0, 255, 0, {0, 2, 3}},
-                                              {255, 0, 0, {1, 2, 3}},
-                                              {0, 128, 255, {3, 2, 0}}});
+const std::string kRedGreenRedBlue =
+    ZCPFile({0, 0, 0, 1, 0, 0, 0, 1, 0, -1.5f, 0.25f, 1e6f}, {{255, 0, 0, {0, 1, 2}},
+                                                              {0, 255, 0, {0, 2, 3}},
+                                                              {255, 0, 0, {1, 2, 3}},
+                                                              {0, 128, 255, {3, 2, 0}}});
 
 }  // namespace
 
@@ -370,8 +390,10 @@ TEST(CplyWorld, FaultsKeepWhatWasPrinted) {
   EXPECT_EQ(r.out.substr(r.out.size() - 27), "1.000000 0.000000 0.000000\n");
 
   // A face count far beyond the faces present costs nothing up front.
-  std::string threeFaces = ZCPFile({0, 0, 0}, {{0, 0, 0, {0, 0, 0}}, {0, 0, 0, {0, 0, 0}}, {0, 0, 0, {0, 0, 0}}});
-  r = ::Run("cplyworld", {"-"}, ZCPHeader(1, 4294967295u) + threeFaces.substr(ZCPHeader(1, 3).size()));
+  std::string threeFaces =
+      ZCPFile({0, 0, 0}, {{0, 0, 0, {0, 0, 0}}, {0, 0, 0, {0, 0, 0}}, {0, 0, 0, {0, 0, 0}}});
+  r = ::Run("cplyworld", {"-"},
+            ZCPHeader(1, 4294967295u) + threeFaces.substr(ZCPHeader(1, 3).size()));
   ExpectFailure(r, "- : ZCP data error after 3 faces.\n");
   const std::string tail = "coordIndex [\n0 0 0 -1\n0 0 0 -1\n0 0 0 -1\n";
   EXPECT_TRUE(r.out.ends_with(tail)) << r.out;
@@ -383,12 +405,15 @@ TEST(CplyWorld, FaultsKeepWhatWasPrinted) {
   ExpectFailure(::Run("cplyworld", {"/nonexistent.zcp"}), "file not found.\n");
   Scratch dir;
   dir.Write("in.zcp", kRedGreenRedBlue);
-  EXPECT_EQ(Shell(ProgramPath("cplyworld") + " " + dir.Path("in.zcp") + " >/dev/full 2>" + dir.Path("err")), 1 << 8);
+  EXPECT_EQ(Shell(ProgramPath("cplyworld") + " " + dir.Path("in.zcp") + " >/dev/full 2>" +
+                  dir.Path("err")),
+            1 << 8);
   EXPECT_EQ(dir.Read("err"), "output write error.\n");
 }
 
 TEST(CplyDump, PrintsCountsVerticesAndFaces) {
-  RunResult r = ::Run("cplydump", {"-"}, ZCPFile({0, 0, 0, 1, 0, 0, 0, 1, 0.5f}, {{255, 0, 10, {0, 1, 2}}}));
+  RunResult r =
+      ::Run("cplydump", {"-"}, ZCPFile({0, 0, 0, 1, 0, 0, 0, 1, 0.5f}, {{255, 0, 10, {0, 1, 2}}}));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out,
@@ -401,24 +426,33 @@ TEST(CplyDump, MessagesAndStatus) {
   RunResult r = ::Run("cplydump", {"-"}, zcp);
   ExpectFailure(r, "bad face.\n");  // index == N
   EXPECT_EQ(r.out.substr(0, 5), "3\t1\n0");
-  ExpectFailure(::Run("cplydump", {"-"}, zcp.substr(0, zcp.size() - 30)), "- : ZCP data error after 1 vertices.\n");
+  ExpectFailure(::Run("cplydump", {"-"}, zcp.substr(0, zcp.size() - 30)),
+                "- : ZCP data error after 1 vertices.\n");
   ExpectFailure(::Run("cplydump", {"a", "b"}), "usage : cplydump ZCP\n");
   ExpectFailure(::Run("cplydump", {"/nonexistent.zcp"}), "file not found.\n");
   const std::string header = ZCPHeader(3, 1);
   const std::string crlf = header.substr(0, header.size() - 1) + "\r\n";
-  ExpectFailure(::Run("cplydump", {"-"}, crlf + zcp.substr(ZCPHeader(3, 1).size())), "bad header.\n");
+  ExpectFailure(::Run("cplydump", {"-"}, crlf + zcp.substr(ZCPHeader(3, 1).size())),
+                "bad header.\n");
   Scratch dir;
   dir.Write("in.zcp", kRedGreenRedBlue);
-  EXPECT_EQ(Shell(ProgramPath("cplydump") + " " + dir.Path("in.zcp") + " >/dev/full 2>" + dir.Path("err")), 1 << 8);
+  EXPECT_EQ(Shell(ProgramPath("cplydump") + " " + dir.Path("in.zcp") + " >/dev/full 2>" +
+                  dir.Path("err")),
+            1 << 8);
   EXPECT_EQ(dir.Read("err"), "output write error.\n");
 }
 
 TEST(CplyScale, PrintsExtents) {
-  RunResult r = ::Run("cplyscale", {"-"}, ZCPFile({-1, 0, 5, 1, -3, 5, 0.5f, 2, 5}, {{0, 0, 0, {0, 1, 2}}}));
+  RunResult r =
+      ::Run("cplyscale", {"-"}, ZCPFile({-1, 0, 5, 1, -3, 5, 0.5f, 2, 5}, {{0, 0, 0, {0, 1, 2}}}));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "-1.000000\t1.000000\t2.000000\n-3.000000\t2.000000\t5.000000\n5.000000\t5.000000\t0.000000\n");
+  EXPECT_EQ(r.out,
+            "-1.000000\t1.000000\t2.000000\n-3.000000\t2.000000\t5.000000\n5.000000\t5.000000\t0."
+            "000000\n");
   r = ::Run("cplyscale", {"-"}, ZCPFile({7, 8, 9}, {{0, 0, 0, {0, 0, 0}}}));
-  EXPECT_EQ(r.out, "7.000000\t7.000000\t0.000000\n8.000000\t8.000000\t0.000000\n9.000000\t9.000000\t0.000000\n");
+  EXPECT_EQ(
+      r.out,
+      "7.000000\t7.000000\t0.000000\n8.000000\t8.000000\t0.000000\n9.000000\t9.000000\t0.000000\n");
   // A bad face comes after the extents.
   r = ::Run("cplyscale", {"-"}, ZCPFile({7, 8, 9}, {{0, 0, 0, {0, 1, 0}}}));
   ExpectFailure(r, "bad face.\n");
@@ -429,7 +463,8 @@ TEST(CplyScale, ScalesVerticesAndCopiesFaces) {
   Scratch dir;
   const std::vector<TestFace> faces = {{9, 8, 7, {0, 1, 2}}, {1, 2, 3, {2, 1, 0}}};
   dir.Write("in.zcp", ZCPFile({1, 2, 3, -1, 0.5f, 0, 4, 4, 4}, faces));
-  EXPECT_TRUE(EqualZCP(ZCPFile({2, 4, 6, -2, 1, 0, 8, 8, 8}, faces), Converted(dir, "cplyscale", {"in.zcp", "2", "out.zcp"})));
+  EXPECT_TRUE(EqualZCP(ZCPFile({2, 4, 6, -2, 1, 0, 8, 8, 8}, faces),
+                       Converted(dir, "cplyscale", {"in.zcp", "2", "out.zcp"})));
   EXPECT_TRUE(EqualZCP(ZCPFile({1, -2, 0, -1, -0.5f, 0, 4, -4, 0}, faces),
                        Converted(dir, "cplyscale", {"in.zcp", "1", "-1", "0", "out.zcp"})));
   RunResult r = ::Run("cplyscale", {"in.zcp", "0.5", "-"}, "", dir.path);
@@ -442,25 +477,31 @@ TEST(CplyScale, MessagesAndStatus) {
   dir.Write("ok.zcp", kRedGreenRedBlue);
   const std::string usage = "usage : cplyscale orgZCP {scale|(Sx Sy Sz) newZCP}\n";
   ExpectRuns(dir.path, {
-      {{"cplyscale", "in.zcp", "2"}, usage},
-      {{"cplyscale", "in.zcp", "2", "2", "2"}, usage},
-      {{"cplyscale", "none.zcp"}, "file not found.\n"},
-      {{"cplyscale", "in.zcp", "2", "out.zcp"}, "bad face.\n"},
-      {{"cplyscale", "-"}, "- : ZCP data error after 0 vertices.\n", 1, ZCPHeader(1, 1) + "short"},
-      {{"cplyscale", "-"}, "bad header.\n", 1, "ply\nformat ascii 1.0\n"},
-      {{"cplyscale", "ok.zcp", "2", "nodir/out.zcp"}, "file not stored.\n"},
-      {{"cplyscale", "ok.zcp", "2", "/dev/full"}, "file not stored.\n"},
-  });
+                           {{"cplyscale", "in.zcp", "2"}, usage},
+                           {{"cplyscale", "in.zcp", "2", "2", "2"}, usage},
+                           {{"cplyscale", "none.zcp"}, "file not found.\n"},
+                           {{"cplyscale", "in.zcp", "2", "out.zcp"}, "bad face.\n"},
+                           {{"cplyscale", "-"},
+                            "- : ZCP data error after 0 vertices.\n",
+                            1,
+                            ZCPHeader(1, 1) + "short"},
+                           {{"cplyscale", "-"}, "bad header.\n", 1, "ply\nformat ascii 1.0\n"},
+                           {{"cplyscale", "ok.zcp", "2", "nodir/out.zcp"}, "file not stored.\n"},
+                           {{"cplyscale", "ok.zcp", "2", "/dev/full"}, "file not stored.\n"},
+                       });
 }
 
 TEST(ListToCply, BuildsFacesWithDefaultGreyAndFullColours) {
   Scratch dir;
   const std::string points = "3 3\n0 0 0\n1 0 0\n0 1 0.5\n";
-  RunResult r = ::Run("listtocply", {"out.zcp"}, points + "0 1 2\n2 1 0 128\n1 2 0 255 0 0 seventh\n", dir.path);
+  RunResult r = ::Run("listtocply", {"out.zcp"},
+                      points + "0 1 2\n2 1 0 128\n1 2 0 255 0 0 seventh\n", dir.path);
   EXPECT_EQ(r.status, 0) << r.err;
   const std::vector<float> xyz = {0, 0, 0, 1, 0, 0, 0, 1, 0.5f};
-  EXPECT_TRUE(EqualZCP(ZCPFile(xyz, {{255, 255, 255, {0, 1, 2}}, {128, 128, 128, {2, 1, 0}}, {255, 0, 0, {1, 2, 0}}}),
-                       dir.Read("out.zcp")));
+  EXPECT_TRUE(EqualZCP(
+      ZCPFile(xyz,
+              {{255, 255, 255, {0, 1, 2}}, {128, 128, 128, {2, 1, 0}}, {255, 0, 0, {1, 2, 0}}}),
+      dir.Read("out.zcp")));
   r = ::Run("listtocply", {"-", "10", "20", "30"}, "3 1\n0 0 0\n1 0 0\n0 1 0.5\n0 1 2\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(EqualZCP(ZCPFile(xyz, {{10, 20, 30, {0, 1, 2}}}), r.out));
@@ -490,34 +531,42 @@ TEST(ListToCply, MessagesAndStatus) {
 
   const std::string usage = "usage : listtocply ZCP {R G B}\n";
   const std::string badDefault = "bad face's default R, G and/or B values.\n";
-  ExpectRuns(dir.path, {
-      {{"listtocply"}, usage, 1, head + "0 1 2\n"},
-      {{"listtocply", "o", "1", "2"}, usage, 1, head + "0 1 2\n"},
-      {{"listtocply", "o", "1", "2", "256"}, badDefault, 1, head + "0 1 2\n"},
-      {{"listtocply", "o", "1", "x", "2"}, "x : not a number.\n", 1, head + "0 1 2\n"},
-      {{"listtocply", "o", "-1", "2", "2"}, badDefault, 1, head + "0 1 2\n"},
-      {{"listtocply", "nodir/o.zcp"}, "file not stored.\n", 1, head + "0 1 2\n"},
-      {{"listtocply", "/dev/full"}, "file not stored.\n", 1, head + "0 1 2\n"},
-  });
+  ExpectRuns(dir.path,
+             {
+                 {{"listtocply"}, usage, 1, head + "0 1 2\n"},
+                 {{"listtocply", "o", "1", "2"}, usage, 1, head + "0 1 2\n"},
+                 {{"listtocply", "o", "1", "2", "256"}, badDefault, 1, head + "0 1 2\n"},
+                 {{"listtocply", "o", "1", "x", "2"}, "x : not a number.\n", 1, head + "0 1 2\n"},
+                 {{"listtocply", "o", "-1", "2", "2"}, badDefault, 1, head + "0 1 2\n"},
+                 {{"listtocply", "nodir/o.zcp"}, "file not stored.\n", 1, head + "0 1 2\n"},
+                 {{"listtocply", "/dev/full"}, "file not stored.\n", 1, head + "0 1 2\n"},
+             });
 }
 
 TEST(ZcpReaders, BodyShorterThanTheCountsIsAnErrorNamingTheFile) {
   Scratch dir;
-  const std::string zcp = ZCPFile({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, {{1, 2, 3, {0, 1, 2}}, {4, 5, 6, {2, 1, 3}}});
+  const std::string zcp =
+      ZCPFile({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, {{1, 2, 3, {0, 1, 2}}, {4, 5, 6, {2, 1, 3}}});
   const size_t body = ZCPHeader(4, 2).size();
   struct Case {
     std::string label, bytes, message;
   };
   const Case cases[] = {
-      {"cut in the vertices", zcp.substr(0, body + 12 * 3 + 5), "ZCP data error after 3 vertices.\n"},
+      {"cut in the vertices", zcp.substr(0, body + 12 * 3 + 5),
+       "ZCP data error after 3 vertices.\n"},
       {"cut in the faces", zcp.substr(0, body + 48 + 16 + 7), "ZCP data error after 1 faces.\n"},
       {"no body", zcp.substr(0, body), "ZCP data error after 0 vertices.\n"},
       // Counts that the file could never hold: refused before anything is read.
-      {"2^32 - 1 faces", ZCPHeader(4, 4294967295u) + zcp.substr(body), "ZCP data error after 2 faces.\n"},
-      {"2^32 - 1 vertices", ZCPHeader(4294967295u, 2) + zcp.substr(body), "ZCP data error after 6 vertices.\n"},
+      {"2^32 - 1 faces", ZCPHeader(4, 4294967295u) + zcp.substr(body),
+       "ZCP data error after 2 faces.\n"},
+      {"2^32 - 1 vertices", ZCPHeader(4294967295u, 2) + zcp.substr(body),
+       "ZCP data error after 6 vertices.\n"},
   };
-  const std::vector<std::vector<std::string>> programs = {
-      {"cplytomesh", "IN", "out"}, {"cplyworld", "IN"}, {"cplydump", "IN"}, {"cplyscale", "IN"}, {"cplyscale", "IN", "2", "out"}};
+  const std::vector<std::vector<std::string>> programs = {{"cplytomesh", "IN", "out"},
+                                                          {"cplyworld", "IN"},
+                                                          {"cplydump", "IN"},
+                                                          {"cplyscale", "IN"},
+                                                          {"cplyscale", "IN", "2", "out"}};
   for (const Case& c : cases) {
     dir.Write("in.zcp", c.bytes);
     for (const auto& program : programs) {

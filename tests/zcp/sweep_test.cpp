@@ -14,8 +14,9 @@
 
 namespace {
 
-const std::string kModel = ZCPFile({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 1},
-                                   {{255, 0, 10, {0, 1, 2}}, {1, 2, 3, {1, 3, 2}}, {9, 9, 9, {3, 0, 2}}});
+const std::string kModel =
+    ZCPFile({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 1},
+            {{255, 0, 10, {0, 1, 2}}, {1, 2, 3, {1, 3, 2}}, {9, 9, 9, {3, 0, 2}}});
 
 // The word reader's header messages end without a full stop; the program tests pin
 // them as they are.
@@ -35,7 +36,8 @@ void Sweep(const std::string& program, std::vector<std::string> args) {
   for (const std::string& input : inputs) {
     RunResult r = Run(program, args, input);
     if (r.status != 0 && r.status != 1) {
-      ADD_FAILURE() << program << " ended with status " << r.status << ":\n" << DescribeZCP(input) << r.err;
+      ADD_FAILURE() << program << " ended with status " << r.status << ":\n"
+                    << DescribeZCP(input) << r.err;
       if (++failures > 3) return;
     }
     if (r.status == 1) {

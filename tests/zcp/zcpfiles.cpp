@@ -51,7 +51,9 @@ bool ParseZCP(const std::string& bytes, std::vector<float>* xyz, std::vector<Tes
   faces->clear();
   for (size_t k = 0; k < 3 * n; ++k, at += 4) xyz->push_back(GetLEFloat(p + at));
   for (size_t k = 0; k < m; ++k, at += 16) {
-    faces->push_back({p[at], p[at + 1], p[at + 2],
+    faces->push_back({p[at],
+                      p[at + 1],
+                      p[at + 2],
                       {GetLE32(p + at + 4), GetLE32(p + at + 8), GetLE32(p + at + 12)},
                       p[at + 3]});
   }
@@ -61,8 +63,10 @@ bool ParseZCP(const std::string& bytes, std::vector<float>* xyz, std::vector<Tes
 std::string DescribeZCP(const std::string& bytes) {
   std::vector<float> xyz;
   std::vector<TestFace> faces;
-  if (!ParseZCP(bytes, &xyz, &faces)) return "(not a whole ZCP file: " + std::to_string(bytes.size()) + " bytes)\n";
-  std::string text = std::to_string(xyz.size() / 3) + " vertices, " + std::to_string(faces.size()) + " faces\n";
+  if (!ParseZCP(bytes, &xyz, &faces))
+    return "(not a whole ZCP file: " + std::to_string(bytes.size()) + " bytes)\n";
+  std::string text =
+      std::to_string(xyz.size() / 3) + " vertices, " + std::to_string(faces.size()) + " faces\n";
   char line[160];
   for (size_t k = 0; k < xyz.size(); k += 3) {
     std::snprintf(line, sizeof line, "  v%zu %g %g %g\n", k / 3, xyz[k], xyz[k + 1], xyz[k + 2]);
@@ -78,6 +82,7 @@ std::string DescribeZCP(const std::string& bytes) {
 
 ::testing::AssertionResult EqualZCP(const std::string& expected, const std::string& actual) {
   if (expected == actual) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "expected:\n" << DescribeZCP(expected) << "actual:\n"
+  return ::testing::AssertionFailure() << "expected:\n"
+                                       << DescribeZCP(expected) << "actual:\n"
                                        << DescribeZCP(actual);
 }
