@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "common/lzwtable.h"
 #include "common/program.h"
@@ -53,6 +54,16 @@ constexpr int kCodeLimit = 4096;  // codes are at most 12 bits
 constexpr int kFirstRoof = 512;   // 9-bit codes until 512 is assigned
 constexpr int kNone = 4096;       // no string matched yet
 constexpr size_t kChunk = 4096;   // pixels mapped to indices at a time (true colour)
+
+// A true-colour picture's runs of one colour, as its first pass found them, so that
+// the second pass need not find them again: up to kHeldRuns (16 MiB); a picture of
+// more runs is read a second time instead.
+struct PixelRun {
+  ColourNode* node;
+  uint32_t length;
+};
+constexpr size_t kHeldRuns = size_t{1} << 20;
+std::vector<PixelRun> runs;
 
 // Encoder state, one image at a time.
 uint32_t buf;            // bits not yet moved into the sub-block, least significant first
@@ -468,6 +479,8 @@ void StoreGIF_RGBRows(FILE* stream, int left, int top, int width, int height, GI
   PutDescriptor(stream, left, top, width, height, kImageWithTable);
 
   Palette palette;
+  runs.clear();
+  bool held = true;  // every run of the picture is in runs
   for (int r = 0; r < height; ++r) {
     const unsigned char* channels[3];
     source(r, channels, context);
@@ -477,6 +490,13 @@ void StoreGIF_RGBRows(FILE* stream, int left, int top, int width, int height, GI
       ColourNode* node = palette.Enter(Key(pr[c], pg[c], pb[c]));
       const size_t e = RunEnd(pr, pg, pb, c + 1, static_cast<size_t>(width));
       node->count += static_cast<uint32_t>(e - c);
+      if (held) {
+        if (runs.size() < kHeldRuns) {
+          runs.push_back({node, static_cast<uint32_t>(e - c)});
+        } else {
+          held = false;
+        }
+      }
       c = e;
     }
   }
@@ -507,6 +527,27 @@ void StoreGIF_RGBRows(FILE* stream, int left, int top, int width, int height, GI
 
   InitEncode(stream);
   unsigned char indices[kChunk];
+  if (held) {
+    // The runs of the first pass, as indices; chunks may end inside a run and span
+    // rows, since the encoder takes its input as one stream.
+    size_t k = 0;
+    for (const PixelRun& run : runs) {
+      const auto index = static_cast<unsigned char>(run.node->count);
+      for (size_t rest = run.length; rest != 0;) {
+        const size_t take = std::min(rest, kChunk - k);
+        for (size_t j = 0; j < take; ++j) indices[k + j] = index;
+        k += take;
+        rest -= take;
+        if (k == kChunk) {
+          Encode(indices, k, stream);
+          k = 0;
+        }
+      }
+    }
+    Encode(indices, k, stream);
+    TermEncode(stream);
+    return;
+  }
   for (int r = 0; r < height; ++r) {
     const unsigned char* channels[3];
     source(r, channels, context);

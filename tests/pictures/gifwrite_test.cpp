@@ -388,6 +388,35 @@ TEST(GifWriteRGB, Reduces257Colours) {
   EXPECT_GT(merged, 0);
 }
 
+// The second pass takes the first pass's runs while there are at most 2^20 of them and
+// reads the picture again past that; either way every pixel comes back, runs longer
+// than the encoder's chunks and rows wider than one included.
+TEST(GifWriteRGB, HeldAndUnheldRunsGiveThePixels) {
+  struct Case {
+    int width, height, runLength;
+  } cases[] = {
+      {5000, 200, 1},   // 1,000,000 runs: held
+      {5000, 220, 1},   // 1,100,000 runs: read again
+      {9000, 3, 9000},  // one run a row, longer than a chunk
+      {4097, 7, 5},     // runs across the chunk boundary
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " runs of " << c.runLength);
+    Planes p(c.width, c.height);
+    const int n = c.width * c.height;
+    for (int i = 0; i < n; ++i) {
+      const int k = (i % c.width) / c.runLength + i / c.width;
+      p.Set(i, 10 * (k % 3), 200, k % 2 == 0 ? 30 : 40);
+    }
+    const GifFile gif = p.Store();
+    const GifImage& m = gif.images.at(0);
+    ASSERT_EQ(m.pixels.size(), static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      ASSERT_EQ(Entry(m, m.pixels[static_cast<size_t>(i)]), p.At(i)) << "pixel " << i;
+    }
+  }
+}
+
 // Colours crowded into one bucket (high nibbles all 0), in runs of 1 to 19 pixels that
 // cross the eight-pixel steps of the run scan, colours coming back after others: with
 // 200 colours every pixel keeps its colour, with 3000 each entry is the mean of its
