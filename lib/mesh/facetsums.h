@@ -27,13 +27,7 @@ struct FacetSums {
 inline FacetSums SumFacets(STLReader* reader) {
   FacetSums s;
   float v[9];
-#if defined(MESHPIX_STL_ATTRIBUTE)
-  int16_t attribute;
-  while (ScanSTL(reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8],
-                 &attribute) == 1) {
-#else
-  while (ScanSTL(reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
-#endif
+  while (ScanSTLCorners(reader, v) == 1) {
     ++s.count;
     const Cross c = FacetCross(v);
     s.area += static_cast<double>(Length(c));

@@ -4,6 +4,8 @@
 //   ScanSTL(reader, x1..z3 [, attribute])
 //                                 1 with one facet in the caller's variables,
 //                                 0 at the regular end, -1 on any error
+//   ScanSTLCorners(reader, v)     ScanSTL into v[0..8] (x1, y1, z1, ..., z3), in either
+//                                 build; the attribute word, if any, is dropped
 //   ScanSTLBlock(reader, block [, attribute])
 //                                 ScanSTL into block[3..11] and the facet's unit normal
 //                                 (CalcNormal of the delivered order, as floats) into
@@ -97,6 +99,15 @@ int ScanSTL(STLReader* reader, float* x1, float* y1, float* z1, float* x2, float
 int ScanSTL(STLReader* reader, float* x1, float* y1, float* z1, float* x2, float* y2, float* z2,
             float* x3, float* y3, float* z3);
 #endif
+
+inline int ScanSTLCorners(STLReader* reader, float v[9]) {
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  int16_t attribute;
+  return ScanSTL(reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &attribute);
+#else
+  return ScanSTL(reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]);
+#endif
+}
 
 #if defined(MESHPIX_STL_ATTRIBUTE)
 int ScanSTLBlock(STLReader* reader, float block[12], int16_t* attribute);

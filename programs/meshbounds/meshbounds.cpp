@@ -24,7 +24,7 @@ void Bounds(STLReader* reader, const char* name, void*) {
   float hi[3] = {-kInf, -kInf, -kInf};
   long long count = 0;
   float v[9];
-  while (ScanSTL(reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
+  while (ScanSTLCorners(reader, v) == 1) {
     ++count;
     for (int i = 0; i < 9; ++i) {
       const int axis = i % 3;

@@ -287,7 +287,7 @@ void Resolve(Grid* g) {
 // cells are resolved and before any slice is written.
 void SliceStream(Grid* g, STLReader* reader, const char* name) {
   float v[9];
-  while (ScanSTL(reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
+  while (ScanSTLCorners(reader, v) == 1) {
     AddFacet(g, v);
   }
   RequireSTLEnd(reader, name);

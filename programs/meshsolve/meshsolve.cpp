@@ -139,7 +139,7 @@ Moments ReadMoments(const char* name) {
   if (SetUpSTL(&reader, stream) != 1) Fail("%s : STL header read error.\n", name);
   Moments s;
   float v[9];
-  while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
+  while (ScanSTLCorners(&reader, v) == 1) {
     AddFacet(&s, v);
   }
   RequireSTLEnd(&reader, name);

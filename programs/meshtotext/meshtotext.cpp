@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
 
   out.Text("solid\n");
   float v[9];
-  while (ScanSTL(&reader, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 1) {
+  while (ScanSTLCorners(&reader, v) == 1) {
     double n[3];  // CalcNormal of the vertices as delivered
     CalcNormal(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], &n[0], &n[1], &n[2]);
     Numbers("facet normal ", n[0], n[1], n[2]);
