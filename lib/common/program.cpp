@@ -187,6 +187,15 @@ bool CloseOutput(FILE* stream) {
   return (CloseFile(stream) == 0) && ok;
 }
 
+bool FileBytesLeft(FILE* stream, uint64_t* left) {
+  struct stat st;
+  if (fstat(fileno(stream), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const long at = std::ftell(stream);
+  if (at < 0 || st.st_size < at) return false;
+  *left = static_cast<uint64_t>(st.st_size - at);
+  return true;
+}
+
 void FinishOutput() {
   bool ok = std::fflush(stdout) == 0 && !std::ferror(stdout);
   ok = (std::fclose(stdout) == 0) && ok;

@@ -18,6 +18,8 @@
 //   CloseFile(stream)            fclose of such a stream; its result
 //   CloseInput(stream)           fclose unless it is stdin
 //   CloseOutput(stream)          flush and close (stdout: flush); false on any error
+//   FileBytesLeft(stream, &left) true, with the bytes after the stream's position, when it
+//                                is a regular file; false for pipes, terminals, devices
 //   FinishOutput()               check stdout at exit: "output write error."
 //   InputFiles inputs;           the regular files a program reads, by device and inode
 //   NoteInput(&inputs, arg)      the file an input argument names ("-...": stdin)
@@ -32,6 +34,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -73,6 +76,7 @@ FILE* OpenInput(const char* arg);
 FILE* OpenOutput(const char* arg);
 void CloseInput(FILE* stream);
 bool CloseOutput(FILE* stream);
+bool FileBytesLeft(FILE* stream, uint64_t* left);
 void FinishOutput();
 
 struct FileKey {

@@ -5,7 +5,6 @@
 #if defined(__unix__) || defined(__APPLE__)
 #include <sys/mman.h>
 #endif
-#include <sys/stat.h>
 
 #include <bit>
 #include <cmath>
@@ -552,19 +551,11 @@ Facet* ReadFacetList(FILE* stream, bool* outOfMemory, STLReader* end) {
 }
 
 uint64_t STLFacetRoom(const STLReader* r) {
-#if defined(S_ISREG)
-  if (r->kind != kSTLBinary) return 0;
-  struct stat st;
-  if (fstat(fileno(r->stream), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
-  const long at = std::ftell(r->stream);
-  if (at < 0 || st.st_size < at) return 0;
-  const uint64_t room = static_cast<uint64_t>(st.st_size - at) / kFacetSize;
+  uint64_t bytes;
+  if (r->kind != kSTLBinary || !FileBytesLeft(r->stream, &bytes)) return 0;
+  const uint64_t room = bytes / kFacetSize;
   const uint64_t left = r->count - r->delivered;
   return room < left ? room : left;
-#else
-  (void)r;
-  return 0;
-#endif
 }
 
 bool ReportSTLEnd(const STLReader* r, const char* name) {

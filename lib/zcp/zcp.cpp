@@ -1,7 +1,5 @@
 #include "zcp/zcp.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 
 #include "common/bytes.h"
@@ -112,20 +110,13 @@ FILE* StartZCPReader(int argc, char** argv, const ProgramInfo& program, uint32_t
 }
 
 void CheckZCPBody(FILE* stream, const char* name, uint32_t n, uint32_t m) {
-#if defined(S_ISREG)
-  struct stat st;
-  if (fstat(fileno(stream), &st) != 0 || !S_ISREG(st.st_mode)) return;
-  const long at = std::ftell(stream);
-  if (at < 0 || st.st_size < at) return;
-  const uint64_t left = static_cast<uint64_t>(st.st_size - at);
+  uint64_t left;
+  if (!FileBytesLeft(stream, &left)) return;  // a pipe: found short as it is read
   // At most 12 (2^32 - 1) + 16 (2^32 - 1) bytes: no overflow in 64 bits.
   const uint64_t vertexBytes = uint64_t{n} * kZCPVertexSize;
   if (left < vertexBytes) ZCPDataError(name, left / kZCPVertexSize, "vertices");
   const uint64_t faces = (left - vertexBytes) / kZCPFaceSize;
   if (faces < m) ZCPDataError(name, faces, "faces");
-#else
-  (void)stream, (void)name, (void)n, (void)m;  // the body is found short as it is read
-#endif
 }
 
 void ZCPDataError(const char* name, uint64_t count, const char* what) {

@@ -12,6 +12,7 @@
 #include "common/lines.h"
 #include "common/numbered.h"
 #include "common/numbers.h"
+#include "common/program.h"
 #include "common/textout.h"
 #include "common/userformat.h"
 
@@ -216,4 +217,30 @@ TEST(Numbers, ReadRealAndReadWholeTakeOnlyWholeWords) {
   EXPECT_EQ(n, INT_MIN);
   EXPECT_EXIT(RealArgument("1,5"), ::testing::ExitedWithCode(1), "^1,5 : not a number\\.\n$");
   EXPECT_EXIT(WholeArgument("1.5"), ::testing::ExitedWithCode(1), "^1\\.5 : not a number\\.\n$");
+}
+
+// The bytes after the position of a regular file, read and positioned by stdio; a pipe
+// has none to tell.
+TEST(Files, BytesLeftOfARegularFileOnly) {
+  FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  for (int i = 0; i < 100; ++i) std::fputc(i, file);
+  std::rewind(file);
+  struct Case {
+    int read;
+    uint64_t left;
+  } cases[] = {{0, 100}, {10, 90}, {100, 0}};
+  for (const Case& c : cases) {
+    std::rewind(file);
+    for (int i = 0; i < c.read; ++i) std::fgetc(file);
+    uint64_t left = 12345;
+    ASSERT_TRUE(FileBytesLeft(file, &left)) << c.read;
+    EXPECT_EQ(left, c.left) << c.read;
+  }
+  std::fclose(file);
+  FILE* pipe = popen("echo pipe", "r");
+  ASSERT_NE(pipe, nullptr);
+  uint64_t left = 0;
+  EXPECT_FALSE(FileBytesLeft(pipe, &left));
+  pclose(pipe);
 }
