@@ -44,11 +44,13 @@ int ParseInt(const char* text) {
 }
 
 // strtod and strtol skip the leading blanks themselves; an empty or all-blank text
-// leaves end at text.
+// leaves end at text. A command-line number must be finite: "nan", "inf" and a number
+// that overflows a double (strtod gives +-HUGE_VAL) would pass through every
+// computation and come out as a model or a picture of nothing.
 bool ReadReal(const char* text, double* value) {
   char* end;
   const double v = std::strtod(text, &end);
-  if (end == text || !OnlyBlanks(end)) return false;
+  if (end == text || !OnlyBlanks(end) || !std::isfinite(v)) return false;
   *value = v;
   return true;
 }
@@ -57,6 +59,7 @@ bool ReadWhole(const char* text, int* value) {
   char* end;
   const long long v = std::strtoll(text, &end, 10);  // saturates at LLONG_MIN / LLONG_MAX
   if (end == text || !OnlyBlanks(end)) return false;
+  if (!std::isfinite(std::strtod(text, nullptr))) return false;  // digits beyond a double
   *value = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
   return true;
 }

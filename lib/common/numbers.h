@@ -5,10 +5,12 @@
 //   ParseRealText(text)    the same value as ParseReal, faster on plain decimal numbers
 //   ParseInt(text)         atoi: leading decimal integer, 0 when there is none;
 //                          out-of-range text saturates at INT_MIN / INT_MAX
-//   ReadReal(text, &v)     true when strtod reads the whole text, blanks around it allowed
-//                          ("nan", "inf", "1e3", ".5", "+3" are numbers; "", "two", "1,5" not)
+//   ReadReal(text, &v)     true when strtod reads the whole text, blanks around it allowed,
+//                          as a finite number ("1e3", ".5", "+3" are numbers; "", "two",
+//                          "1,5", "nan", "inf" and "1e400", beyond a double, are not)
 //   ReadWhole(text, &v)    the same for a decimal whole number (strtol; "1.5" is not one);
-//                          out-of-range numbers saturate at INT_MIN / INT_MAX as ParseInt's
+//                          numbers beyond an int saturate at INT_MIN / INT_MAX as ParseInt's,
+//                          those beyond a double are not numbers
 //   RealArgument(word)     a command-line number: ReadReal's value, else the message
 //                          "WORD : not a number." and status 1
 //   WholeArgument(word)    the same for a whole number (a level, a count, a flag word)

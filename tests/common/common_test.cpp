@@ -178,7 +178,8 @@ TEST(Lines, SplitWordsCountsAllAndStoresAtMostMax) {
   EXPECT_EQ(words[2], "3");
 }
 
-// Command-line numbers: the whole word is the number, blanks around it allowed.
+// Command-line numbers: the whole word is the number, blanks around it allowed; a
+// number that is not finite (in any case and sign) or is beyond a double is none.
 TEST(Numbers, ReadRealAndReadWholeTakeOnlyWholeWords) {
   struct Case {
     const char* text;
@@ -186,15 +187,15 @@ TEST(Numbers, ReadRealAndReadWholeTakeOnlyWholeWords) {
     double value;
   };
   const Case cases[] = {
-      {"2", true, true, 2},           {" 2 ", true, true, 2},
-      {"+3", true, true, 3},          {"-7\n", true, true, -7},
-      {".5", true, false, 0.5},       {"1e3", true, false, 1000},
-      {"1.5", true, false, 1.5},      {"0x10", true, false, 16},
-      {"inf", true, false, INFINITY}, {"1e400", true, false, HUGE_VAL},
-      {"", false, false, 0},          {"  ", false, false, 0},
-      {"two", false, false, 0},       {"1,5", false, false, 0},
-      {"1x", false, false, 0},        {"1 2", false, false, 0},
-      {"-", false, false, 0},         {"1-", false, false, 0},
+      {"2", true, true, 2},           {" 2 ", true, true, 2},     {"+3", true, true, 3},
+      {"-7\n", true, true, -7},       {".5", true, false, 0.5},   {"1e3", true, false, 1000},
+      {"1.5", true, false, 1.5},      {"0x10", true, false, 16},  {"1e-400", true, false, 0},
+      {"", false, false, 0},          {"  ", false, false, 0},    {"two", false, false, 0},
+      {"1,5", false, false, 0},       {"1x", false, false, 0},    {"1 2", false, false, 0},
+      {"-", false, false, 0},         {"1-", false, false, 0},    {"nan", false, false, 0},
+      {"-NaN", false, false, 0},      {"inf", false, false, 0},   {"+INF", false, false, 0},
+      {"-Infinity", false, false, 0}, {"1e400", false, false, 0}, {"-1e400", false, false, 0},
+      {"0x1p9999", false, false, 0},
   };
   for (const Case& c : cases) {
     double real = -99;
@@ -207,14 +208,13 @@ TEST(Numbers, ReadRealAndReadWholeTakeOnlyWholeWords) {
     // A whole number gives its value; anything else leaves the variable as it was.
     EXPECT_EQ(whole, c.whole ? static_cast<int>(c.value) : -99) << c.text;
   }
-  double v;
-  EXPECT_TRUE(ReadReal("nan", &v));
-  EXPECT_TRUE(std::isnan(v));
   int n;
   EXPECT_TRUE(ReadWhole("99999999999", &n));
   EXPECT_EQ(n, INT_MAX);
   EXPECT_TRUE(ReadWhole("-99999999999", &n));
   EXPECT_EQ(n, INT_MIN);
+  const std::string huge(400, '9');  // a whole number beyond the range of a double
+  EXPECT_FALSE(ReadWhole(huge.c_str(), &n));
   EXPECT_EXIT(RealArgument("1,5"), ::testing::ExitedWithCode(1), "^1,5 : not a number\\.\n$");
   EXPECT_EXIT(WholeArgument("1.5"), ::testing::ExitedWithCode(1), "^1\\.5 : not a number\\.\n$");
 }

@@ -125,7 +125,7 @@ TEST(MeshSlice, ArgumentErrors) {
       {{"0", "0", "0", "1", "1", "1", "1", "1", "1", "."}, usage},  // no STL file
       {{"a.stl", "0", "0", "0", "1", "0", "1", "1", "1", "1", "."}, "bad pixel size.\n"},
       {{"a.stl", "0", "0", "0", "1", "1", "-2", "1", "1", "1", "."}, "bad pixel size.\n"},
-      {{"a.stl", "0", "0", "0", "nan", "1", "1", "1", "1", "1", "."}, "bad pixel size.\n"},
+      {{"a.stl", "0", "0", "0", "nan", "1", "1", "1", "1", "1", "."}, "nan : not a number.\n"},
       {{"a.stl", "0", "0", "0", "1", "1", "1", "4", "0", "1", "."}, "bad pixel number.\n"},
       {{"a.stl", "0", "0", "0", "1", "1", "1", "x", "1", "1", "."}, "x : not a number.\n"},
       // A grid whose bits cannot even be counted in memory.

@@ -81,18 +81,18 @@ TEST(Meshorbit, ArgumentChecksInOrder) {
       {"-65536", {}, "bad size."},
       {"0", {}, "bad scale."},
       {"-", {}, "- : not a number."},
-      {"nan", {}, "bad scale."},
-      {"inf", {}, "bad scale."},
+      {"nan", {}, "nan : not a number."},
+      {"inf", {}, "inf : not a number."},
       {"1", {"0"}, "bad gamma."},
-      {"1", {"nan", "300"}, "bad gamma."},  // gamma before bias
+      {"1", {"-1", "300"}, "bad gamma."},  // gamma before bias
       {"1", {"1", "256"}, "bad bias."},
-      {"1", {"1", "nan"}, "bad bias."},
+      {"1", {"1", "nan"}, "nan : not a number."},
       {"1", {"1", "-1"}, "bad bias."},
       {"1", {"1", "0", "0", "256"}, "bad background."},
       {"1", {"1", "0", "0", "0", "-1"}, "bad background."},
       {"1", {"1", "0", "0", "0", "0", "0", "256"}, "bad foreground."},
       {"1", {"1", "0", "0", "0", "0", "0", "-5", "0", "0", "256"}, "bad surface color."},
-      {"1", {"1", "0", "0", "0", "0", "0", "0", "0", "0", "0", "nan"}, "bad surface color."},
+      {"1", {"1", "0", "0", "0", "0", "0", "0", "0", "0", "0", "nan"}, "nan : not a number."},
       {"1", {"1", "0", "0", "0", "0", "0", "0", "0", "-1", "0", "0"}, "bad surface color."},
   };
   for (const Case& c : cases) {

@@ -85,7 +85,7 @@ TEST(Meshturn, ArgumentChecksInOrder) {
   const std::vector<Case> cases = {
       {"0", {"0"}, "bad scale."},
       {"-3", {}, "bad scale."},
-      {"nan", {}, "bad scale."},
+      {"nan", {}, "nan : not a number."},
       {"1e300", {}, "bad scale."},  // more pixels than a GIF holds
       {"1", {"-1"}, "bad gamma."},
       {"1", {"1", "255.5"}, "bad bias."},

@@ -204,7 +204,7 @@ TEST(Generators, BadValuesStopBeforeAnyOutput) {
       {"octasphere",
        {"0", "0", "0", "0", "0", "0", "1", "1", "nan", out},
        "",
-       "bad axial radius.\n"},
+       "nan : not a number.\n"},
       {"octasphere", Args({"-1"}, kUnit, {out}), "", "bad recursion level.\n"},
       {"octasphere", Args({"15"}, kUnit, {out}), "", "bad recursion level.\n"},
       {"icosasphere", Args({"14"}, kUnit, {out}), "", "bad recursion level.\n"},
