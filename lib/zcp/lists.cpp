@@ -39,6 +39,8 @@ bool ColourValue(std::string_view word, unsigned char* channel) {
 }  // namespace
 
 bool ReadListLine(FILE* stream, ListLine* line) {
+  // A text that did not end its line (cut at the limit) is followed by the same line.
+  if (line->lineEnd) ++line->number;
   size_t used = 0;
   int c;
   while (used < kListLineLimit && (c = std::getc(stream)) != EOF) {
@@ -47,7 +49,13 @@ bool ReadListLine(FILE* stream, ListLine* line) {
   }
   line->text[used] = '\0';
   line->length = std::strlen(line->text);
-  return used > 0;
+  if (used == 0) {
+    if (!line->lineEnd) ++line->number;  // the last line had no line feed
+    line->lineEnd = true;
+    return false;
+  }
+  line->lineEnd = line->text[used - 1] == '\n';
+  return true;
 }
 
 bool ScanUnsigned(std::string_view text, size_t* pos, uint32_t* value) {

@@ -1,7 +1,11 @@
 // The text lists that the list to ZCP conversion reads: a count line, vertex lines
 // and face lines, each at most 1023 characters (a longer line reads as several).
 //
-//   ReadListLine(stream, &line)        the next line; false at the end of the input
+//   ReadListLine(stream, &line)        the next line; false at the end of the input.
+//                                      line.number counts the input's lines from 1: the
+//                                      line the text comes from (the parts of a longer
+//                                      line share its number), or at the end of the
+//                                      input the number the missing line would have
 //   ScanUnsigned(text, &pos, &value)   one unsigned decimal number from text[pos] on,
 //                                      as "%u" reads it: white space, an optional sign
 //                                      (a minus wraps around), digits; a value beyond
@@ -23,7 +27,9 @@ constexpr size_t kListLineLimit = 1023;
 
 struct ListLine {
   char text[kListLineLimit + 1];
-  size_t length;  // up to the first NUL byte
+  size_t length;        // up to the first NUL byte
+  uint64_t number = 0;  // the input line of the text, from 1
+  bool lineEnd = true;  // the text ended its input line (none read yet: true)
 };
 
 bool ReadListLine(FILE* stream, ListLine* line);

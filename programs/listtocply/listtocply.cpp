@@ -2,6 +2,9 @@
 // "x y z", then M lines "i j k" with an optional grey level or red, green and blue.
 // Faces without a colour take the default: white, or R G B from the command line.
 #include <cstdint>
+#include <cstdio>
+#include <new>
+#include <vector>
 
 #include "common/numbers.h"
 #include "common/program.h"
@@ -15,6 +18,23 @@ constexpr ProgramInfo kProgram = {
     "Builds a ZCP file from a vertex and a face list read on standard input.",
     "ZCP\tthe ZCP file written (\"-\": standard output)\n"
     "R G B\tthe colour of faces without one, 0 to 255 each (else white)\n"};
+
+// "LINE : bad vertex." or "LINE : bad face.", LINE the input line at fault.
+[[noreturn]] void BadLine(const ListLine& line, const char* what) {
+  Fail("%llu : bad %s.\n", static_cast<unsigned long long>(line.number), what);
+}
+
+// One record more; "vertex memory allocation error." or "face memory allocation error."
+// when memory runs out.
+template <size_t size>
+void Append(std::vector<unsigned char>* records, const unsigned char (&record)[size],
+            const char* what) {
+  try {
+    records->insert(records->end(), record, record + size);
+  } catch (const std::bad_alloc&) {
+    Fail("%s memory allocation error.\n", what);
+  }
+}
 
 }  // namespace
 
@@ -38,20 +58,29 @@ int main(int argc, char** argv) {
   if (!ReadListLine(stdin, &line) || !ParseCounts(line, &n, &m)) {
     FailLine("bad number of vertices and/or faces.");
   }
-  FILE* out = OpenOutput(argv[1]);
-  if (out == nullptr) FailLine("file not stored.");
-  PutZCPHeader(out, n, m);
-  // A fault below leaves the file as far as it was written, header included.
+  // The records are gathered first and the file written only once the lists have been
+  // read whole, so that a fault in them leaves no file that looks like a model, and
+  // nothing on standard output.
+  std::vector<unsigned char> vertices, faces;
   for (uint32_t i = 0; i < n; ++i) {
     float v[3];
-    if (!ReadListLine(stdin, &line) || !ParseVertex(line, v)) FailLine("bad vertex.");
-    PutZCPVertex(out, v);
+    if (!ReadListLine(stdin, &line) || !ParseVertex(line, v)) BadLine(line, "vertex");
+    unsigned char record[kZCPVertexSize];
+    PackZCPVertex(record, v);
+    Append(&vertices, record, "vertex");
   }
   for (uint32_t i = 0; i < m; ++i) {
     ZCPFace face;
-    if (!ReadListLine(stdin, &line) || !ParseFace(line, n, colour, &face)) FailLine("bad face.");
-    PutZCPFace(out, face);
+    if (!ReadListLine(stdin, &line) || !ParseFace(line, n, colour, &face)) BadLine(line, "face");
+    unsigned char record[kZCPFaceSize];
+    PackZCPFace(record, face);
+    Append(&faces, record, "face");
   }
+  FILE* out = OpenOutput(argv[1]);
+  if (out == nullptr) FailLine("file not stored.");
+  PutZCPHeader(out, n, m);
+  std::fwrite(vertices.data(), 1, vertices.size(), out);
+  std::fwrite(faces.data(), 1, faces.size(), out);
   if (!CloseOutput(out)) FailLine("file not stored.");
   return 0;
 }

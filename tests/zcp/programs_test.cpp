@@ -514,20 +514,28 @@ TEST(ListToCply, MessagesAndStatus) {
       {"0 5\n", "bad number of vertices and/or faces.\n"},
       {"5 0\n", "bad number of vertices and/or faces.\n"},
       {"", "bad number of vertices and/or faces.\n"},
-      {"3 1\n0 0 0\n1 0\n", "bad vertex.\n"},
-      {"3 1\n0 0 0\n", "bad vertex.\n"},
-      {head, "bad face.\n"},
-      {head + "0 1 2 " + std::string(5000, '9') + "\n", "bad face.\n"},  // a long word
-      {head + std::string(3000, ' ') + "0 1 2\n", "bad face.\n"},        // read as several lines
+      // The input line at fault, from 1; a missing line is the one after the last.
+      {"3 1\n0 0 0\n1 0\n", "3 : bad vertex.\n"},
+      {"3 1\n0 0 0\n", "3 : bad vertex.\n"},
+      {"3 1\n0 0 0", "3 : bad vertex.\n"},
+      {head, "5 : bad face.\n"},
+      {head + "0 1 9\n", "5 : bad face.\n"},
+      {head + "0 1 2 " + std::string(5000, '9') + "\n", "5 : bad face.\n"},  // a long word
+      {head + std::string(3000, ' ') + "0 1 2\n", "5 : bad face.\n"},  // read as several lines
+      // The parts of a long line share its number: the rest of line 5 is face 2.
+      {"3 2\n0 0 0\n1 0 0\n0 1 0\n0 1 2" + std::string(2000, ' ') + "\n0 1 2\n", "5 : bad face.\n"},
   };
+  // A fault leaves no file behind and an existing one as it was, and writes nothing to
+  // standard output.
   for (const auto& [input, message] : cases) {
-    ExpectFailure(::Run("listtocply", {"out.zcp"}, input, dir.path), message);
+    dir.Write("old.zcp", "old");
+    const RunResult r = ::Run("listtocply", {"out.zcp"}, input, dir.path);
+    ExpectFailure(r, message);
+    EXPECT_FALSE(dir.Exists("out.zcp")) << message;
+    EXPECT_EQ(::Run("listtocply", {"old.zcp"}, input, dir.path).err, message);
+    EXPECT_EQ(dir.Read("old.zcp"), "old");
+    EXPECT_EQ(::Run("listtocply", {"-"}, input, dir.path).out, "");
   }
-  // A fault leaves the file with its header and the records before the fault.
-  ::Run("listtocply", {"out.zcp"}, head + "0 1 9\n", dir.path);
-  std::string partial = dir.Read("out.zcp");
-  EXPECT_EQ(partial.size(), ZCPHeader(3, 1).size() + 36);
-  EXPECT_EQ(partial.substr(0, ZCPHeader(3, 1).size()), ZCPHeader(3, 1));
 
   const std::string usage = "usage : listtocply ZCP {R G B}\n";
   const std::string badDefault = "bad face's default R, G and/or B values.\n";
