@@ -13,8 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (ReadListLine(stream, &line) && ParseCounts(line, &n, &m)) {
     const unsigned char grey[3] = {128, 128, 128};
     bool vertex = true;
+    uint64_t number = line.number;
     while (ReadListLine(stream, &line)) {
       if (line.length > kListLineLimit) std::abort();
+      if (line.number != number && line.number != number + 1) std::abort();  // a line at a time
+      number = line.number;
       if (vertex) {
         float v[3];
         ParseVertex(line, v);

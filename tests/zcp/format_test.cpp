@@ -225,15 +225,20 @@ TEST(ZcpLists, FaceLinesTakeNoneOneOrThreeColourWords) {
   }
 }
 
+// The parts of a long line share its line number.
 TEST(ZcpLists, LongLinesReadAsSeveral) {
   std::string text = std::string(1500, '7') + "\nnext\n";
   Stream s(text);
   ListLine line;
   ASSERT_TRUE(ReadListLine(s.f, &line));
   EXPECT_EQ(line.length, kListLineLimit);
+  EXPECT_EQ(line.number, 1u);
   ASSERT_TRUE(ReadListLine(s.f, &line));
   EXPECT_EQ(std::string(line.text), std::string(1500 - kListLineLimit, '7') + "\n");
+  EXPECT_EQ(line.number, 1u);
   ASSERT_TRUE(ReadListLine(s.f, &line));
   EXPECT_EQ(std::string(line.text), "next\n");
+  EXPECT_EQ(line.number, 2u);
   EXPECT_FALSE(ReadListLine(s.f, &line));
+  EXPECT_EQ(line.number, 3u);  // the line that is missing
 }
