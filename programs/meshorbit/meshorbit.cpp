@@ -172,7 +172,9 @@ int main(int argc, char** argv) {
   NoteInput(&inputs, "-");  // the view lines
   for (char** name = argv + 1; name < fixed; ++name) {
     if (IsDash(*name)) {
-      NoteInputFile(&inputs, *name + 1);  // a polyline list
+      // "-FILE" names a polyline list; "-" alone would be standard input, the views'.
+      if ((*name)[1] == '\0') Fail("%s : standard input holds the view lines.\n", *name);
+      NoteInputFile(&inputs, *name + 1);
     } else {
       NoteInput(&inputs, *name);
     }

@@ -120,6 +120,7 @@ TEST(Meshorbit, InputFileMessages) {
       {{"-zero.txt", "a.stl"}, "-zero.txt : file read error.\n"},
       {{"-p.txt"}, "no facet\n"},
       {{"-p.txt", "-p.txt"}, "no facet\n"},
+      {{"a.stl", "-"}, "- : standard input holds the view lines.\n"},
   };
   for (const Case& c : cases) {
     const RunResult r = ::Run("meshorbit", Args(c.inputs, "1"), "0 0\n", dir.path);
