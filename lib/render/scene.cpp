@@ -63,10 +63,13 @@ unsigned char** NewPlane() {
 }
 
 // The words of an input line as numbers: up to four reals (atof) and a fifth word as
-// an integer (atoi); returns how many words the line holds.
+// an integer (atoi); returns how many words the line holds. A line whose first word
+// begins with "#" is a comment and holds none: read as numbers, its words would be
+// zeros and make a frame of their own.
 int Fields(std::string_view text, double reals[4], int* integer) {
   std::string_view words[5];
-  const int n = SplitWords(text, words, 5);
+  int n = SplitWords(text, words, 5);
+  if (n > 0 && words[0].front() == '#') n = 0;
   for (int i = 0; i < 4; ++i) reals[i] = i < n ? ParseReal(std::string(words[i]).c_str()) : 0;
   *integer = n >= 5 ? ParseInt(std::string(words[4]).c_str()) : 0;
   return n;

@@ -40,8 +40,8 @@
 //                              whole warning line) on standard error when none did
 //   ParseViewLine(text, &view) a view line "lon lat" or "lon lat dlon dlat n"; false for
 //                              any other number of words (more than five count as five),
-//                              and with "bad view line (warning)." for n above
-//                              kMaxLineFrames
+//                              for a comment (a first word beginning with "#"), and with
+//                              "bad view line (warning)." for n above kMaxLineFrames
 //   ViewAngle(start, step, k)  (k step + start) in radians, as (k step + start) pi / 180
 //   ParseTurnLine(text, &turn) a rotation line "a b angle" or "a b angle step n"; false as
 //                              above, with "bad rotation line (warning)."

@@ -390,10 +390,15 @@ TEST(Frame, ViewAndRotationLinesWithoutAPictureWarn) {
   const std::vector<Case> cases = {
       {&orbit, "meshorbit", "", "no view line (warning).\n", 0},
       {&orbit, "meshorbit", "\n1 2 3\n0 0 0 0 0\n", "no view line (warning).\n", 0},
+      // A comment is no line of numbers, whatever its number of words.
+      {&orbit, "meshorbit", "# views\n", "no view line (warning).\n", 0},
+      {&orbit, "meshorbit", " #lon lat\n0 0\n", "", 1},
       {&orbit, "meshorbit", "0 0 1 1 1000001\n",
        "bad view line (warning).\nno view line (warning).\n", 0},
       {&orbit, "meshorbit", "0 0 1 1 " + huge + "\n0 0 10 0 2\n", "bad view line (warning).\n", 2},
       {&turn, "meshturn", "", "no rotation line (warning).\n", 0},
+      {&turn, "meshturn", "# a comment\n", "no rotation line (warning).\n", 0},
+      {&turn, "meshturn", "# a b angle step n\n0 0 0 1 2\n", "", 2},
       {&turn, "meshturn", "0 0 0 0 1000001\n",
        "bad rotation line (warning).\nno rotation line (warning).\n", 0},
       {&turn, "meshturn", "0 0 0 0 " + huge + "\n0 0 0\n", "bad rotation line (warning).\n", 1},
