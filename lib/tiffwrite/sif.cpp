@@ -4,6 +4,7 @@
 // build (sif_cm). All state is file-local, so each build has its own.
 #include "tiffwrite/sif.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,8 @@ constexpr int kSamplesPerPixel = 1;
 //   ...     0 or 1      a zero byte when the strips end at an odd offset
 //   ...     4 S         StripOffsets, only with more than one strip (S)
 //   ...     4 S         StripByteCounts, likewise
+//   ...     16          with a resolution: XResolution and YResolution, two rationals
+//                       (numerator and denominator, 32 bits each)
 //   ...     6           true colour: BitsPerSample, three times bits
 //   ...     6 * 2^bits  palette: the red, green and blue colour maps
 //   IFD     2           entry count
@@ -52,6 +55,7 @@ constexpr uint64_t kInlineText = 4;  // texts of up to 4 bytes, zero included, s
 constexpr int kTypeASCII = 2;
 constexpr int kTypeShort = 3;
 constexpr int kTypeLong = 4;
+constexpr int kTypeRational = 5;
 constexpr uint64_t kShortMax = 65535;
 
 constexpr int kTagImageWidth = 256;
@@ -64,7 +68,10 @@ constexpr int kTagStripOffsets = 273;
 constexpr int kTagSamplesPerPixel = 277;
 constexpr int kTagRowsPerStrip = 278;
 constexpr int kTagStripByteCounts = 279;
+constexpr int kTagXResolution = 282;
+constexpr int kTagYResolution = 283;
 constexpr int kTagPlanarConfiguration = 284;
+constexpr int kTagResolutionUnit = 296;
 [[maybe_unused]] constexpr int kTagColorMap = 320;
 
 // Each build uses the photometric value and tags of its own kind of picture.
@@ -80,6 +87,7 @@ constexpr int kBaseEntries = 11;
 #else
 constexpr int kBaseEntries = 10;
 #endif
+constexpr int kResolutionEntries = 3;  // XResolution, YResolution, ResolutionUnit
 
 // A strip holds about this many uncompressed bytes (at least one row).
 constexpr uint64_t kStripTarget = 8192;
@@ -359,6 +367,57 @@ void DescriptionEntry(const char* text, uint64_t count) {
   }
 }
 
+// ---- Resolution ----------------------------------------------------------------
+
+// A RATIONAL: two 32-bit terms.
+struct Rational {
+  uint32_t numerator, denominator;
+};
+
+// A fraction of 32-bit terms for v > 0, from the convergents of its continued
+// fraction: the first that gives v back as a double (so 20 is 20 / 1 and 1 / 0.3 is
+// 10 / 3), else the last whose terms fit. Values beyond the terms are held at the ends.
+Rational ToRational(double v) {
+  constexpr double kMax = 4294967295.0;
+  if (!(v < kMax)) return {0xFFFFFFFFu, 1};  // also not-a-number
+  if (!(v > 1 / kMax)) return {1, 0xFFFFFFFFu};
+  uint64_t p0 = 0, q0 = 1;  // the convergents before the current one
+  uint64_t p1 = 1, q1 = 0;
+  double x = v;
+  for (;;) {
+    const double a = std::floor(x);
+    if (a > kMax) break;
+    const uint64_t p2 = static_cast<uint64_t>(a) * p1 + p0;
+    const uint64_t q2 = static_cast<uint64_t>(a) * q1 + q0;
+    if (p2 > 0xFFFFFFFFu || q2 > 0xFFFFFFFFu) break;
+    p0 = p1;
+    q0 = q1;
+    p1 = p2;
+    q1 = q2;
+    if (static_cast<double>(p1) / static_cast<double>(q1) == v || x == a) break;
+    x = 1 / (x - a);
+  }
+  return {static_cast<uint32_t>(p1), static_cast<uint32_t>(q1)};
+}
+
+// The two rationals, returning the offset of the first.
+uint64_t PutResolution(const TiffResolution& resolution) {
+  const uint64_t at = Position();
+  for (double v : {resolution.x, resolution.y}) {
+    const Rational r = ToRational(v);
+    Put4(r.numerator);
+    Put4(r.denominator);
+  }
+  return at;
+}
+
+void RationalEntry(int tag, uint64_t offset) {
+  Put2(tag);
+  Put2(kTypeRational);
+  Put4(1);
+  Put4(static_cast<uint32_t>(offset));
+}
+
 // ---- The whole file ------------------------------------------------------------
 
 bool SupportedBits(int bits) {
@@ -456,10 +515,20 @@ void PutSampleArrays([[maybe_unused]] int bits,
 #endif
 }
 
+// Where the IFD's entries point that are not strips: the description's count and the
+// resolution with the offset of its rationals.
+struct ExtraEntries {
+  const char* description;
+  uint64_t textCount;  // 0: no description
+  const TiffResolution* resolution;
+  uint64_t rationals;
+};
+
 // The IFD at ifdOffset, entries in tag order.
 void PutIFD([[maybe_unused]] uint64_t ifdOffset, const Strips& strips, [[maybe_unused]] int bits,
-            const char* description, uint64_t textCount, const StripEntries& stripEntries) {
-  const int entries = kBaseEntries + (textCount > 0 ? 1 : 0);
+            const ExtraEntries& extra, const StripEntries& stripEntries) {
+  const int entries = kBaseEntries + (extra.textCount > 0 ? 1 : 0) +
+                      (extra.resolution != nullptr ? kResolutionEntries : 0);
   Put2(static_cast<uint32_t>(entries));
   SizeEntry(kTagImageWidth, strips.width);
   SizeEntry(kTagImageLength, strips.height);
@@ -476,14 +545,21 @@ void PutIFD([[maybe_unused]] uint64_t ifdOffset, const Strips& strips, [[maybe_u
 #else
   ShortEntry(kTagPhotometric, 1, bits == 1 ? kWhiteIsZero : kBlackIsZero);
 #endif
-  if (textCount > 0) DescriptionEntry(description, textCount);
+  if (extra.textCount > 0) DescriptionEntry(extra.description, extra.textCount);
   LongEntry(kTagStripOffsets, static_cast<uint32_t>(strips.count),
             static_cast<uint32_t>(stripEntries.offsets));
   ShortEntry(kTagSamplesPerPixel, 1, kSamplesPerPixel);
   ShortEntry(kTagRowsPerStrip, 1, static_cast<uint32_t>(strips.rowsPerStrip));
   LongEntry(kTagStripByteCounts, static_cast<uint32_t>(strips.count),
             static_cast<uint32_t>(stripEntries.counts));
+  if (extra.resolution != nullptr) {
+    RationalEntry(kTagXResolution, extra.rationals);
+    RationalEntry(kTagYResolution, extra.rationals + 8);
+  }
   ShortEntry(kTagPlanarConfiguration, 1, kChunky);
+  if (extra.resolution != nullptr) {
+    ShortEntry(kTagResolutionUnit, 1, static_cast<uint32_t>(extra.resolution->unit));
+  }
 #if defined(MESHPIX_SIF_CM)
   const uint64_t mapSize = uint64_t{1} << bits;
   ShortArrayEntry(kTagColorMap, static_cast<uint32_t>(3 * mapSize), ifdOffset - 6 * mapSize);
@@ -509,7 +585,8 @@ void PatchIFDOffset(uint64_t ifdOffset) {
 // planes[c] is the sample row table of channel c. colourMap (palette build) holds
 // the red, green and blue maps.
 void Store(const char* name, int width, int height, int bits, const RowSource& rows,
-           const uint16_t* const colourMap[3], const char* description) {
+           const uint16_t* const colourMap[3], const char* description,
+           const TiffResolution* resolution) {
   filePath = name;
   if (width < 0 || height < 0 || !SupportedBits(bits)) NotStored();
   const Strips strips = StripGeometry(width, height, bits);
@@ -522,13 +599,15 @@ void Store(const char* name, int width, int height, int bits, const RowSource& r
   outUsed = 0;
   flushed = 0;
 
-  const uint64_t textCount = description != nullptr ? std::strlen(description) + 1 : 0;
-  PutHeader(description, textCount);
+  ExtraEntries extra{description, description != nullptr ? std::strlen(description) + 1 : 0,
+                     resolution, 0};
+  PutHeader(description, extra.textCount);
   const uint64_t firstStrip = PutStrips(rows, strips, bits);
   const StripEntries stripEntries = PutStripArrays(strips, firstStrip);
+  if (resolution != nullptr) extra.rationals = PutResolution(*resolution);
   PutSampleArrays(bits, colourMap);
   const uint64_t ifdOffset = Position();
-  PutIFD(ifdOffset, strips, bits, description, textCount, stripEntries);
+  PutIFD(ifdOffset, strips, bits, extra, stripEntries);
   PatchIFDOffset(ifdOffset);
   Release();
 }
@@ -558,42 +637,44 @@ struct FilledRows {
 #if defined(MESHPIX_SIF_RGB)
 void StoreImageFile_RGB(const char* path, int width, int height, int bits,
                         const uint16_t* const* red, const uint16_t* const* green,
-                        const uint16_t* const* blue, const char* description) {
+                        const uint16_t* const* blue, const char* description,
+                        const TiffResolution* resolution) {
   const uint16_t* const* const planes[3] = {red, green, blue};
-  Store(path, width, height, bits, SampleRows(planes), nullptr, description);
+  Store(path, width, height, bits, SampleRows(planes), nullptr, description, resolution);
 }
 
 void StoreImageFile_RGB(const char* path, int width, int height, int bits, TiffRowFill fill,
-                        void* context, const char* description) {
+                        void* context, const char* description, const TiffResolution* resolution) {
   const FilledRows filled(path, width, bits, fill, context);
-  Store(path, width, height, bits, filled.rows, nullptr, description);
+  Store(path, width, height, bits, filled.rows, nullptr, description, resolution);
 }
 #elif defined(MESHPIX_SIF_CM)
 void StoreImageFile_CM(const char* path, int width, int height, int bits, const uint16_t* redMap,
                        const uint16_t* greenMap, const uint16_t* blueMap,
-                       const uint16_t* const* rows, const char* description) {
+                       const uint16_t* const* rows, const char* description,
+                       const TiffResolution* resolution) {
   const uint16_t* const* const planes[1] = {rows};
   const uint16_t* const maps[3] = {redMap, greenMap, blueMap};
-  Store(path, width, height, bits, SampleRows(planes), maps, description);
+  Store(path, width, height, bits, SampleRows(planes), maps, description, resolution);
 }
 
 void StoreImageFile_CM(const char* path, int width, int height, int bits, const uint16_t* redMap,
                        const uint16_t* greenMap, const uint16_t* blueMap, TiffRowFill fill,
-                       void* context, const char* description) {
+                       void* context, const char* description, const TiffResolution* resolution) {
   const FilledRows filled(path, width, bits, fill, context);
   const uint16_t* const maps[3] = {redMap, greenMap, blueMap};
-  Store(path, width, height, bits, filled.rows, maps, description);
+  Store(path, width, height, bits, filled.rows, maps, description, resolution);
 }
 #else
 void StoreImageFile(const char* path, int width, int height, int bits, const uint16_t* const* rows,
-                    const char* description) {
+                    const char* description, const TiffResolution* resolution) {
   const uint16_t* const* const planes[1] = {rows};
-  Store(path, width, height, bits, SampleRows(planes), nullptr, description);
+  Store(path, width, height, bits, SampleRows(planes), nullptr, description, resolution);
 }
 
 void StoreImageFile(const char* path, int width, int height, int bits, TiffRowFill fill,
-                    void* context, const char* description) {
+                    void* context, const char* description, const TiffResolution* resolution) {
   const FilledRows filled(path, width, bits, fill, context);
-  Store(path, width, height, bits, filled.rows, nullptr, description);
+  Store(path, width, height, bits, filled.rows, nullptr, description, resolution);
 }
 #endif

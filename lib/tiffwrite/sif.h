@@ -16,6 +16,13 @@
 // samples are masked to that width. The description is a zero-terminated text, or
 // null for none. Numbers are stored in the host's byte order ("II" or "MM").
 //
+// Every entry point takes, last, the size of a pixel, or null for none (no resolution
+// tags): XResolution and YResolution, pixels per unit along x and y, each stored as
+// a fraction of 32-bit terms (the simplest that gives the value back as a double, as
+// 20 / 1 or 10 / 3, else the closest convergent that fits; values beyond 32-bit terms
+// are held at 4294967295 / 1 and 1 / 4294967295), and ResolutionUnit (1: no absolute
+// unit, 2: inch, 3: centimetre).
+//
 // Each entry point also takes its rows from a callback instead of a sample row table:
 // fill(row, bytes, context) writes row `row` (0 = top) into bytes already serialised
 // as the file holds it: one byte a sample at 8 bits (red, green, blue per pixel in the
@@ -34,21 +41,32 @@
 
 using TiffRowFill = void (*)(int row, unsigned char* bytes, void* context);
 
+struct TiffResolution {
+  double x, y;  // pixels per unit, above 0
+  int unit;     // 1 none, 2 inch, 3 centimetre
+};
+constexpr int kTiffNoUnit = 1;
+
 void StoreImageFile(const char* path, int width, int height, int bits, const uint16_t* const* rows,
-                    const char* description);
+                    const char* description, const TiffResolution* resolution = nullptr);
 
 void StoreImageFile_RGB(const char* path, int width, int height, int bits,
                         const uint16_t* const* red, const uint16_t* const* green,
-                        const uint16_t* const* blue, const char* description);
+                        const uint16_t* const* blue, const char* description,
+                        const TiffResolution* resolution = nullptr);
 
 void StoreImageFile_CM(const char* path, int width, int height, int bits, const uint16_t* redMap,
                        const uint16_t* greenMap, const uint16_t* blueMap,
-                       const uint16_t* const* rows, const char* description);
+                       const uint16_t* const* rows, const char* description,
+                       const TiffResolution* resolution = nullptr);
 
 void StoreImageFile(const char* path, int width, int height, int bits, TiffRowFill fill,
-                    void* context, const char* description);
+                    void* context, const char* description,
+                    const TiffResolution* resolution = nullptr);
 void StoreImageFile_RGB(const char* path, int width, int height, int bits, TiffRowFill fill,
-                        void* context, const char* description);
+                        void* context, const char* description,
+                        const TiffResolution* resolution = nullptr);
 void StoreImageFile_CM(const char* path, int width, int height, int bits, const uint16_t* redMap,
                        const uint16_t* greenMap, const uint16_t* blueMap, TiffRowFill fill,
-                       void* context, const char* description);
+                       void* context, const char* description,
+                       const TiffResolution* resolution = nullptr);
