@@ -5,6 +5,7 @@
 // (normal along x), and the columns between each entry and its exit are filled.
 // Several files give the union of their solids.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -331,13 +332,27 @@ std::string SliceName(const std::string& directory, int number, int digits) {
   return directory + "/" + text + ".tif";
 }
 
+// The description of every slice, in the form ImageJ writes for one image: its
+// version, the unit (a model unit has no name) and the slice spacing, the voxel size
+// along z, in the fewest digits that give it back.
+std::string SliceDescription(double spacing) {
+  char number[32];
+  const auto end = std::to_chars(number, number + sizeof number, spacing).ptr;
+  return "ImageJ=1.11a\nunit=unit\nspacing=" + std::string(number, end) + "\n";
+}
+
+// Every slice carries the voxel size: along x and y as its resolution, voxels per model
+// unit, and along z in its description.
 void WriteSlices(const Grid* g, const std::string& directory, const InputFiles& models) {
   const int digits = SliceDigits(g->n[2]);
+  const std::string description = SliceDescription(g->size[2]);
+  const TiffResolution resolution{1 / g->size[0], 1 / g->size[1], kTiffNoUnit};
   for (int i = 0; i < g->n[2]; ++i) {
     FillSlice(g, i, g->rows.get());
     const std::string name = SliceName(directory, i, digits);
     CheckOutputFile(models, name.c_str());
-    StoreImageFile(name.c_str(), g->n[0], g->n[1], 1, g->rows.get(), nullptr);
+    StoreImageFile(name.c_str(), g->n[0], g->n[1], 1, g->rows.get(), description.c_str(),
+                   &resolution);
   }
 }
 

@@ -8,6 +8,11 @@ The box must give exactly the voxels whose centres lie inside it. For the sphere
 voxel whose centre lies inside the polyhedron's inscribed ball must be solid, every
 one whose centre lies outside the sphere empty, and the solid count must be within
 2% of the sphere's volume over the voxel volume.
+
+Every slice carries the voxel size: tifffile reads the resolution (voxels per model
+unit, no absolute unit) and, from the ImageJ description, the spacing along z. Slices
+of a sphere in voxels of a different size on each axis, past 64 KiB a file and in
+hundreds of strips, are read whole by libtiff's tiffinfo -D, which shows the new fields.
 """
 import os
 import shutil
@@ -22,7 +27,7 @@ try:
     from PIL import Image
 except ImportError:
     sys.exit(77)
-if not shutil.which("tiffcp"):
+if not shutil.which("tiffcp") or not shutil.which("tiffinfo"):
     sys.exit(77)
 
 BIN = sys.argv[1]
@@ -73,12 +78,26 @@ def icosphere(radius, levels):
     return tris * radius
 
 
-def slice_model(tmp, name, triangles, origin, size, counts):
+def check_voxel_size(path, name, sizes):
+    """The resolution and the ImageJ spacing of one slice, as tifffile reads them."""
+    with tifffile.TiffFile(path) as tif:
+        tags = tif.pages[0].tags
+        x, y = (tags[t].value[0] / tags[t].value[1] for t in ("XResolution", "YResolution"))
+        meta = tif.imagej_metadata or {}
+        check(abs(x * sizes[0] - 1) < 1e-12 and abs(y * sizes[1] - 1) < 1e-12
+              and tags["ResolutionUnit"].value == 1,
+              f"{name}: resolution {x}, {y} voxels a unit")
+        check(meta.get("spacing") == sizes[2] and meta.get("unit") == "unit",
+              f"{name}: ImageJ metadata {meta}")
+
+
+def slice_model(tmp, name, triangles, origin, size, counts, sizes=None):
     stl = os.path.join(tmp, name + ".stl")
     out = os.path.join(tmp, name)
     os.mkdir(out)
     write_stl(stl, triangles)
-    args = [os.path.join(BIN, "meshslice"), stl] + [repr(x) for x in origin] + [repr(size)] * 3 \
+    sizes = sizes or (size, size, size)
+    args = [os.path.join(BIN, "meshslice"), stl] + [repr(x) for x in origin] + [repr(s) for s in sizes] \
         + [str(n) for n in counts] + [out]
     run = subprocess.run(args, capture_output=True, text=True)
     check(run.returncode == 0 and run.stdout == "" and run.stderr == "",
@@ -90,6 +109,7 @@ def slice_model(tmp, name, triangles, origin, size, counts):
         image = Image.open(path)
         image.load()
         grid[i] = ~np.array(image)  # WhiteIsZero: solid voxels read as black
+        check_voxel_size(path, f"{name} slice {i}", sizes)
         if i == counts[2] // 2:
             plain = os.path.join(tmp, "plain.tif")
             subprocess.run(["tiffcp", "-c", "none", path, plain], check=True)
@@ -128,6 +148,19 @@ def main():
         volume = 4 / 3 * np.pi * radius ** 3 / size ** 3
         check(abs(grid.sum() - volume) <= 0.02 * volume,
               f"sphere: {grid.sum()} voxels, volume over voxel volume {volume:.1f}")
+
+        # The same sphere in large slices, voxels 0.005 by 0.004, 0.5 apart.
+        sizes, counts = (0.005, 0.004, 0.5), (4100, 5100, 3)
+        origin = (-10.25, -10.2, -0.75)
+        grid = slice_model(tmp, "large", tris, origin, None, counts, sizes)
+        middle = os.path.join(tmp, "large", "1.tif")
+        check(os.path.getsize(middle) > 65536, f"large: slice of {os.path.getsize(middle)} bytes")
+        info = subprocess.run(["tiffinfo", "-D", middle], capture_output=True, text=True)
+        check(info.returncode == 0 and info.stderr == "", f"large: tiffinfo -D: {info.stderr.strip()!r}")
+        for line in ("Resolution: 200, 250 (unitless)", "ImageDescription: ImageJ=1.11a", "spacing=0.5"):
+            check(line in info.stdout, f"large: tiffinfo shows {line!r}")
+        area = np.pi * inner ** 2 / (sizes[0] * sizes[1])
+        check(grid[1].sum() >= area, f"large: {grid[1].sum()} voxels in the middle, the inscribed disc {area:.0f}")
     if failures:
         sys.exit(1)
 
