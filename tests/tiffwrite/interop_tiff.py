@@ -8,9 +8,7 @@ picture whose string table fills and restarts within each strip. For each file:
 libtiff's `tiffinfo -D` reads every strip without a complaint; libtiff's `tiffcp -c
 none` decompresses it and the samples it gives are the expected ones (read with
 tifffile, or unpacked here where tifffile needs a codec that is missing); tifffile
-reads the tags, and the resolution (pixels a unit, no absolute unit) of the files
-that carry one, each past 64 KiB; Pillow decodes the original file to the expected
-picture.
+reads the tags; Pillow decodes the original file to the expected picture.
 """
 import os
 import shutil
@@ -67,8 +65,7 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         listing = subprocess.run([samples_program, tmp], capture_output=True, text=True, check=True).stdout
         for line in listing.splitlines():
-            path, build, w, h, bits, pixel, description = line.split(" ", 6)
-            description = description.replace("\\n", "\n")
+            path, build, w, h, bits, description = line.split(" ", 5)
             width, height, bits = int(w), int(h), int(bits)
             name = os.path.basename(path)
             channels = 3 if build == "rgb" else 1
@@ -77,8 +74,6 @@ def main():
 
             info = subprocess.run(["tiffinfo", "-D", path], capture_output=True, text=True)
             check(info.returncode == 0 and info.stderr == "", f"{name}: tiffinfo -D: {info.stderr.strip()}")
-            if pixel != "-":
-                check("(unitless)" in info.stdout, f"{name}: tiffinfo shows no unitless resolution")
 
             with tifffile.TiffFile(path) as tif:
                 page = tif.pages[0]
@@ -89,15 +84,7 @@ def main():
                 check(page.bitspersample == bits, f"{name}: bits {page.bitspersample}")
                 check(page.samplesperpixel == channels, f"{name}: samples per pixel")
                 if description != "-":
-                    # tifffile gives the text without the line feed that ends it
-                    check(page.description == description.rstrip("\n"), f"{name}: description {page.description!r}")
-                if pixel != "-":
-                    want_x, want_y = (float(v) for v in pixel.split(","))
-                    x, y = (page.tags[t].value[0] / page.tags[t].value[1] for t in ("XResolution", "YResolution"))
-                    check(abs(x / want_x - 1) < 1e-15 and abs(y / want_y - 1) < 1e-15
-                          and page.tags["ResolutionUnit"].value == 1,
-                          f"{name}: resolution {page.tags['XResolution'].value}, {page.tags['YResolution'].value}")
-                    check(os.path.getsize(path) > 65536, f"{name}: {os.path.getsize(path)} bytes, within 64 KiB")
+                    check(page.description == description, f"{name}: description {page.description!r}")
                 if build == "palette":
                     cmap = page.tags["ColorMap"].value
                     for c in range(3):
