@@ -23,7 +23,7 @@ constexpr ProgramInfo kProgram = {
     "                               bgR bgG bgB fgR fgG fgB scR scG scB GIF",
     "Draws STL models turning into a GIF file, one image a rotation line of standard input (\"a b "
     "angle {step n}\").",
-    "STL_files\tthe STL models read (not standard input: it holds the rotation lines)\n"
+    "STL_files\tthe STL models read (\"-\": standard input)\n"
     "xO yO zO\tthe origin the axes pass through\n"
     "lon lat\tthe direction the models are seen from, degrees\n"
     "scale\tpixels per model unit\n"
@@ -131,11 +131,7 @@ int main(int argc, char** argv) {
   CheckLook(fixed + 6);
   InputFiles inputs;
   NoteInput(&inputs, "-");  // the rotation lines
-  for (char** name = argv + 1; name < fixed; ++name) {
-    // A model cannot come from standard input: the rotation lines do.
-    if (IsDash(*name)) Fail("%s : standard input holds the rotation lines.\n", *name);
-    NoteInput(&inputs, *name);
-  }
+  for (char** name = argv + 1; name < fixed; ++name) NoteInput(&inputs, *name);
   CheckOutput(inputs, fixed[17]);
 
   Facet** tail = &facets;
