@@ -89,10 +89,12 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-# port_free PORT: nothing listens on PORT (the fourth column, state 0A, is LISTEN).
+# port_free PORT: nothing listens on PORT (the fourth column, state 0A, is LISTEN); a
+# machine without IPv6 has no tcp6 table.
 port_free() {
-  ! awk -v p="$(printf ':%04X' "$1")" '$4 == "0A" && substr($2, length($2) - 4) == p { f = 1 }
-    END { exit !f }' /proc/net/tcp /proc/net/tcp6 2>/dev/null
+  cat /proc/net/tcp /proc/net/tcp6 2>/dev/null |
+    awk -v p="$(printf ':%04X' "$1")" '$4 == "0A" && substr($2, length($2) - 4) == p { f = 1 }
+      END { exit f }'
 }
 port=$((20000 + $$ % 20000))
 while ! port_free $port || ! port_free $((port + 1)); do port=$((port + 2)); done
