@@ -14,10 +14,15 @@
 
 namespace {
 
-// A read-only stream over the bytes, closed with the test's scope.
+// A read-only stream over the bytes, closed with the test's scope: a regular file, or
+// with pipe a stream whose size cannot be known (as a pipe's cannot).
 struct Stream {
+  std::string held;
   FILE* f;
-  explicit Stream(const std::string& bytes) : f(std::tmpfile()) {
+  explicit Stream(const std::string& bytes, bool pipe = false)
+      : held(bytes.empty() ? " " : bytes),
+        f(pipe ? fmemopen(held.data(), bytes.size(), "rb") : std::tmpfile()) {
+    if (pipe) return;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::rewind(f);
   }
@@ -48,8 +53,8 @@ struct Outcome {
   int last = 99;
 };
 
-Outcome ScanAll(const std::string& bytes) {
-  Stream s(bytes);
+Outcome ScanAll(const std::string& bytes, bool pipe = false) {
+  Stream s(bytes, pipe);
   STLReader r;
   Outcome o;
   o.setup = SetUpSTL(&r, s.f);
@@ -89,14 +94,17 @@ TEST(StlReader, SolidWithNulByteOrZeroHeaderIsBinary) {
   EXPECT_EQ(ScanAll(BinarySTL({})).kind, kSTLBinary);
 }
 
-TEST(StlReader, BinaryHeaderStartingWithSolidAndNoNulIsReadAsAscii) {
+TEST(StlReader, BinaryHeaderStartingWithSolidAndNoNulIsBinaryByItsSizeOrData) {
   std::string bytes = BinarySTL({Tri(1, 2, 3, 4, 5, 6, 7, 8, 9)});
   bytes.replace(0, 80, "solid" + std::string(74, 'x') + "\n");
-  // The count bytes 1 0 0 0 hold NULs but lie past the 80 header bytes.
-  Outcome o = ScanAll(bytes);
-  EXPECT_EQ(o.kind, kSTLAscii);
-  EXPECT_TRUE(o.facets.empty());
-  EXPECT_EQ(o.last, -1);
+  // The count bytes 1 0 0 0 lie past the 80 header bytes: the file's size and, through
+  // a pipe, the NULs after the first line tell binary.
+  for (bool pipe : {false, true}) {
+    Outcome o = ScanAll(bytes, pipe);
+    EXPECT_EQ(o.kind, kSTLBinary) << pipe;
+    EXPECT_EQ(o.facets.size(), 1u) << pipe;
+    EXPECT_EQ(o.last, 0) << pipe;
+  }
 }
 
 TEST(StlReader, SolidAfterSeventyFiveBlanksOnlyAtIndex75) {
@@ -115,7 +123,6 @@ TEST(StlReader, OnlyFiveLettersAreCompared) {
 }
 
 TEST(StlReader, ShortFilesCannotBeSetUp) {
-  EXPECT_EQ(ScanAll("solid a\nendsolid a\n").setup, 0);
   // An ASCII first line with no line feed anywhere.
   EXPECT_EQ(ScanAll("solid " + std::string(100, 'a')).setup, 0);
   // A binary file whose count is cut short.
@@ -176,8 +183,9 @@ TEST(StlReader, BinaryCountsAndShortData) {
   Outcome o = ScanAll(BinarySTL(cube, 20));
   EXPECT_EQ(o.facets.size(), 12u);
   EXPECT_EQ(o.last, -1);
-  // Bytes after the counted facets are never read.
-  Outcome fewer = ScanAll(BinarySTL(cube, 5));
+  // Through a pipe, bytes after the counted facets are never read; a file's whole
+  // records all are (below).
+  Outcome fewer = ScanAll(BinarySTL(cube, 5), true);
   EXPECT_EQ(fewer.facets.size(), 5u);
   EXPECT_EQ(fewer.last, 0);
 }
@@ -361,7 +369,8 @@ TEST(StlReader, RoomIsWhatTheFileHoldsNotWhatItsCountClaims) {
     uint64_t room;
   } cases[] = {
       {BinarySTL(two, 4294967295u), 2},
-      {BinarySTL(two, 1), 1},
+      {BinarySTL(two, 1), 2},  // two whole records: the count is mended
+      {BinarySTL(two, 1) + "x", 1},
       {BinarySTL(two).substr(0, 84 + 99), 1},
       {Ascii("solid t\n", 3), 0},
   };
@@ -405,5 +414,177 @@ TEST(StlReader, EndStateTellsAnErrorFromAMissingEndsolid) {
                         ? "m.stl : STL data error after " + std::to_string(c.facets) + " facets.\n"
                     : c.noEndsolid ? "m.stl : no endsolid (warning).\n"
                                    : "");
+  }
+}
+
+namespace {
+
+// n facets of a strip in the plane z = 0, normals along +z.
+std::vector<TestFacet> Strip(size_t n) {
+  std::vector<TestFacet> facets;
+  for (size_t i = 0; i < n; ++i) {
+    const float x = static_cast<float>(i);
+    facets.push_back(Tri(x, 0, 0, x + 1, 0, 0, x, 1, 0, 0x8000 | static_cast<uint16_t>(i)));
+  }
+  return facets;
+}
+
+// What a scan to the end gives: the set-up result, the kind, the facets and the last
+// result (-2: not set up), the count read and the count in the file.
+struct Read {
+  int setup, kind;
+  size_t facets;
+  int last;
+  uint32_t count = 0, countInFile = 0;
+};
+
+Read ReadWay(const std::string& bytes, bool pipe) {
+  Stream s(bytes, pipe);
+  STLReader r;
+  Read got{SetUpSTL(&r, s.f), -1, 0, -2};
+  if (got.setup != 1) return got;
+  got.kind = r.kind;
+  Scanned f;
+  while ((got.last = Scan(&r, &f)) == 1) ++got.facets;
+  got.count = r.count;
+  got.countInFile = r.countInFile;
+  return got;
+}
+
+}  // namespace
+
+// Files as other writers make them, from a regular file and from a stream of unknown
+// size: the kind, the facets delivered and how the scan ends.
+TEST(StlReader, FilesOfOtherWriters) {
+  const auto b = [](size_t n) { return BinarySTL(Strip(n)); };
+  const auto solid = [&](size_t n) { return SolidHeader(b(n), "Part_1 by an exporter"); };
+  const std::string one = AsciiSTL(Strip(1), "t");
+  const std::string facet = one.substr(8, one.find("endsolid") - 8);  // after "solid t\n"
+  const struct {
+    std::string label, bytes;
+    Read file, pipe;
+  } cases[] = {
+      // "solid NAME" padded with spaces: the size, and through a pipe the count's NULs.
+      {"solid header, 0 facets", solid(0), {1, 1, 0, 0}, {1, 1, 0, 0}},
+      {"solid header, 1 facet", solid(1), {1, 1, 1, 0}, {1, 1, 1, 0}},
+      {"solid header, 9 facets past the look-ahead", solid(9), {1, 1, 9, 0}, {1, 1, 9, 0}},
+      {"solid header, 1100 facets", solid(1100), {1, 1, 1100, 0}, {1, 1, 1100, 0}},
+      {"solid header and a stray byte", solid(12) + "\n", {1, 1, 12, 0}, {1, 1, 12, 0}},
+      {"solid header and 49 stray bytes",
+       solid(3) + std::string(49, 'x'),
+       {1, 1, 3, 0},
+       {1, 1, 3, 0}},
+      {"solid header with a line feed in it",
+       BinarySTL(Strip(4)).replace(0, 80, "solid x\n" + std::string(72, ' ')),
+       {1, 1, 4, 0},
+       {1, 1, 4, 0}},
+      // A count below the whole records of a file gives them all; through a pipe the
+      // count decides. Above them, or with a part record, it stays as given.
+      {"count 0 over 1100 records",
+       BinarySTL(Strip(1100), 0),
+       {1, 1, 1100, 0, 1100, 0},
+       {1, 1, 0, 0}},
+      {"count 5 over 12 records",
+       BinarySTL(Strip(12), 5),
+       {1, 1, 12, 0, 12, 5},
+       {1, 1, 5, 0, 5, 5}},
+      {"count 5 over 12 records and a byte",
+       BinarySTL(Strip(12), 5) + "x",
+       {1, 1, 5, 0, 5, 5},
+       {1, 1, 5, 0, 5, 5}},
+      {"count 20 over 12 records",
+       BinarySTL(Strip(12), 20),
+       {1, 1, 12, -1, 20, 20},
+       {1, 1, 12, -1, 20, 20}},
+      // ASCII: several bodies make one model; text after the last "endsolid" is not read.
+      {"three bodies, CR LF", AsciiBodies(Strip(30), 3, true), {1, 0, 30, 0}, {1, 0, 30, 0}},
+      {"two bodies and text after them",
+       AsciiBodies(Strip(4), 2, false) + "0 90 0\n",
+       {1, 0, 4, 0},
+       {1, 0, 4, 0}},
+      {"a body that is not ended",
+       AsciiBodies(Strip(4), 2, false) + "solid x\n" + facet,
+       {1, 0, 5, 0},
+       {1, 0, 5, 0}},
+      {"a first line of 600 characters",
+       "solid " + std::string(600, 'n') + "\n" + facet + "endsolid\n",
+       {1, 0, 1, 0},
+       {1, 0, 1, 0}},
+      {"a control character in the first line",
+       "solid \x01\x02\n" + facet + "endsolid\n",
+       {1, 0, 1, 0},
+       {1, 0, 1, 0}},
+      // Shorter than 80 bytes: complete empty solids, or nothing.
+      {"26-byte empty solid", "solid Empty\nendsolid Empty\n", {1, 0, 0, 0}, {1, 0, 0, 0}},
+      {"two empty solids", "solid a\nendsolid a\nSOLID b\r\nendsolid", {1, 0, 0, 0}, {1, 0, 0, 0}},
+      {"short and not ended", "solid Empty\n", {0, -1, 0, -2}, {0, -1, 0, -2}},
+      {"short with a part facet",
+       "solid a\nfacet normal 0 0 1\nendsolid a\n",
+       {0, -1, 0, -2},
+       {0, -1, 0, -2}},
+  };
+  for (const auto& c : cases) {
+    for (bool pipe : {false, true}) {
+      const Read want = pipe ? c.pipe : c.file;
+      const Read got = ReadWay(c.bytes, pipe);
+      const std::string where = c.label + (pipe ? ", pipe" : ", file");
+      EXPECT_EQ(got.setup, want.setup) << where;
+      EXPECT_EQ(got.kind, want.kind) << where;
+      EXPECT_EQ(got.facets, want.facets) << where;
+      EXPECT_EQ(got.last, want.last) << where;
+      if (want.kind == kSTLBinary && (want.count != 0 || want.countInFile != 0)) {
+        EXPECT_EQ(got.count, want.count) << where;
+        EXPECT_EQ(got.countInFile, want.countInFile) << where;
+      }
+    }
+  }
+}
+
+// A program may read on in the same stream after the model (meshturn's rotation lines):
+// neither the look-ahead nor the search for a further solid takes what follows.
+TEST(StlReader, LeavesWhatFollowsTheModelInTheStream) {
+  const std::string lines = "0 90 0\n";
+  for (const std::string& model :
+       {SolidHeader(BinarySTL(Strip(1)), "x"), AsciiBodies(Strip(2), 2, false),
+        std::string(BinarySTL(Strip(2)))}) {
+    Stream s(model + lines, true);
+    STLReader r;
+    ASSERT_EQ(SetUpSTL(&r, s.f), 1);
+    Scanned f;
+    while (Scan(&r, &f) == 1) {
+    }
+    char rest[16] = {};
+    ASSERT_NE(std::fgets(rest, sizeof rest, s.f), nullptr) << model.substr(0, 20);
+    EXPECT_EQ(rest, lines) << model.substr(0, 20);
+  }
+}
+
+// Every facet turned is counted and reported once; a reader that keeps the vertex
+// order turns none.
+TEST(StlReader, CountsTheFacetsTurnedUnlessTheOrderIsKept) {
+  std::vector<TestFacet> facets = UnitCube();
+  for (auto& f : facets) f.n[0] = 1, f.n[1] = f.n[2] = 0;  // every stored normal 1 0 0
+  for (const std::string& bytes : {BinarySTL(facets), AsciiSTL(facets)}) {
+    for (bool keep : {false, true}) {
+      Stream s(bytes);
+      STLReader r;
+      ASSERT_EQ(SetUpSTL(&r, s.f), 1);
+      r.keepOrder = keep;
+      Scanned f;
+      size_t i = 0;
+      while (Scan(&r, &f) == 1) {
+        // The x = 0 side (facets 8 and 9) faces -x: turned unless the order is kept.
+        const bool turned = !keep && (i == 8 || i == 9);
+        EXPECT_EQ(f.v[3], facets[i].v[turned ? 6 : 3]) << i;
+        EXPECT_EQ(f.v[7], facets[i].v[turned ? 4 : 7]) << i;
+        ++i;
+      }
+      EXPECT_EQ(r.turned, keep ? 0u : 2u) << r.kind;
+      testing::internal::CaptureStderr();
+      EXPECT_TRUE(ReportSTLEnd(&r, "m.stl"));
+      EXPECT_EQ(
+          testing::internal::GetCapturedStderr(),
+          keep ? "" : "m.stl : 2 facets turned to agree with their stored normals (warning).\n");
+    }
   }
 }
