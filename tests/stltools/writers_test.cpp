@@ -151,6 +151,10 @@ TEST(StlFromOtherWriters, EveryProgramReadsThemFromAFileAndThroughAPipe) {
     }
   }
   // The runs compared did their work: every program read the cubes from a plain file.
-  for (const STLProgram& p : kSTLPrograms)
+  // And every one names the option in its help.
+  for (const STLProgram& p : kSTLPrograms) {
     EXPECT_EQ(plainRuns[p.name + "/" + plain].run.status, 0) << p.name;
+    EXPECT_NE(::Run(p.name, {"--help"}).out.find("\n  --vertex-order  "), std::string::npos)
+        << p.name;
+  }
 }
