@@ -515,7 +515,7 @@ TEST(StlReader, FilesOfOtherWriters) {
        {1, 0, 1, 0},
        {1, 0, 1, 0}},
       // Shorter than 80 bytes: complete empty solids, or nothing.
-      {"26-byte empty solid", "solid Empty\nendsolid Empty\n", {1, 0, 0, 0}, {1, 0, 0, 0}},
+      {"26-byte empty solid", "solid Empty\nendsolid Empty", {1, 0, 0, 0}, {1, 0, 0, 0}},
       {"two empty solids", "solid a\nendsolid a\nSOLID b\r\nendsolid", {1, 0, 0, 0}, {1, 0, 0, 0}},
       {"short and not ended", "solid Empty\n", {0, -1, 0, -2}, {0, -1, 0, -2}},
       {"short with a part facet",
@@ -587,4 +587,17 @@ TEST(StlReader, CountsTheFacetsTurnedUnlessTheOrderIsKept) {
           keep ? "" : "m.stl : 2 facets turned to agree with their stored normals (warning).\n");
     }
   }
+}
+
+// A "COLOR=" header may hold no NUL byte (its colour bytes and spaces): the look at its
+// first letters for "solid" leaves the header as it is, so the colour form is found.
+TEST(StlReader, ColourHeaderWithoutANulKeepsItsForm) {
+  std::string bytes = BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0x8000)});
+  bytes.replace(0, 80, std::string("COLOR=\xff\x80\x40\xff") + std::string(70, ' '));
+  Outcome o = ScanAll(bytes, true);
+  ASSERT_EQ(o.facets.size(), 1u);
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  // The word takes the object's colour, each channel cut to five bits: 31 16 8.
+  EXPECT_EQ(static_cast<uint16_t>(o.facets[0].attribute), 0x8000 | 31 << 10 | 16 << 5 | 8);
+#endif
 }
