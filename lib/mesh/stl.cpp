@@ -6,10 +6,12 @@
 #include <sys/mman.h>
 #endif
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "common/bytes.h"
 #include "common/numbers.h"
@@ -26,12 +28,16 @@ namespace {
 //   84+50i  12    stored normal nx, ny, nz (floats)
 //   96+50i  36    vertices 1, 2, 3: x, y, z floats each
 //   132+50i 2     attribute word
-constexpr size_t kHeaderSize = 80;
+constexpr int kHeaderSize = 80;
+constexpr int kCountEnd = 84;  // the header and the count
 constexpr size_t kFacetSize = 50;
 constexpr size_t kAttributeOffset = 48;
-constexpr int kLastHeaderByte = 79;
-constexpr int kMaxSkip = 75;  // leave five bytes for "solid"
+constexpr int kLongestToken = 79;  // an ASCII token, without its NUL
+constexpr int kMaxSkip = 75;       // blanks skipped before "solid" in an 80-byte header
 constexpr int kEndOfFile = -1;
+
+// Set by StartSTLProgram for the readers the program sets up.
+bool keepVertexOrder = false;
 
 inline int NextByte(FILE* stream) {
 #if defined(__unix__) || defined(__APPLE__)
@@ -43,19 +49,33 @@ inline int NextByte(FILE* stream) {
 
 inline bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// The next character: first the unread rest of the 80 header bytes, then the stream.
+inline int Lower(int c) { return c >= 'A' && c <= 'Z' ? c | 0x20 : c; }
+
+// The next character: first the unread bytes of head, then the stream.
 int fGetC(STLReader* r) {
-  if (r->position <= kLastHeaderByte) {
-    r->current = r->buffer[r->position++];
+  if (r->position < r->filled) {
+    r->current = r->head[r->position++];
   } else {
     r->current = NextByte(r->stream);
   }
   return r->current;
 }
 
-// Reads the next token into the buffer, lower-cased and NUL-terminated. 0 at the end
-// of the file or for a token that does not end within 79 characters. The character
-// that ended the token is consumed and left in r->current.
+// Up to n bytes for the binary reader: first the unread bytes of head, then the stream.
+size_t TakeBytes(STLReader* r, unsigned char* to, size_t n) {
+  size_t got = 0;
+  if (r->position < r->filled) {
+    got = std::min(n, static_cast<size_t>(r->filled - r->position));
+    std::memcpy(to, r->head + r->position, got);
+    r->position += static_cast<int>(got);
+  }
+  if (got < n) got += std::fread(to + got, 1, n - got, r->stream);
+  return got;
+}
+
+// Reads the next token, lower-cased and NUL-terminated. 0 at the end of the file or
+// for a token that does not end within 79 characters. The character that ended the
+// token is consumed and left in r->current.
 int GetStr(STLReader* r) {
   int c;
   do {
@@ -64,43 +84,74 @@ int GetStr(STLReader* r) {
   if (c == kEndOfFile) return 0;
   int n = 0;
   while (c != kEndOfFile && !IsBlank(c)) {
-    if (n == kLastHeaderByte) return 0;
-    if (c >= 'A' && c <= 'Z') c |= 0x20;
-    r->buffer[n++] = static_cast<unsigned char>(c);
+    if (n == kLongestToken) return 0;
+    r->token[n++] = static_cast<char>(Lower(c));
     c = fGetC(r);
   }
-  r->buffer[n] = '\0';
+  r->token[n] = '\0';
   return 1;
 }
 
 bool Keyword(STLReader* r, const char* word) {
-  return GetStr(r) == 1 && std::strcmp(reinterpret_cast<const char*>(r->buffer), word) == 0;
+  return GetStr(r) == 1 && std::strcmp(r->token, word) == 0;
 }
 
 bool Number(STLReader* r, float* value) {
   if (GetStr(r) != 1) return false;
-  *value = static_cast<float>(ParseRealText(reinterpret_cast<const char*>(r->buffer)));
+  *value = static_cast<float>(ParseRealText(r->token));
+  return true;
+}
+
+// Reads up to the line feed that ends the current line (or the end of the file); true
+// when a line feed ended it.
+bool SkipLine(STLReader* r) {
+  while (r->current != '\n' && r->current != kEndOfFile) fGetC(r);
+  return r->current == '\n';
+}
+
+// After an "endsolid" line: true when a "solid" line follows (after blanks), which is
+// skipped: the next body's facets follow. False at the end of the file or before
+// anything else, which ends the model unread, as text after the last "endsolid" always
+// did. A first character that cannot begin "solid" is given back, so that a program
+// reading on in the same stream (meshturn's rotation lines) gets it.
+bool NextSolid(STLReader* r) {
+  int c;
+  bool fromHead;
+  do {
+    fromHead = r->position < r->filled;
+    c = fGetC(r);
+  } while (IsBlank(c));
+  if (c == kEndOfFile) return false;
+  if (fromHead) {
+    --r->position;
+  } else {
+    std::ungetc(c, r->stream);
+  }
+  if (Lower(c) != 's') return false;
+  if (GetStr(r) != 1 || std::strcmp(r->token, "solid") != 0) return false;
+  SkipLine(r);
   return true;
 }
 
 // ASCII facet: "facet normal n n n outer loop vertex x y z (x3) endloop endfacet".
-// Returns 1 with the stored normal in n[], 0 at "endsolid" or at the end of the file
-// where the next facet would begin, -1 on any error.
+// Returns 1 with the stored normal in n[], 0 at the last "endsolid" or at the end of
+// the file where the next facet would begin, -1 on any error.
 int ScanAscii(STLReader* r, float n[3], float* v[9]) {
-  if (GetStr(r) != 1) {
-    // Only blanks up to the end of the file: the model stops cleanly after its last
-    // facet, just without "endsolid". Anything else (an over-long token) is an error.
-    if (r->current != kEndOfFile) return -1;
-    r->noEndsolid = true;
-    return 0;
+  for (;;) {
+    if (GetStr(r) != 1) {
+      // Only blanks up to the end of the file: the model stops cleanly after its last
+      // facet, just without "endsolid". Anything else (an over-long token) is an error.
+      if (r->current != kEndOfFile) return -1;
+      r->noEndsolid = true;
+      return 0;
+    }
+    if (std::strcmp(r->token, "endsolid") != 0) break;
+    // The rest of the "endsolid" line (the solid's name) is skipped; a further solid
+    // goes on with its facets.
+    SkipLine(r);
+    if (!NextSolid(r)) return 0;
   }
-  const char* token = reinterpret_cast<const char*>(r->buffer);
-  if (std::strcmp(token, "endsolid") == 0) {
-    // The rest of the "endsolid" line (the solid's name) is skipped.
-    while (r->current != '\n' && r->current != kEndOfFile) fGetC(r);
-    return 0;
-  }
-  if (std::strcmp(token, "facet") != 0 || !Keyword(r, "normal")) return -1;
+  if (std::strcmp(r->token, "facet") != 0 || !Keyword(r, "normal")) return -1;
   for (int i = 0; i < 3; ++i) {
     if (!Number(r, &n[i])) return -1;
   }
@@ -240,15 +291,19 @@ bool ReadAhead(STLReader* r) {
   if (want > STLReader::kAhead) want = STLReader::kAhead;
   r->aheadNext = 0;
   r->aheadNormals = r->normals;
-  r->aheadEnd = static_cast<uint32_t>(std::fread(r->ahead, kFacetSize, want, r->stream));
+  r->aheadEnd = static_cast<uint32_t>(TakeBytes(r, r->ahead, want * kFacetSize) / kFacetSize);
   for (uint32_t i = 0; i < r->aheadEnd; ++i) {
     const unsigned char* record = r->ahead + kFacetSize * i;
     float n[3], v[9];
-    for (int k = 0; k < 3; ++k) n[k] = GetLEFloat(record + 4 * k);
     for (int k = 0; k < 9; ++k) v[k] = GetLEFloat(record + 12 + 4 * k);
     const DoubleCross d = CrossOf(v);
-    const int quick = QuickTurn(n, d);
-    r->turn[i] = quick >= 0 ? quick == 1 : TurnsAgainst(n, v);
+    if (r->keepOrder) {
+      r->turn[i] = false;
+    } else {
+      for (int k = 0; k < 3; ++k) n[k] = GetLEFloat(record + 4 * k);
+      const int quick = QuickTurn(n, d);
+      r->turn[i] = quick >= 0 ? quick == 1 : TurnsAgainst(n, v);
+    }
     // A turned facet's normal is worked out in its delivered order, by ScanSTLBlock.
     if (r->aheadNormals) r->normalSure[i] = !r->turn[i] && QuickNormalFloat(d, r->normal[i]);
   }
@@ -275,6 +330,7 @@ int ScanBinary(STLReader* r, float* v[9], int16_t* attribute) {
   }
   ++r->delivered;
   const uint32_t i = r->aheadNext++;
+  r->turned += r->turn[i];
   const unsigned char* record = r->ahead + kFacetSize * i;
   float delivered[9];
   DeliveredVertices(r, i, delivered);
@@ -284,17 +340,141 @@ int ScanBinary(STLReader* r, float* v[9], int16_t* attribute) {
   return 1;
 }
 
-// The winding repair of an ASCII facet.
-void RepairWinding(const float n[3], float* v[9]) {
+// The winding repair of an ASCII facet; true when it turned the facet.
+bool RepairWinding(const float n[3], float* v[9]) {
   double c[3];
   CalcNormal(*v[0], *v[1], *v[2], *v[3], *v[4], *v[5], *v[6], *v[7], *v[8], &c[0], &c[1], &c[2]);
-  if (TurnsAgainst(n, c)) {
-    for (int i = 3; i < 6; ++i) {
-      float t = *v[i];
-      *v[i] = *v[i + 3];
-      *v[i + 3] = t;
-    }
+  if (!TurnsAgainst(n, c)) return false;
+  for (int i = 3; i < 6; ++i) {
+    float t = *v[i];
+    *v[i] = *v[i + 3];
+    *v[i + 3] = t;
   }
+  return true;
+}
+
+// Whether head begins with "solid" in any case, after at most 75 blanks (fewer when
+// the stream is shorter, so that five bytes remain); then position is just past it.
+bool StartsWithSolid(STLReader* r) {
+  const int skip = std::min(kMaxSkip, r->filled - 5);
+  int p = 0;
+  while (p < skip && IsBlank(r->head[p])) ++p;
+  if (p + 5 > r->filled) return false;
+  for (int i = 0; i < 5; ++i) {
+    if (Lower(r->head[p + i]) != "solid"[i]) return false;
+  }
+  r->position = p + 5;
+  return true;
+}
+
+// Byte i of the stream, read into head as far as needed; -1 when the stream ends
+// before it, or when i reaches the end of the look-ahead: kSTLLook bytes, and, once the
+// count is in head, the end of the facets it counts, so that a binary model is never
+// read past its end (a program may read on in the same stream).
+int HeadByte(STLReader* r, int i) {
+  while (r->filled <= i) {
+    int limit = kSTLLook;
+    if (r->filled >= kCountEnd) {
+      const uint64_t end = kCountEnd + kFacetSize * uint64_t{GetLE32(r->head + kHeaderSize)};
+      if (end < static_cast<uint64_t>(limit)) limit = static_cast<int>(end);
+    }
+    if (r->filled >= limit) return kEndOfFile;
+    const int c = NextByte(r->stream);
+    if (c == kEndOfFile) return kEndOfFile;
+    r->head[r->filled++] = static_cast<unsigned char>(c);
+  }
+  return r->head[i];
+}
+
+// Text: no control character other than the blanks.
+inline bool IsText(unsigned char c) { return c >= 0x20 ? c != 0x7F : IsBlank(c); }
+
+// A stream of unknown size whose header begins with "solid": whether it looks like
+// ASCII STL. The first line is read (from position on) and the word after it; ASCII
+// when that word is "facet" or "endsolid", or when every byte looked at is text. A
+// binary header padded to 80 bytes is followed by its count, which holds a NUL for any
+// count below 16,777,216, and by float data.
+bool LooksAscii(STLReader* r) {
+  int i = r->position, c;
+  while ((c = HeadByte(r, i)) != kEndOfFile && c != '\n') ++i;
+  if (c == '\n') {
+    do {
+      c = HeadByte(r, ++i);
+    } while (IsBlank(c));
+    char word[10];
+    int n = 0;
+    while (c != kEndOfFile && !IsBlank(c) && n < 9) {
+      word[n++] = static_cast<char>(Lower(c));
+      c = HeadByte(r, ++i);
+    }
+    word[n] = '\0';
+    if (std::strcmp(word, "facet") == 0 || std::strcmp(word, "endsolid") == 0) return true;
+  }
+  return std::all_of(r->head, r->head + r->filled, [](unsigned char b) { return IsText(b); });
+}
+
+// A header that begins with "solid": whether the stream is binary all the same. A
+// regular file is when its size is that of the facets its count gives, or larger by
+// less than one record (some exporters add a byte); otherwise its header decides. A
+// stream of unknown size is when it does not look like ASCII STL.
+bool SolidIsBinary(STLReader* r) {
+  uint64_t left;
+  if (!FileBytesLeft(r->stream, &left)) return !LooksAscii(r);
+  const uint64_t size = r->filled + left;
+  if (HeadByte(r, kCountEnd - 1) == kEndOfFile) return false;
+  const uint64_t records = kCountEnd + kFacetSize * uint64_t{GetLE32(r->head + kHeaderSize)};
+  return size >= records && size - records < kFacetSize;
+}
+
+// ASCII: the rest of the first line (the solid's name) is skipped; false when the
+// stream ends before its line feed.
+int SetUpAscii(STLReader* r) {
+  r->kind = kSTLAscii;
+  r->current = 0;
+  return SkipLine(r) ? 1 : 0;
+}
+
+// A stream that ends within its first 80 bytes is ASCII, and is read when it holds
+// complete empty solids ("solid Empty\nendsolid Empty\n"): the first scan, tried here,
+// ends regularly. Anything else that short cannot be set up.
+int SetUpShort(STLReader* r) {
+  if (!StartsWithSolid(r) || SetUpAscii(r) != 1) return 0;
+  const int start = r->position;
+  float n[3], x;
+  float* v[9] = {&x, &x, &x, &x, &x, &x, &x, &x, &x};
+  const bool empty = ScanAscii(r, n, v) == 0 && !r->noEndsolid;
+  // The stream has ended: every byte came from head, and the scan starts over there.
+  r->position = start;
+  r->current = '\n';
+  r->noEndsolid = false;
+  return empty ? 1 : 0;
+}
+
+// Binary: the count follows the header. A regular file whose header calls it binary
+// and that holds K whole records after the count, more than the count says (a writer
+// that could not seek back leaves 0), gives all K facets.
+int SetUpBinary(STLReader* r, bool headerBinary) {
+  r->kind = kSTLBinary;
+  r->position = kHeaderSize;  // the header is not read
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  unsigned char rgba[4];
+  if (FindColourHeader(r->head, rgba)) {
+    r->objectForm = true;
+    r->objectColour =
+        ColourWord(TruncateChannel(rgba[0]), TruncateChannel(rgba[1]), TruncateChannel(rgba[2]));
+  }
+#endif
+  unsigned char count[4];
+  if (TakeBytes(r, count, 4) != 4) return 0;
+  r->count = r->countInFile = GetLE32(count);
+  uint64_t left;
+  if (headerBinary && FileBytesLeft(r->stream, &left)) {
+    left += static_cast<uint64_t>(r->filled - r->position);
+    const uint64_t records = left / kFacetSize;
+    if (left % kFacetSize == 0 && records > r->count && records <= UINT32_MAX)
+      r->count = static_cast<uint32_t>(records);
+  }
+  return 1;
 }
 
 }  // namespace
@@ -305,53 +485,22 @@ int SetUpSTL(STLReader* r, FILE* stream) {
   r->current = 0;
   r->position = 0;
   r->delivered = 0;
-  r->count = 0;
+  r->count = r->countInFile = 0;
+  r->keepOrder = keepVertexOrder;
   r->aheadNext = r->aheadEnd = 0;
   r->normals = r->aheadNormals = false;
   r->facets = 0;
+  r->turned = 0;
   r->failed = false;
   r->noEndsolid = false;
   r->objectForm = false;
   r->objectColour = 0;
-  if (std::fread(r->buffer, 1, kHeaderSize, stream) != kHeaderSize) return 0;
+  r->filled = static_cast<int>(std::fread(r->head, 1, kHeaderSize, stream));
+  if (r->filled < kHeaderSize) return SetUpShort(r);
 
-  bool binary = std::memchr(r->buffer, 0, kHeaderSize) != nullptr;
-  if (!binary) {
-    int p = 0;
-    while (p < kMaxSkip && IsBlank(r->buffer[p])) ++p;
-    r->position = p;
-    for (int i = 0; i < 5; ++i) {
-      unsigned char& c = r->buffer[r->position];
-      if (c >= 'A' && c <= 'Z') c |= 0x20;
-      ++r->position;
-    }
-    binary = std::memcmp(r->buffer + p, "solid", 5) != 0;
-  }
-
-  if (!binary) {
-    r->kind = kSTLAscii;
-    int c;
-    do {
-      c = fGetC(r);
-    } while (c != '\n' && c != kEndOfFile);
-    return c == '\n' ? 1 : 0;
-  }
-
-  r->kind = kSTLBinary;
-  r->delivered = 0;
-  r->position = 0;
-#if defined(MESHPIX_STL_ATTRIBUTE)
-  unsigned char rgba[4];
-  if (FindColourHeader(r->buffer, rgba)) {
-    r->objectForm = true;
-    r->objectColour =
-        ColourWord(TruncateChannel(rgba[0]), TruncateChannel(rgba[1]), TruncateChannel(rgba[2]));
-  }
-#endif
-  unsigned char count[4];
-  if (std::fread(count, 1, 4, stream) != 4) return 0;
-  r->count = GetLE32(count);
-  return 1;
+  const bool headerBinary = std::memchr(r->head, 0, kHeaderSize) != nullptr || !StartsWithSolid(r);
+  if (!headerBinary && !SolidIsBinary(r)) return SetUpAscii(r);
+  return SetUpBinary(r, headerBinary);
 }
 
 #if defined(MESHPIX_STL_ATTRIBUTE)
@@ -371,7 +520,7 @@ int ScanSTL(STLReader* r, float* x1, float* y1, float* z1, float* x2, float* y2,
     float n[3];
     result = ScanAscii(r, n, v);
     *attribute = 0;
-    if (result == 1) RepairWinding(n, v);
+    if (result == 1 && !r->keepOrder && RepairWinding(n, v)) ++r->turned;
   } else {
     result = -1;
   }
@@ -553,6 +702,7 @@ Facet* ReadFacetList(FILE* stream, bool* outOfMemory, STLReader* end) {
 uint64_t STLFacetRoom(const STLReader* r) {
   uint64_t bytes;
   if (r->kind != kSTLBinary || !FileBytesLeft(r->stream, &bytes)) return 0;
+  bytes += static_cast<uint64_t>(r->filled - r->position);  // read ahead at set-up
   const uint64_t room = bytes / kFacetSize;
   const uint64_t left = r->count - r->delivered;
   return room < left ? room : left;
@@ -565,6 +715,14 @@ bool ReportSTLEnd(const STLReader* r, const char* name) {
     return false;
   }
   if (r->noEndsolid) std::fprintf(stderr, "%s : no endsolid (warning).\n", name);
+  if (r->count != r->countInFile) {
+    std::fprintf(stderr, "%s : count %lu, %lu facets read (warning).\n", name,
+                 static_cast<unsigned long>(r->countInFile), static_cast<unsigned long>(r->count));
+  }
+  if (r->turned > 0) {
+    std::fprintf(stderr, "%s : %llu facets turned to agree with their stored normals (warning).\n",
+                 name, static_cast<unsigned long long>(r->turned));
+  }
   return true;
 }
 
@@ -601,6 +759,21 @@ const char* OpenSTL(STLReader* r, const char* name) {
 
 void OpenSTLInput(STLReader* r, const char* name) {
   if (const char* failure = OpenSTL(r, name)) Abort(name, failure);
+}
+
+void StartSTLProgram(int* argc, char*** argv, const ProgramInfo& program) {
+  const std::string arguments =
+      std::string("--vertex-order\tfirst: keep every facet's vertex order, whatever its normal\n") +
+      program.arguments;
+  ProgramInfo help = program;
+  help.arguments = arguments.c_str();
+  StartProgram(*argc, *argv, help);
+  if (*argc > 1 && std::strcmp((*argv)[1], "--vertex-order") == 0) {
+    keepVertexOrder = true;
+    (*argv)[1] = (*argv)[0];  // the program's name, before the arguments that remain
+    ++*argv;
+    --*argc;
+  }
 }
 
 int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context) {

@@ -1,6 +1,7 @@
 // Reading STL models facet by facet, and the in-memory facet list.
 //
 //   SetUpSTL(reader, stream)      1 when ready to scan, 0 when the header cannot be read
+//                                 (what decides ASCII or binary is told below)
 //   ScanSTL(reader, x1..z3 [, attribute])
 //                                 1 with one facet in the caller's variables,
 //                                 0 at the regular end, -1 on any error
@@ -25,14 +26,23 @@
 //                                 from the file is a claim: allocate by this, or grow
 //   ReportSTLEnd(reader, name)    after the last scan: false, with "NAME : STL data
 //                                 error after N facets." on stderr, when the scan ended
-//                                 on an error; true otherwise ("NAME : no endsolid
-//                                 (warning)." for an ASCII file that just stops)
+//                                 on an error; true otherwise, with a warning for each
+//                                 repair: "NAME : no endsolid (warning)." (an ASCII file
+//                                 that just stops), "NAME : count N, K facets read
+//                                 (warning)." (a count below the file's records),
+//                                 "NAME : N facets turned to agree with their stored
+//                                 normals (warning)."
 //   RequireSTLEnd(reader, name)   the same, but an error ends the program, status 1
 //   FreeFacetList(head)           releases a list that ReadFacetList built (not Facets
 //                                 of AllocFacet, which are single malloc blocks)
 //   OpenSTLInput(reader, name)    open an input ("-": stdin) and set it up; a failure
 //                                 ends the program: "NAME : file not found." or
 //                                 "NAME : STL header read error.", status 1
+//   StartSTLProgram(&argc, &argv, program)
+//                                 StartProgram with "--vertex-order" among the help's
+//                                 arguments; then a first argument "--vertex-order" is
+//                                 taken off the command line, and every reader set up
+//                                 after it keeps the vertex order (turns no facet)
 //   EachSTLFile(argc, argv, usage, each, context)
 //                                 the frame of the programs that report on several
 //                                 files: usage without arguments; per argument open it
@@ -47,22 +57,43 @@
 // form (see colour.h); the attribute build hands its words out as colour words.
 // While reading, the vertex order of every facet is made to agree with the normal
 // stored in the file (vertices 2 and 3 are swapped when the stored normal clearly
-// points against them). A program that needs the unit normal of a delivered facet
-// computes it with CalcNormal (ScanSTLBlock does so).
+// points against them), unless the reader keeps the vertex order (keepOrder). A program
+// that needs the unit normal of a delivered facet computes it with CalcNormal
+// (ScanSTLBlock does so).
+//
+// ASCII or binary: a header with a NUL byte, or one that does not begin with "solid"
+// (after blanks), is binary. One that begins with "solid" is ASCII, except that
+//   - a regular file whose size is 84 + 50 x count, or larger by less than one record,
+//     is binary;
+//   - a stream of unknown size (a pipe) is binary when the bytes looked at to tell
+//     hold a control character and the first line is not followed by the word "facet"
+//     or "endsolid": the look-ahead ends after that word, and never goes past kSTLLook
+//     bytes nor past the facets the bytes 80 to 83 would count.
+// A regular file whose header is binary and whose bytes after it are K whole records
+// gives all K facets when its count is below K. An ASCII file may hold several solids,
+// one after the other; their facets make one model. A stream that ends within 80 bytes
+// is read when it holds complete empty solids.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
+// The most bytes read at set-up to tell ASCII from binary: the 80 header bytes and what
+// follows them.
+constexpr int kSTLLook = 512;
+
 // Per-stream reading state, owned by the caller.
 struct STLReader {
   FILE* stream;
-  int kind;            // 0 = ASCII, 1 = binary
-  int current;         // ASCII: the character read last (0..255, -1 at end of file)
-  int position;        // ASCII: next unread byte of the header buffer; above 79 = from the stream
-  uint32_t delivered;  // binary: facets handed out so far
-  uint32_t count;      // binary: the facet count of the file
+  int kind;              // 0 = ASCII, 1 = binary
+  int current;           // ASCII: the character read last (0..255, -1 at end of file)
+  int position;          // next unread byte of head; from filled on, bytes come from the stream
+  int filled;            // bytes in head: the header and the look-ahead read at set-up
+  uint32_t delivered;    // binary: facets handed out so far
+  uint32_t count;        // binary: the facets to read: the file's count, or its records
+  uint32_t countInFile;  // binary: the count the file gives
+  bool keepOrder;        // take each facet's vertex order as given: turn none
   // binary, attribute build: the header holds "COLOR=" and the object's colour, and the
   // words are in that form; they are handed out as colour words (objectColour: the
   // object's colour as one)
@@ -74,9 +105,11 @@ struct STLReader {
   uint32_t aheadNext, aheadEnd;
   unsigned char ahead[kAhead * 50];
   bool turn[kAhead];
-  unsigned char buffer[80];  // the header bytes; ASCII: then the current token (lower case)
+  unsigned char head[kSTLLook];  // the first bytes of the stream, served before the stream
+  char token[80];                // ASCII: the current token, lower case
   // How the scan ended, for ReportSTLEnd; set by SetUpSTL and ScanSTL.
   uint64_t facets;  // facets delivered so far (result 1), either kind
+  uint64_t turned;  // of those, the facets turned to agree with their stored normals
   bool failed;      // a scan gave -1: the model was not read to its end
   bool noEndsolid;  // ASCII: the file ended after a complete facet, without "endsolid"
   // binary: once ScanSTLBlock has been called (normals), each block read ahead comes
@@ -148,6 +181,9 @@ void RequireSTLEnd(const STLReader* reader, const char* name);
 void FreeFacetList(Facet* head);
 
 void OpenSTLInput(STLReader* reader, const char* name);
+
+struct ProgramInfo;
+void StartSTLProgram(int* argc, char*** argv, const ProgramInfo& program);
 
 using STLFileFunction = void (*)(STLReader* reader, const char* name, void* context);
 int EachSTLFile(int argc, char** argv, const char* usage, STLFileFunction each, void* context);

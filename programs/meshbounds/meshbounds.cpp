@@ -42,6 +42,6 @@ void Bounds(STLReader* reader, const char* name, void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   return EachSTLFile(argc, argv, kProgram.usage, Bounds, nullptr);
 }

@@ -52,6 +52,6 @@ void Dump(STLReader* reader, const char* name, void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   return EachSTLFile(argc, argv, kProgram.usage, Dump, nullptr);
 }

@@ -24,7 +24,7 @@ double areas[kWords];
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc != 2) Usage(kProgram.usage);
   FILE* stream = OpenInput(argv[1]);
   if (stream == nullptr) Fail("%s : STL file not found.\n", argv[1]);

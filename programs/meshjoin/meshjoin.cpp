@@ -18,7 +18,7 @@ constexpr ProgramInfo kProgram = {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc < 3) Usage(kProgram.usage);
   InputFiles inputs;
   for (int i = 1; i < argc - 1; ++i) NoteInput(&inputs, argv[i]);

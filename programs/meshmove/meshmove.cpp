@@ -29,7 +29,7 @@ void Move(float b[12], int16_t*, const void* context) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc != 6) Usage(kProgram.usage);
   CheckOutput(argv[5], argv[1]);
   STLReader reader;

@@ -155,7 +155,7 @@ bool ViewFrames(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc < kFixed + 2) Usage(kProgram.usage);
   char** fixed = argv + argc - kFixed;
   if (IsDash(fixed[0])) {

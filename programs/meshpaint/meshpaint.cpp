@@ -25,7 +25,7 @@ void Paint(float*, int16_t* attribute, const void* context) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   STLReader reader;
   const bool colour = StartColourCopy(argc, argv, kProgram.usage, &reader);
   const uint16_t word = colour ? SurfaceColourWord(argv[2], argv[3], argv[4]) : 0;  // 0: no colour

@@ -25,7 +25,7 @@ void Scale(float b[12], int16_t*, const void* context) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc != 4 && argc != 6) Usage(kProgram.usage);
   CheckOutput(argv[argc - 1], argv[1]);
   STLReader reader;

@@ -359,7 +359,7 @@ void WriteSlices(const Grid* g, const std::string& directory, const InputFiles& 
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc - 1 < 1 + kGridArguments) Usage(kProgram.usage);
   char** grid = argv + argc - kGridArguments;
   Grid g{};

@@ -246,7 +246,7 @@ void PrintEllipsoid(double V, const double o[3], const Axis& axis, const Semiaxe
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc != 2 && argc != 5) Usage(kProgram.usage);
   const bool given = argc == 5;
   double point[3] = {0, 0, 0};

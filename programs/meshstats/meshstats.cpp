@@ -24,6 +24,6 @@ void Stats(STLReader* reader, const char* name, void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   return EachSTLFile(argc, argv, kProgram.usage, Stats, nullptr);
 }

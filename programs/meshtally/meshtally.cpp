@@ -57,7 +57,7 @@ double DoubleArea(const float v[9]) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc != 3 && argc != 4 && argc != 6) Usage(kProgram.usage);
   FILE* stream = OpenInput(argv[1]);
   if (stream == nullptr) Fail("%s : STL file not found.\n", argv[1]);

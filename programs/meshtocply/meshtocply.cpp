@@ -113,7 +113,7 @@ uint32_t Register(double dx, double dy, double dz) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc != 3 && argc != 6) Usage(kProgram.usage);
   CheckOutput(argv[argc - 1], argv[1]);
   unsigned char colour[3] = {kWhite[0], kWhite[1], kWhite[2]};

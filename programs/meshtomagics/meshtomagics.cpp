@@ -37,7 +37,7 @@ void ToObject(float*, int16_t* attribute, const void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   STLReader reader;
   const bool colour = StartColourCopy(argc, argv, kProgram.usage, &reader);
 

@@ -25,7 +25,7 @@ constexpr unsigned char kWhite[3] = {255, 255, 255};
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc != 3 && argc != 6) Usage(kProgram.usage);
   CheckOutput(argv[argc - 1], argv[1]);
   const char* inName = argv[1];

@@ -73,7 +73,7 @@ void Numbers(const char* lead, double a, double b, double c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc != 2 && argc != 3) Usage(kProgram.usage);
   if (argc == 3 && !IsPlainFixed(argv[2])) {
     if (!IsNumberFormat(argv[2])) Fail("bad number format.\n");

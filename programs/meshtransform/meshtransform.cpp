@@ -57,7 +57,7 @@ void Transform(float b[12], int16_t*, const void* context) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc != 15) Usage(kProgram.usage);
   CheckOutput(argv[14], argv[1]);
   STLReader reader;

@@ -118,7 +118,7 @@ bool TurnFrames(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   if (argc < kFixed + 2) Usage(kProgram.usage);
   char** fixed = argv + argc - kFixed;
   xO = RealArgument(fixed[0]);

@@ -25,6 +25,6 @@ void Verify(STLReader* reader, const char* name, void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartProgram(argc, argv, kProgram);
+  StartSTLProgram(&argc, &argv, kProgram);
   return EachSTLFile(argc, argv, kProgram.usage, Verify, nullptr);
 }

@@ -14,10 +14,15 @@
 
 namespace {
 
-// A read-only stream over the bytes, closed with the test's scope.
+// A read-only stream over the bytes, closed with the test's scope: a regular file, or
+// with pipe a stream whose size cannot be known (as a pipe's cannot).
 struct Stream {
+  std::string held;
   FILE* f;
-  explicit Stream(const std::string& bytes) : f(std::tmpfile()) {
+  explicit Stream(const std::string& bytes, bool pipe = false)
+      : held(bytes.empty() ? " " : bytes),
+        f(pipe ? fmemopen(held.data(), bytes.size(), "rb") : std::tmpfile()) {
+    if (pipe) return;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::rewind(f);
   }
@@ -48,8 +53,8 @@ struct Outcome {
   int last = 99;
 };
 
-Outcome ScanAll(const std::string& bytes) {
-  Stream s(bytes);
+Outcome ScanAll(const std::string& bytes, bool pipe = false) {
+  Stream s(bytes, pipe);
   STLReader r;
   Outcome o;
   o.setup = SetUpSTL(&r, s.f);
@@ -89,14 +94,17 @@ TEST(StlReader, SolidWithNulByteOrZeroHeaderIsBinary) {
   EXPECT_EQ(ScanAll(BinarySTL({})).kind, kSTLBinary);
 }
 
-TEST(StlReader, BinaryHeaderStartingWithSolidAndNoNulIsReadAsAscii) {
+TEST(StlReader, BinaryHeaderStartingWithSolidAndNoNulIsBinaryByItsSizeOrData) {
   std::string bytes = BinarySTL({Tri(1, 2, 3, 4, 5, 6, 7, 8, 9)});
   bytes.replace(0, 80, "solid" + std::string(74, 'x') + "\n");
-  // The count bytes 1 0 0 0 hold NULs but lie past the 80 header bytes.
-  Outcome o = ScanAll(bytes);
-  EXPECT_EQ(o.kind, kSTLAscii);
-  EXPECT_TRUE(o.facets.empty());
-  EXPECT_EQ(o.last, -1);
+  // The count bytes 1 0 0 0 lie past the 80 header bytes: the file's size and, through
+  // a pipe, the NULs after the first line tell binary.
+  for (bool pipe : {false, true}) {
+    Outcome o = ScanAll(bytes, pipe);
+    EXPECT_EQ(o.kind, kSTLBinary) << pipe;
+    EXPECT_EQ(o.facets.size(), 1u) << pipe;
+    EXPECT_EQ(o.last, 0) << pipe;
+  }
 }
 
 TEST(StlReader, SolidAfterSeventyFiveBlanksOnlyAtIndex75) {
@@ -115,7 +123,6 @@ TEST(StlReader, OnlyFiveLettersAreCompared) {
 }
 
 TEST(StlReader, ShortFilesCannotBeSetUp) {
-  EXPECT_EQ(ScanAll("solid a\nendsolid a\n").setup, 0);
   // An ASCII first line with no line feed anywhere.
   EXPECT_EQ(ScanAll("solid " + std::string(100, 'a')).setup, 0);
   // A binary file whose count is cut short.
@@ -176,8 +183,9 @@ TEST(StlReader, BinaryCountsAndShortData) {
   Outcome o = ScanAll(BinarySTL(cube, 20));
   EXPECT_EQ(o.facets.size(), 12u);
   EXPECT_EQ(o.last, -1);
-  // Bytes after the counted facets are never read.
-  Outcome fewer = ScanAll(BinarySTL(cube, 5));
+  // Through a pipe, bytes after the counted facets are never read; a file's whole
+  // records all are (below).
+  Outcome fewer = ScanAll(BinarySTL(cube, 5), true);
   EXPECT_EQ(fewer.facets.size(), 5u);
   EXPECT_EQ(fewer.last, 0);
 }
@@ -361,7 +369,8 @@ TEST(StlReader, RoomIsWhatTheFileHoldsNotWhatItsCountClaims) {
     uint64_t room;
   } cases[] = {
       {BinarySTL(two, 4294967295u), 2},
-      {BinarySTL(two, 1), 1},
+      {BinarySTL(two, 1), 2},  // two whole records: the count is mended
+      {BinarySTL(two, 1) + "x", 1},
       {BinarySTL(two).substr(0, 84 + 99), 1},
       {Ascii("solid t\n", 3), 0},
   };
@@ -406,4 +415,98 @@ TEST(StlReader, EndStateTellsAnErrorFromAMissingEndsolid) {
                     : c.noEndsolid ? "m.stl : no endsolid (warning).\n"
                                    : "");
   }
+}
+
+namespace {
+
+// n facets of a strip in the plane z = 0, normals along +z.
+std::vector<TestFacet> Strip(size_t n) {
+  std::vector<TestFacet> facets;
+  for (size_t i = 0; i < n; ++i) {
+    const float x = static_cast<float>(i);
+    facets.push_back(Tri(x, 0, 0, x + 1, 0, 0, x, 1, 0));
+  }
+  return facets;
+}
+
+// What a scan to the end gives, in short: "-" when the stream is not set up, else "A"
+// (ASCII) or "B" (binary), the facets delivered, and "!" when the scan ended on an error.
+std::string ReadWay(const std::string& bytes, bool pipe) {
+  Stream s(bytes, pipe);
+  STLReader r;
+  if (SetUpSTL(&r, s.f) != 1) return "-";
+  Scanned f;
+  int last, n = 0;
+  while ((last = Scan(&r, &f)) == 1) ++n;
+  return (r.kind == kSTLBinary ? "B" : "A") + std::to_string(n) + (last < 0 ? "!" : "");
+}
+
+}  // namespace
+
+// Files as other writers make them, from a regular file and from a stream of unknown
+// size (a pipe).
+TEST(StlReader, FilesOfOtherWriters) {
+  const auto solid = [](size_t n) { return SolidHeader(BinarySTL(Strip(n)), "Part_1"); };
+  const std::string one = AsciiSTL(Strip(1), "t");
+  const std::string facet = one.substr(8, one.find("endsolid") - 8);  // after "solid t\n"
+  const std::string lf = "solid x\n" + std::string(72, ' ');          // a header with a line feed
+  const struct {
+    std::string label, bytes, file, pipe;
+  } cases[] = {
+      // "solid NAME" padded with spaces: binary by the size, and through a pipe by the
+      // NULs of the count; never read past the look-ahead's 512 bytes or the facets.
+      {"solid header, 0 facets", solid(0), "B0", "B0"},
+      {"solid header, 1 facet", solid(1), "B1", "B1"},
+      {"solid header, 9 facets", solid(9), "B9", "B9"},
+      {"solid header, a stray byte", solid(12) + "\n", "B12", "B12"},
+      {"solid header, 49 stray bytes", solid(3) + std::string(49, 'x'), "B3", "B3"},
+      {"solid header, a line feed in it", BinarySTL(Strip(4)).replace(0, 80, lf), "B4", "B4"},
+      // A count below a file's whole records gives them all; a pipe goes by the count.
+      {"count 5 over 12 records", BinarySTL(Strip(12), 5), "B12", "B5"},
+      {"count 5 over 12 records and a byte", BinarySTL(Strip(12), 5) + "x", "B5", "B5"},
+      {"count 20 over 12 records", BinarySTL(Strip(12), 20), "B12!", "B12!"},
+      // ASCII: further solids go on; anything else after "endsolid" is not read.
+      {"two bodies, text after", AsciiBodies(Strip(4), 2, false) + "0 90 0\n", "A4", "A4"},
+      {"a third body not ended", AsciiBodies(Strip(4), 2, false) + "solid x\n" + facet, "A5", "A5"},
+      {"a first line of 600 bytes", "solid " + std::string(600, 'n') + "\n" + facet + "endsolid",
+       "A1", "A1"},
+      {"a control byte in the first line", "solid \x01\x02\n" + facet + "endsolid", "A1", "A1"},
+      // Shorter than 80 bytes: complete empty solids, or nothing.
+      {"two short empty solids", "solid a\nendsolid a\nSOLID b\r\nendsolid", "A0", "A0"},
+      {"short and not ended", "solid Empty\n", "-", "-"},
+      {"short with a part facet", "solid a\nfacet normal 0 0 1\nendsolid a\n", "-", "-"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReadWay(c.bytes, false), c.file) << c.label << ", file";
+    EXPECT_EQ(ReadWay(c.bytes, true), c.pipe) << c.label << ", pipe";
+  }
+}
+
+// A program may read on in the same stream after the model (meshturn's rotation lines):
+// neither the look-ahead nor the search for a further solid takes what follows.
+TEST(StlReader, LeavesWhatFollowsTheModelInTheStream) {
+  for (const std::string& model :
+       {SolidHeader(BinarySTL(Strip(1)), "x"), AsciiBodies(Strip(2), 2, false)}) {
+    Stream s(model + "0 90 0\n", true);
+    STLReader r;
+    ASSERT_EQ(SetUpSTL(&r, s.f), 1);
+    Scanned f;
+    while (Scan(&r, &f) == 1) {
+    }
+    char rest[16] = {};
+    EXPECT_STREQ(std::fgets(rest, sizeof rest, s.f), "0 90 0\n") << model.substr(0, 20);
+  }
+}
+
+// A "COLOR=" header may hold no NUL byte (its colour bytes and spaces): the look at its
+// first letters for "solid" leaves the header as it is, so the colour form is found.
+TEST(StlReader, ColourHeaderWithoutANulKeepsItsForm) {
+  std::string bytes = BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0, 0x8000)});
+  bytes.replace(0, 80, std::string("COLOR=\xff\x80\x40\xff") + std::string(70, ' '));
+  Outcome o = ScanAll(bytes, true);
+  ASSERT_EQ(o.facets.size(), 1u);
+#if defined(MESHPIX_STL_ATTRIBUTE)
+  // The word takes the object's colour, each channel cut to five bits: 31 16 8.
+  EXPECT_EQ(static_cast<uint16_t>(o.facets[0].attribute), 0x8000 | 31 << 10 | 16 << 5 | 8);
+#endif
 }

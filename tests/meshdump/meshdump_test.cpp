@@ -35,12 +35,13 @@ TEST(Meshdump, PrintsColoursOnlyWhereBit15IsSet) {
 TEST(Meshdump, GoesOnPastMissingAndUnreadableFiles) {
   Scratch dir;
   dir.Write("a.stl", BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0)}));
-  dir.Write("short.stl", "solid x\nendsolid x\n");
-  RunResult r = ::Run("meshdump", {"a.stl", "missing.stl", "short.stl", "-"},
+  dir.Write("empty.stl", "solid x\nendsolid x\n");  // short, but a complete empty solid
+  dir.Write("short.stl", "solid x\n");
+  RunResult r = ::Run("meshdump", {"a.stl", "missing.stl", "empty.stl", "short.stl", "-"},
                       AsciiSTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0)}), dir.path);
   EXPECT_EQ(r.status, 1);  // the others are printed, but not every file could be read
   EXPECT_EQ(r.err, "missing.stl : file not found.\nshort.stl : STL header read error.\n");
-  EXPECT_EQ(r.out, "a.stl\n" + kLine + "\n-\n" + kLine + "\n");
+  EXPECT_EQ(r.out, "a.stl\n" + kLine + "\nempty.stl\n-\n" + kLine + "\n");
 }
 
 TEST(Meshdump, PrintsTheVerticesAfterWindingRepairAndStopsAtABrokenFacet) {

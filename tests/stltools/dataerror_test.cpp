@@ -18,57 +18,6 @@
 
 namespace {
 
-using Words = std::vector<std::string>;
-
-enum class Keeps { kFacetsWritten, kText, kNothing, kLine };
-
-struct Program {
-  std::string name;
-  Words args;         // "IN" is the model, "OUT" the output file
-  std::string input;  // standard input
-  Keeps keeps;
-  bool binaryOnly = false;
-};
-
-const Words kLook = {"1", "0", "255", "255", "255", "-1", "-1", "-1", "128", "128", "128"};
-
-Words With(Words a, const Words& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-const std::vector<Program> kPrograms = {
-    {"meshdump", {"IN"}, "", Keeps::kText},
-    {"meshdump-plain", {"IN"}, "", Keeps::kText},
-    {"meshtotext", {"IN"}, "", Keeps::kText},
-    {"meshbounds", {"IN"}, "", Keeps::kLine},
-    {"meshstats", {"IN"}, "", Keeps::kLine},
-    {"meshverify", {"IN"}, "", Keeps::kLine},
-    {"meshtobinary", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
-    {"meshmove", {"IN", "1", "2", "3", "OUT"}, "", Keeps::kFacetsWritten},
-    {"meshscale", {"IN", "2", "OUT"}, "", Keeps::kFacetsWritten},
-    {"meshtransform",
-     {"IN", "0", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "1", "OUT"},
-     "",
-     Keeps::kFacetsWritten},
-    {"meshjoin", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
-    {"meshpaint", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
-    {"meshtomagics", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
-    {"meshfacets", {"IN"}, "", Keeps::kNothing},
-    {"meshtally", {"IN", "1e300"}, "", Keeps::kNothing},  // no bin beyond 32 bits
-    {"meshsolve", {"IN"}, "", Keeps::kNothing},
-    {"meshsolve-short", {"IN"}, "", Keeps::kNothing},
-    {"meshtocply", {"IN", "OUT"}, "", Keeps::kNothing},
-    {"meshtopoly", {"IN", "OUT"}, "", Keeps::kNothing, true},
-    {"meshslice",
-     {"IN", "0", "0", "0", "0.1", "0.1", "0.1", "8", "8", "8", "OUT"},
-     "",
-     Keeps::kNothing},
-    {"meshorbit", With(With({"IN", "64"}, kLook), {"OUT"}), "0 0\n", Keeps::kNothing},
-    {"meshturn", With(With({"IN", "0", "0", "0", "0", "90", "64"}, kLook), {"OUT"}), "0 0 0\n",
-     Keeps::kNothing},
-};
-
 // The length of the ZCP header for n vertices and m faces (used by a test that the
 // sanitizer build leaves out).
 [[maybe_unused]] size_t ZCPHeaderSize(uint32_t n, uint32_t m) {
@@ -95,13 +44,13 @@ std::vector<TestFacet> Strip(size_t count) {
 
 // The stdout a program that prints as it reads gives for the first facets of the
 // model, computed by running it on those facets alone (a whole file).
-std::string WholeRun(const Program& p, const Scratch& dir, const std::string& whole) {
+std::string WholeRun(const STLProgram& p, const Scratch& dir, const std::string& whole) {
   Words args;
   for (const auto& a : p.args) args.push_back(a == "IN" ? whole : a);
   return ::Run(p.name, args, p.input, dir.path).out;
 }
 
-void Check(const Program& p, const Model& m, const Scratch& dir, const std::string& in,
+void Check(const STLProgram& p, const Model& m, const Scratch& dir, const std::string& in,
            const std::string& whole) {
   SCOPED_TRACE(p.name + " on " + m.label);
   const std::string out = p.name == "meshslice" ? "slices" : "out." + p.name;
@@ -158,7 +107,7 @@ void Check(const Program& p, const Model& m, const Scratch& dir, const std::stri
 // Runs every program on the model; whole is a complete file of the facets read before
 // the fault.
 void CheckAll(const Model& m, const Scratch& dir, const std::string& in, const std::string& whole) {
-  for (const Program& p : kPrograms) {
+  for (const STLProgram& p : kSTLPrograms) {
     if (p.binaryOnly && !m.binary) continue;
     Check(p, m, dir, in, whole);
   }
@@ -211,7 +160,7 @@ TEST(StlDataError, AsciiWithoutEndsolidIsReadWholeWithAWarning) {
   std::string text = AsciiSTL(UnitCube());
   dir.Write("open.stl", text.substr(0, text.find("endsolid")));
   dir.Write("cube.stl", text);
-  for (const Program& p : kPrograms) {
+  for (const STLProgram& p : kSTLPrograms) {
     if (p.binaryOnly) continue;
     SCOPED_TRACE(p.name);
     const std::string out = p.name == "meshslice" ? "slices" : "out." + p.name;
@@ -251,7 +200,7 @@ TEST(StlDataError, CountOfFourBillionTakesNoMemory) {
   dir.Write("huge.stl", BinarySTL({Tri(0, 0, 0, 1, 0, 0, 0, 1, 0), Tri(0, 0, 0, 0, 1, 0, 0, 0, 1)},
                                   4294967295u));
   std::filesystem::create_directory(dir.Path("slices"));
-  for (const Program& p : kPrograms) {
+  for (const STLProgram& p : kSTLPrograms) {
     SCOPED_TRACE(p.name);
     for (const std::string in : {"huge.stl", "-"}) {
       if (in == "-" && !p.input.empty()) continue;  // standard input holds the views

@@ -61,3 +61,46 @@ std::string Line(const char* format, ...) {
   va_end(args);
   return text;
 }
+
+namespace {
+
+const Words kLook = {"1", "0", "255", "255", "255", "-1", "-1", "-1", "128", "128", "128"};
+
+Words With(Words a, const Words& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+}  // namespace
+
+const std::vector<STLProgram> kSTLPrograms = {
+    {"meshdump", {"IN"}, "", Keeps::kText},
+    {"meshdump-plain", {"IN"}, "", Keeps::kText},
+    {"meshtotext", {"IN"}, "", Keeps::kText},
+    {"meshbounds", {"IN"}, "", Keeps::kLine},
+    {"meshstats", {"IN"}, "", Keeps::kLine},
+    {"meshverify", {"IN"}, "", Keeps::kLine},
+    {"meshtobinary", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
+    {"meshmove", {"IN", "1", "2", "3", "OUT"}, "", Keeps::kFacetsWritten},
+    {"meshscale", {"IN", "2", "OUT"}, "", Keeps::kFacetsWritten},
+    {"meshtransform",
+     {"IN", "0", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "1", "OUT"},
+     "",
+     Keeps::kFacetsWritten},
+    {"meshjoin", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
+    {"meshpaint", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
+    {"meshtomagics", {"IN", "OUT"}, "", Keeps::kFacetsWritten},
+    {"meshfacets", {"IN"}, "", Keeps::kNothing},
+    {"meshtally", {"IN", "1e300"}, "", Keeps::kNothing},  // no bin beyond 32 bits
+    {"meshsolve", {"IN"}, "", Keeps::kNothing},
+    {"meshsolve-short", {"IN"}, "", Keeps::kNothing},
+    {"meshtocply", {"IN", "OUT"}, "", Keeps::kNothing},
+    {"meshtopoly", {"IN", "OUT"}, "", Keeps::kNothing, true},
+    {"meshslice",
+     {"IN", "0", "0", "0", "0.1", "0.1", "0.1", "8", "8", "8", "OUT"},
+     "",
+     Keeps::kNothing},
+    {"meshorbit", With(With({"IN", "64"}, kLook), {"OUT"}), "0 0\n", Keeps::kNothing},
+    {"meshturn", With(With({"IN", "0", "0", "0", "0", "90", "64"}, kLook), {"OUT"}), "0 0 0\n",
+     Keeps::kNothing},
+};

@@ -7,6 +7,10 @@
 //   RunToFull(program, args)       the program with standard output on /dev/full (every
 //                                  write fails); gives standard error and the status
 //   Line(fmt, ...)                 printf into a std::string
+//   kSTLPrograms                   every program that reads STL, with its arguments ("IN":
+//                                  the model, "OUT": the output, a folder for meshslice),
+//                                  its standard input (the picture programs' view lines)
+//                                  and what it keeps of its output when a model breaks off
 #pragma once
 
 #include <string>
@@ -21,3 +25,17 @@ std::vector<TestFacet> Written(std::vector<TestFacet> facets, int attribute = kK
 std::string WrittenSTL(const std::vector<TestFacet>& facets, int attribute = kKeep);
 RunResult RunToFull(const std::string& program, const std::vector<std::string>& args);
 __attribute__((format(printf, 1, 2))) std::string Line(const char* format, ...);
+
+using Words = std::vector<std::string>;
+
+enum class Keeps { kFacetsWritten, kText, kNothing, kLine };
+
+struct STLProgram {
+  std::string name;
+  Words args;
+  std::string input;  // standard input
+  Keeps keeps;
+  bool binaryOnly = false;
+};
+
+extern const std::vector<STLProgram> kSTLPrograms;

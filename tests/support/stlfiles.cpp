@@ -62,6 +62,24 @@ std::string AsciiSTL(const std::vector<TestFacet>& facets, const std::string& na
   return text + "endsolid " + name + "\n";
 }
 
+std::string SolidHeader(std::string bytes, const std::string& name) {
+  std::string header = "solid " + name;
+  header.resize(80, ' ');
+  return bytes.replace(0, 80, header);
+}
+
+std::string AsciiBodies(const std::vector<TestFacet>& facets, size_t bodies, bool crlf) {
+  std::string text;
+  for (size_t b = 0; b < bodies; ++b) {
+    const size_t from = facets.size() * b / bodies, to = facets.size() * (b + 1) / bodies;
+    text += AsciiSTL({facets.begin() + from, facets.begin() + to}, "part" + std::to_string(b + 1));
+  }
+  if (!crlf) return text;
+  std::string crlfText;
+  for (char c : text) crlfText += c == '\n' ? "\r\n" : std::string(1, c);
+  return crlfText;
+}
+
 bool ParseBinarySTL(const std::string& bytes, std::vector<TestFacet>* facets) {
   facets->clear();
   if (bytes.size() < 84) return false;

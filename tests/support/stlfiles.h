@@ -5,6 +5,11 @@
 //   UnitCube()                         the 12 facets of [0,1]^3, normals outward
 //   BinarySTL(facets [, count])        binary STL bytes (count defaults to the size)
 //   AsciiSTL(facets [, name])          ASCII STL text
+//   SolidHeader(bytes, name)           a binary STL with its header made "solid NAME"
+//                                      padded with spaces, as some CAD exporters write it
+//   AsciiBodies(facets, bodies, crlf)  ASCII STL of several solids ("solid part1" ...
+//                                      "endsolid part1", ...), the facets shared out in
+//                                      order, with CR LF line ends when asked
 //   ParseBinarySTL(bytes, &facets)     back from binary STL; false when malformed
 //   DescribeSTL(bytes)                 a readable dump, for failure messages
 //   EqualSTL(expected, actual)         gtest assertion: same bytes, or a readable diff
@@ -28,6 +33,8 @@ std::vector<TestFacet> UnitCube();
 
 std::string BinarySTL(const std::vector<TestFacet>& facets, int64_t count = -1);
 std::string AsciiSTL(const std::vector<TestFacet>& facets, const std::string& name = "test");
+std::string SolidHeader(std::string bytes, const std::string& name);
+std::string AsciiBodies(const std::vector<TestFacet>& facets, size_t bodies, bool crlf);
 bool ParseBinarySTL(const std::string& bytes, std::vector<TestFacet>* facets);
 std::string DescribeSTL(const std::string& bytes);
 ::testing::AssertionResult EqualSTL(const std::string& expected, const std::string& actual);
