@@ -438,7 +438,10 @@ std::string ReadWay(const std::string& bytes, bool pipe) {
   Scanned f;
   int last, n = 0;
   while ((last = Scan(&r, &f)) == 1) ++n;
-  return (r.kind == kSTLBinary ? "B" : "A") + std::to_string(n) + (last < 0 ? "!" : "");
+  std::string way(r.kind == kSTLBinary ? "B" : "A");
+  way += std::to_string(n);
+  if (last < 0) way += '!';
+  return way;
 }
 
 }  // namespace
