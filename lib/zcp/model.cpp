@@ -11,7 +11,7 @@
 namespace {
 
 constexpr size_t kReserveVertices = size_t{1} << 16;  // slots taken before the data is seen
-constexpr size_t kSpoolMemory = size_t{16} << 20;     // spooled face bytes kept in memory
+constexpr size_t kSpoolMemory = size_t{4} << 20;      // spooled face bytes kept in memory
 
 // A spooled face:
 //   offset  size  field
@@ -92,8 +92,13 @@ bool ReadRow(ModelReader* r, const PLYElement& e, double* value, size_t list) {
       if (!ReadPLYValue(&r->source, format, p.type, &value[j])) return false;
       continue;
     }
-    double count;  // a whole number below 2^32
-    if (!ReadPLYValue(&r->source, format, p.countType, &count) || count < 0) return false;
+    // A whole number; in ASCII it may be written beyond its type's range, but no list
+    // holds more than 2^32 - 1 entries.
+    double count;
+    if (!ReadPLYValue(&r->source, format, p.countType, &count) || !(count >= 0) ||
+        count > UINT32_MAX) {
+      return false;
+    }
     if (j != list) {
       if (!SkipList(r, p.type, static_cast<uint64_t>(count))) return false;
       continue;
@@ -113,6 +118,7 @@ bool ReadRow(ModelReader* r, const PLYElement& e, double* value, size_t list) {
 
 bool SkipElement(ModelReader* r, size_t i) {
   const PLYElement& e = Element(r, i);
+  if (e.properties.empty()) return true;  // its rows take no bytes, however many
   if (r->header.format != kPLYAscii && e.stride != kPLYVariable) {
     return SourceSkip(&r->source, uint64_t{e.count} * e.stride);
   }
@@ -311,6 +317,12 @@ bool NextZCPTriangle(ModelReader* r, ModelTriangle* t, void (*before)()) {
 }  // namespace
 
 void OpenModel(ModelReader* r, const char* name, ZCPHeaderRules rules) {
+  FILE* in = OpenInput(name);
+  if (in == nullptr) FailLine("file not found.");
+  ReadModelHeader(r, in, name, rules);
+}
+
+void ReadModelHeader(ModelReader* r, FILE* in, const char* name, ZCPHeaderRules rules) {
   r->name = name;
   r->rules = rules;
   r->checked = r->held = r->spooled = false;
@@ -319,8 +331,6 @@ void OpenModel(ModelReader* r, const char* name, ZCPHeaderRules rules) {
   r->triangles = 0;
   r->fan = 1;
   r->faceColoured = false;
-  FILE* in = OpenInput(name);
-  if (in == nullptr) FailLine("file not found.");
   StartSource(&r->source, in);
 
   const char* fault = nullptr;

@@ -11,6 +11,8 @@
 //                                    with the ZCP message. A regular file too short for
 //                                    its counts ends it with the data error it would meet.
 //                                    A PLY file's vertices are read here (HoldVertices)
+//   ReadModelHeader(&model, stream, name, rules)
+//                                    the same for a stream already open
 //   StartModelReader(argc, argv, program, &model)
 //                                    help and version, the usage line unless there is
 //                                    exactly one argument, OpenModel of it (kStrictHeader)
@@ -61,6 +63,13 @@ struct FaceSpool {
   std::vector<unsigned char> memory;
   size_t readAt = 0;     // the next byte of memory to replay
   FILE* file = nullptr;  // null while everything fits in memory
+
+  FaceSpool() = default;
+  ~FaceSpool() {
+    if (file != nullptr) std::fclose(file);
+  }
+  FaceSpool(const FaceSpool&) = delete;
+  FaceSpool& operator=(const FaceSpool&) = delete;
 };
 
 struct ModelReader {
@@ -91,6 +100,7 @@ struct ModelReader {
 };
 
 void OpenModel(ModelReader* model, const char* name, ZCPHeaderRules rules);
+void ReadModelHeader(ModelReader* model, FILE* stream, const char* name, ZCPHeaderRules rules);
 void StartModelReader(int argc, char** argv, const ProgramInfo& program, ModelReader* model);
 void HoldVertices(ModelReader* model);
 void NextVertex(ModelReader* model, float v[3], void (*before)());

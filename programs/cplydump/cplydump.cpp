@@ -28,9 +28,11 @@ int main(int argc, char** argv) {
   ModelReader model;
   StartModelReader(argc, argv, kProgram, &model);
 
+  // Counted before anything is printed: a PLY model's faces may fail there.
+  const uint64_t triangles = CountTriangles(&model);
   out.Int(model.n);
   out.Char('\t');
-  out.Int(static_cast<long long>(CountTriangles(&model)));
+  out.Int(static_cast<long long>(triangles));
   out.Char('\n');
   for (uint32_t i = 0; i < model.n; ++i) {
     float v[3];
