@@ -317,7 +317,9 @@ TEST(PlyModels, DataErrorsNameTheFileAndTheCount) {
       EXPECT_EQ(r.status, 1);
       EXPECT_EQ(r.err, "in.ply : " + c.message + "\n");
       // cplydump counts the triangles before it prints anything.
-      if (program[0] == "cplydump") EXPECT_EQ(r.out, "");
+      if (program[0] == "cplydump") {
+        EXPECT_EQ(r.out, "");
+      }
       std::vector<std::string> args(program.begin() + 1, program.end());
       args[0] = "-";
       r = ::Run(program[0], args, c.bytes, dir.path);
