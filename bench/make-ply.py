@@ -17,8 +17,8 @@ import numpy as np
 def main():
     path = sys.argv[1]
     faces = int(sys.argv[2]) if len(sys.argv) > 2 else 1000000
-    u = max(3, int((faces / 2) ** 0.5 * 1.414))
-    v = max(3, faces // (2 * u))
+    v = max(3, int((faces / 4) ** 0.5))  # around the tube; twice as many around the ring
+    u = max(3, faces // (2 * v))
     a = np.linspace(0, 2 * np.pi, u, endpoint=False)
     b = np.linspace(0, 2 * np.pi, v, endpoint=False)
     A, B = np.meshgrid(a, b, indexing="ij")

@@ -53,3 +53,4 @@ peer=$(best assimp export model.ply peer.stl)
 row "cplytomesh model.ply" "$ply" "assimp export model.ply x.stl" "$peer" 0.2
 zcp=$(best "$bin/cplytomesh" model.zcp zcp.stl)
 row "cplytomesh model.ply" "$ply" "cplytomesh model.zcp" "$zcp" 1.5
+cmp -s ours.stl zcp.stl && echo "the two STL files are the same" || echo "the two STL files DIFFER"
