@@ -1,4 +1,4 @@
-// The PLY header table and colour values; then cplydump, cplytomesh, cplyscale and
+// The PLY header's refusals and colour values; then cplydump, cplytomesh, cplyscale and
 // cplyworld on PLY files of other kinds than ZCP: one model written in every encoding,
 // with colours on the vertices, on the faces or nowhere, with extra elements and
 // properties; then files that end early or hold bad faces.
@@ -16,52 +16,17 @@
 
 namespace {
 
-// The header of text, read from memory; the bytes after it are left in source.
-bool Parse(const std::string& text, PLYHeader* header, PLYSource* source) {
-  source->data.assign(text.begin(), text.end());
-  source->end = text.size();
-  return ParsePLYHeader(source, header);
-}
-
+// The header of text, read from memory, holds a triangle model.
 bool IsModel(const std::string& text) {
-  PLYHeader header;
   PLYSource source;
+  source.data.assign(text.begin(), text.end());
+  source.end = text.size();
+  PLYHeader header;
   PLYLayout layout;
-  return Parse(text, &header, &source) && FindPLYModel(header, &layout);
+  return ParsePLYHeader(&source, &header) && FindPLYModel(header, &layout);
 }
 
 }  // namespace
-
-TEST(PlyHeader, TableHoldsOffsetsStridesAndTheModelsProperties) {
-  PLYHeader h;
-  PLYSource rest;
-  ASSERT_TRUE(
-      Parse("ply\r\nformat binary_big_endian 1.0\r\ncomment c\nelement vertex 3\nproperty int8 x\n"
-            "property double y\nobj_info o\nproperty uint16 z\nproperty float32 diffuse_red\n"
-            "property uchar green\nproperty uchar diffuse_green\nproperty int blue\n"
-            "element face 2\nproperty uchar red\nproperty list uint8 int32 vertex_index\n"
-            "property float w\n\nend_header\r\nBODY",
-            &h, &rest));
-  EXPECT_EQ(h.format, kPLYBigEndian);
-  ASSERT_EQ(h.elements.size(), 2u);
-  const PLYElement& v = h.elements[0];
-  EXPECT_EQ(v.count, 3u);
-  EXPECT_EQ(v.properties[2].offset, 9u);  // after 1 + 8 bytes
-  EXPECT_EQ(v.properties[2].type, kPLYUshort);
-  EXPECT_EQ(v.stride, 1u + 8 + 2 + 4 + 1 + 1 + 4);
-  const PLYElement& f = h.elements[1];
-  EXPECT_EQ(f.properties[1].offset, 1u);
-  EXPECT_EQ(f.properties[2].offset, kPLYVariable);  // after a list
-  EXPECT_EQ(f.stride, kPLYVariable);
-  EXPECT_EQ(f.minimum, 1u + 1 + 4);
-  EXPECT_EQ(std::string(rest.data.begin() + rest.at, rest.data.end()), "BODY");
-  PLYLayout layout;
-  ASSERT_TRUE(FindPLYModel(h, &layout));
-  EXPECT_EQ(layout.vertexColour[0], 3u);      // diffuse_red: there is no red
-  EXPECT_EQ(layout.vertexColour[1], 4u);      // green before diffuse_green
-  EXPECT_EQ(layout.faceColour[0], kPLYNone);  // red alone is no colour
-  EXPECT_EQ(layout.list, 1u);
-}
 
 TEST(PlyHeader, RefusesWhatHoldsNoTriangleModel) {
   const std::string good =
@@ -101,15 +66,9 @@ TEST(PlyValues, ColoursBecomeBytes) {
     PLYType type;
     int byte;
   };
-  const Case cases[] = {{200, kPLYUchar, 200}, {300, kPLYInt, 255},  {-5, kPLYChar, 0},
-                        {0.5, kPLYFloat, 128}, {1, kPLYDouble, 255}, {0.498, kPLYFloat, 127},
-                        {1.7, kPLYFloat, 255}, {-0.2, kPLYFloat, 0}, {NAN, kPLYFloat, 0}};
+  const Case cases[] = {{300, kPLYInt, 255},     {-5, kPLYChar, 0},     {0.5, kPLYFloat, 128},
+                        {0.498, kPLYFloat, 127}, {1.7, kPLYFloat, 255}, {NAN, kPLYFloat, 0}};
   for (const Case& c : cases) EXPECT_EQ(PLYColourByte(c.value, c.type), c.byte) << c.value;
-  const unsigned char big[4] = {0x3F, 0x80, 0, 0}, little[4] = {0, 0, 0x80, 0x3F};
-  EXPECT_EQ(DecodePLYValue(big, kPLYFloat, true), 1.0);
-  EXPECT_EQ(DecodePLYValue(little, kPLYFloat, false), 1.0);
-  EXPECT_EQ(DecodePLYValue(big, kPLYShort, true), 0x3F80);
-  EXPECT_EQ(DecodePLYValue(little + 2, kPLYChar, false), -128);
 }
 
 namespace {

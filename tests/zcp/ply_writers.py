@@ -102,34 +102,22 @@ def check(name, path, tris, colours, words, work):
 
 
 def vtk_files(vtk, work):
-    """name -> (path, triangles, words, distinct colours in order of first appearance)."""
-    def polydata(points, polys, rgb, on_points):
-        p = vtk.vtkPoints()
-        for q in points:
-            p.InsertNextPoint(*q)
+    """name -> (path, triangles, colours, words)."""
+    from vtk.util import numpy_support
+
+    def write(points, polys, rgb, on_points, path, ascii=False, big=False):
+        data = vtk.vtkPolyData()
+        data.SetPoints(vtk.vtkPoints())
+        data.GetPoints().SetData(numpy_support.numpy_to_vtk(np.asarray(points, dtype=np.float32), deep=1))
         cells = vtk.vtkCellArray()
         for poly in polys:
-            cells.InsertNextCell(len(poly))
-            for i in poly:
-                cells.InsertCellPoint(int(i))
-        data = vtk.vtkPolyData()
-        data.SetPoints(p)
+            cells.InsertNextCell(len(poly), [int(i) for i in poly])
         data.SetPolys(cells)
-        colours = vtk.vtkUnsignedCharArray()
-        colours.SetNumberOfComponents(3)
+        colours = numpy_support.numpy_to_vtk(np.asarray(rgb, dtype=np.uint8), deep=1)
         colours.SetName("RGB")
-        for c in rgb:
-            colours.InsertNextTuple3(*(int(v) for v in c))
         (data.GetPointData() if on_points else data.GetCellData()).SetScalars(colours)
         if on_points:  # texture coordinates: two more vertex properties
-            tc = vtk.vtkFloatArray()
-            tc.SetNumberOfComponents(2)
-            for q in points:
-                tc.InsertNextTuple2(q[0], q[1])
-            data.GetPointData().SetTCoords(tc)
-        return data
-
-    def write(data, path, ascii, big):
+            data.GetPointData().SetTCoords(numpy_support.numpy_to_vtk(np.asarray(points, dtype=np.float32)[:, :2].copy(), deep=1))
         w = vtk.vtkPLYWriter()
         w.SetFileName(path)
         w.SetInputData(data)
@@ -137,35 +125,28 @@ def vtk_files(vtk, work):
         w.SetDataByteOrderToBigEndian() if big else w.SetDataByteOrderToLittleEndian()
         w.SetArrayName("RGB")
         w.Write()
+        return path
 
-    out = {}
-    path = os.path.join(work, "vtk-ascii-faces.ply")
-    write(polydata(POINTS, POLYS, FACE_RGB, False), path, True, False)
-    out["VTK ascii, face colours, a quad"] = (path, *expected(POINTS, POLYS, face_rgb=FACE_RGB))
-    path = os.path.join(work, "vtk-big-vertices.ply")
-    write(polydata(POINTS, POLYS, VERTEX_RGB, True), path, False, True)
-    out["VTK big-endian, vertex colours, texture coordinates"] = (
-        path, *expected(POINTS, POLYS, vertex_rgb=VERTEX_RGB))
-    # A sphere of 400,000 triangles, a colour a face by its position.
+    # A sphere of 400,000 triangles, a colour a face by its position: its faces, read
+    # ahead by cplydump, pass the spool's memory into its temporary file.
     sphere = vtk.vtkSphereSource()
     sphere.SetThetaResolution(1000)
     sphere.SetPhiResolution(202)
     sphere.Update()
-    s = sphere.GetOutput()
-    points = np.array([s.GetPoint(i) for i in range(s.GetNumberOfPoints())])
-    ids = vtk.vtkIdList()
-    polys = []
-    cells = s.GetPolys()
-    cells.InitTraversal()
-    while cells.GetNextCell(ids):
-        polys.append([ids.GetId(k) for k in range(ids.GetNumberOfIds())])
-    centre = points[[p[0] for p in polys]]
-    rgb = ((centre + 0.5) * 255).clip(0, 255).astype(int)
-    path = os.path.join(work, "vtk-little-sphere.ply")
-    write(polydata(points, polys, rgb, False), path, False, False)
-    out["VTK little-endian, face colours, %d faces" % len(polys)] = (
-        path, *expected(points, polys, face_rgb=rgb))
-    return out
+    points = numpy_support.vtk_to_numpy(sphere.GetOutput().GetPoints().GetData()).astype(float)
+    polys = numpy_support.vtk_to_numpy(sphere.GetOutput().GetPolys().GetData()).reshape(-1, 4)[:, 1:]
+    rgb = ((points[polys[:, 0]] + 0.5) * 255).clip(0, 255).astype(int)
+    return {
+        "VTK ascii, face colours, a quad": (
+            write(POINTS, POLYS, FACE_RGB, False, os.path.join(work, "vtk-a.ply"), ascii=True),
+            *expected(POINTS, POLYS, face_rgb=FACE_RGB)),
+        "VTK big-endian, vertex colours, texture coordinates": (
+            write(POINTS, POLYS, VERTEX_RGB, True, os.path.join(work, "vtk-b.ply"), big=True),
+            *expected(POINTS, POLYS, vertex_rgb=VERTEX_RGB)),
+        "VTK little-endian, face colours, %d faces" % len(polys): (
+            write(points, polys, rgb, False, os.path.join(work, "vtk-c.ply")),
+            *expected(points.astype(np.float32).astype(float), polys, face_rgb=rgb)),
+    }
 
 
 def meshio_files(meshio, work):
