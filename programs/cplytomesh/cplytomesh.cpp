@@ -22,7 +22,8 @@ namespace {
 // Binary STL as written:
 //   offset  size  field
 //   0       80    header: zeros
-//   80      4     facet count: M, from the ZCP header
+//   80      4     facet count: M, from the ZCP header; for a PLY file of another
+//                 kind its triangles, patched in at the end
 //   84+50i  50    normal, vertex 1, vertex 2, vertex 3 (twelve floats), attribute word
 constexpr ProgramInfo kProgram = {
     MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " ZCP STL",
