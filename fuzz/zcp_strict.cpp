@@ -11,12 +11,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t n, m;
   if (ReadZCPHeader(stream, &n, &m)) {
     if (n == 0 || m == 0) std::abort();
-    float v[3];
+    unsigned char record[kZCPFaceSize];
     uint32_t i = 0;
-    while (i < n && ReadZCPVertex(stream, v)) ++i;
+    while (i < n && std::fread(record, 1, kZCPVertexSize, stream) == kZCPVertexSize) ++i;
     ZCPFace face;
     for (uint32_t k = 0; i == n && k < m; ++k) {
-      if (ReadZCPFace(stream, n, &face) != kZCPFaceOK) break;
+      const size_t got = std::fread(record, 1, kZCPFaceSize, stream);
+      if (CheckZCPFace(record, got, n, &face) != kZCPFaceOK) break;
       for (uint32_t index : face.index) {
         if (index >= n) std::abort();
       }

@@ -2,13 +2,14 @@
 // reader it skips comment and blank lines, takes any spacing and lines ending in a
 // carriage return, and names each fault in its own message.
 //
-//   ReadWordHeader(stream, &n, &m)   reads the header up to and including its
+//   ReadWordHeader(source, &n, &m)   reads the header up to and including its
 //                                    "end_header" line; n and m are both above 0.
-//                                    Any fault prints its message and ends the
-//                                    program with status 1 (through ExitProgram)
+//                                    Returns null, or the message of the first fault
+//                                    (with its line feed: the program prints it as it
+//                                    stands)
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
-void ReadWordHeader(FILE* stream, uint32_t* n, uint32_t* m);
+struct PLYSource;
+const char* ReadWordHeader(PLYSource* source, uint32_t* n, uint32_t* m);

@@ -7,6 +7,7 @@
 #include "common/program.h"
 #include "common/textout.h"
 #include "mesh/colour.h"
+#include "zcp/ply.h"
 
 namespace {
 
@@ -33,33 +34,42 @@ inline bool IsSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-void SkipSpace(FILE* stream) {
+// The strict reader reads a stdio stream or a PLY source through these two.
+int Get(FILE* stream) { return std::getc(stream); }
+void Unget(FILE* stream, int c) { std::ungetc(c, stream); }
+int Get(PLYSource* source) { return SourceGet(source); }
+void Unget(PLYSource* source, int) { SourceUnget(source); }
+
+template <typename Input>
+void SkipSpace(Input* stream) {
   int c;
-  while (IsSpace(c = std::getc(stream))) {
+  while (IsSpace(c = Get(stream))) {
   }
-  if (c != EOF) std::ungetc(c, stream);
+  if (c != EOF) Unget(stream, c);
 }
 
 // An unsigned decimal count after optional white space and an optional plus sign. A
 // minus sign, no digit at all, or a value beyond 32 bits is not a count.
-bool ReadCount(FILE* stream, uint32_t* value) {
+template <typename Input>
+bool ReadCount(Input* stream, uint32_t* value) {
   SkipSpace(stream);
-  int c = std::getc(stream);
-  if (c == '+') c = std::getc(stream);
+  int c = Get(stream);
+  if (c == '+') c = Get(stream);
   if (c < '0' || c > '9') return false;
   uint64_t v = 0;
   while (c >= '0' && c <= '9') {
     v = v * 10 + static_cast<uint64_t>(c - '0');
     if (v > UINT32_MAX) return false;
-    c = std::getc(stream);
+    c = Get(stream);
   }
-  if (c != EOF) std::ungetc(c, stream);
+  if (c != EOF) Unget(stream, c);
   *value = static_cast<uint32_t>(v);
   return true;
 }
 
 // Lines 1 to 11 of the header; counts[0] and counts[1] receive N and M.
-bool MatchPattern(FILE* stream, uint32_t counts[2]) {
+template <typename Input>
+bool MatchPattern(Input* stream, uint32_t counts[2]) {
   int found = 0;
   for (const char* p = kHeaderPattern; *p != '\0'; ++p) {
     if (IsSpace(static_cast<unsigned char>(*p))) {
@@ -67,7 +77,7 @@ bool MatchPattern(FILE* stream, uint32_t counts[2]) {
     } else if (p[0] == '%' && p[1] == 'u') {
       if (!ReadCount(stream, &counts[found++])) return false;
       ++p;
-    } else if (std::getc(stream) != static_cast<unsigned char>(*p)) {
+    } else if (Get(stream) != static_cast<unsigned char>(*p)) {
       return false;
     }
   }
@@ -75,11 +85,12 @@ bool MatchPattern(FILE* stream, uint32_t counts[2]) {
 }
 
 // The next line, at most 11 characters with its line feed, into a zeroed buffer of 12.
-bool ReadEndLine(FILE* stream, unsigned char line[kEndLineBuffer]) {
+template <typename Input>
+bool ReadEndLine(Input* stream, unsigned char line[kEndLineBuffer]) {
   std::memset(line, 0, kEndLineBuffer);
   size_t used = 0;
   while (used < kEndLineBuffer - 1) {
-    int c = std::getc(stream);
+    int c = Get(stream);
     if (c == EOF) break;
     line[used++] = static_cast<unsigned char>(c);
     if (c == '\n') break;
@@ -87,52 +98,8 @@ bool ReadEndLine(FILE* stream, unsigned char line[kEndLineBuffer]) {
   return used > 0;
 }
 
-}  // namespace
-
-void PutZCPHeader(FILE* stream, uint32_t n, uint32_t m) {
-  // The matching pattern read as a printf format gives lines 1 to 11 exactly.
-  std::fprintf(stream, kHeaderPattern, static_cast<unsigned>(n), static_cast<unsigned>(m));
-  std::fputs(kEndHeader, stream);
-}
-
-FILE* OpenZCPInput(const char* name, uint32_t* n, uint32_t* m) {
-  FILE* stream = OpenInput(name);
-  if (stream == nullptr) Fail("file not found.\n");
-  if (!ReadZCPHeader(stream, n, m)) Fail("bad header.\n");
-  CheckZCPBody(stream, name, *n, *m);
-  return stream;
-}
-
-FILE* StartZCPReader(int argc, char** argv, const ProgramInfo& program, uint32_t* n, uint32_t* m) {
-  StartProgram(argc, argv, program);
-  if (argc != 2) Usage(program.usage);
-  return OpenZCPInput(argv[1], n, m);
-}
-
-void CheckZCPBody(FILE* stream, const char* name, uint32_t n, uint32_t m) {
-  uint64_t left;
-  if (!FileBytesLeft(stream, &left)) return;  // a pipe: found short as it is read
-  // At most 12 (2^32 - 1) + 16 (2^32 - 1) bytes: no overflow in 64 bits.
-  const uint64_t vertexBytes = uint64_t{n} * kZCPVertexSize;
-  if (left < vertexBytes) ZCPDataError(name, left / kZCPVertexSize, "vertices");
-  const uint64_t faces = (left - vertexBytes) / kZCPFaceSize;
-  if (faces < m) ZCPDataError(name, faces, "faces");
-}
-
-void ZCPDataError(const char* name, uint64_t count, const char* what) {
-  Fail("%s : ZCP data error after %llu %s.\n", name, static_cast<unsigned long long>(count), what);
-}
-
-void PutPointText(TextOut* out, const float v[3], char separator) {
-  out->Fixed(v[0]);
-  out->Char(separator);
-  out->Fixed(v[1]);
-  out->Char(separator);
-  out->Fixed(v[2]);
-  out->Char('\n');
-}
-
-bool ReadZCPHeader(FILE* stream, uint32_t* n, uint32_t* m) {
+template <typename Input>
+bool ReadHeader(Input* stream, uint32_t* n, uint32_t* m) {
   uint32_t counts[2] = {0, 0};
   if (!MatchPattern(stream, counts)) return false;
   unsigned char line[kEndLineBuffer];
@@ -144,6 +111,47 @@ bool ReadZCPHeader(FILE* stream, uint32_t* n, uint32_t* m) {
   *m = counts[1];
   return true;
 }
+
+}  // namespace
+
+void PutZCPHeader(FILE* stream, uint32_t n, uint32_t m) {
+  char text[kZCPHeaderRoom];
+  std::fwrite(text, 1, FormatZCPHeader(text, n, m), stream);
+}
+
+size_t FormatZCPHeader(char text[kZCPHeaderRoom], uint32_t n, uint32_t m) {
+  // The matching pattern read as a printf format gives lines 1 to 11 exactly.
+  const int length = std::snprintf(text, kZCPHeaderRoom, kHeaderPattern, static_cast<unsigned>(n),
+                                   static_cast<unsigned>(m));
+  std::memcpy(text + length, kEndHeader, sizeof kEndHeader - 1);
+  return static_cast<size_t>(length) + sizeof kEndHeader - 1;
+}
+
+void CheckZCPBody(uint64_t left, const char* name, uint32_t n, uint32_t m) {
+  // At most 12 (2^32 - 1) + 16 (2^32 - 1) bytes: no overflow in 64 bits.
+  const uint64_t vertexBytes = uint64_t{n} * kZCPVertexSize;
+  if (left < vertexBytes) DataError(name, "ZCP", left / kZCPVertexSize, "vertices");
+  const uint64_t faces = (left - vertexBytes) / kZCPFaceSize;
+  if (faces < m) DataError(name, "ZCP", faces, "faces");
+}
+
+void DataError(const char* name, const char* kind, uint64_t count, const char* what) {
+  Fail("%s : %s data error after %llu %s.\n", name, kind, static_cast<unsigned long long>(count),
+       what);
+}
+
+void PutPointText(TextOut* out, const float v[3], char separator) {
+  out->Fixed(v[0]);
+  out->Char(separator);
+  out->Fixed(v[1]);
+  out->Char(separator);
+  out->Fixed(v[2]);
+  out->Char('\n');
+}
+
+bool ReadZCPHeader(FILE* stream, uint32_t* n, uint32_t* m) { return ReadHeader(stream, n, m); }
+
+bool ReadZCPHeader(PLYSource* source, uint32_t* n, uint32_t* m) { return ReadHeader(source, n, m); }
 
 // Vertex record:
 //   offset  size  field
@@ -196,34 +204,6 @@ ZCPFaceResult CheckZCPFace(const unsigned char* bytes, size_t size, uint32_t n, 
     if (face->index[k] >= n) return kZCPBadIndex;
   }
   return kZCPFaceOK;
-}
-
-bool ReadZCPVertex(FILE* stream, float v[3]) {
-  unsigned char record[kZCPVertexSize];
-  if (std::fread(record, 1, kZCPVertexSize, stream) != kZCPVertexSize) return false;
-  UnpackZCPVertex(record, v);
-  return true;
-}
-
-ZCPFaceResult ReadZCPFace(FILE* stream, uint32_t n, ZCPFace* face) {
-  unsigned char record[kZCPFaceSize];
-  size_t got = std::fread(record, 1, kZCPFaceSize, stream);
-  return CheckZCPFace(record, got, n, face);
-}
-
-void RequireZCPVertex(FILE* stream, const char* name, uint32_t i, float v[3], void (*before)()) {
-  if (ReadZCPVertex(stream, v)) return;
-  if (before != nullptr) before();
-  ZCPDataError(name, i, "vertices");
-}
-
-void RequireZCPFace(FILE* stream, const char* name, uint32_t n, uint32_t i, ZCPFace* face,
-                    void (*before)()) {
-  if (ReadZCPFace(stream, n, face) == kZCPFaceOK) return;
-  if (before != nullptr) before();
-  // A record cut short by the end of the file is the body's end, not a bad face.
-  if (std::feof(stream)) ZCPDataError(name, i, "faces");
-  FailLine("bad face.");
 }
 
 void PutZCPVertex(FILE* stream, const float v[3]) {

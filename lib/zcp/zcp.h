@@ -2,38 +2,23 @@
 // one red, green and blue byte each. Header, vertex block, face block, nothing between.
 //
 //   PutZCPHeader(stream, n, m)       the twelve header lines, both counts with "%u"
+//   FormatZCPHeader(text, n, m)      the same lines into text[kZCPHeaderRoom]; their length
 //   ReadZCPHeader(stream, &n, &m)    the strict header reader; false on any fault
-//                                    (the programs say "bad header.")
-//   OpenZCPInput(name, &n, &m)       open ("-": stdin), read the header strictly and
-//                                    check the body's length (CheckZCPBody):
-//                                    "file not found." or "bad header.", status 1
-//   StartZCPReader(argc, argv, program, &n, &m)
-//                                    the start of a program whose one argument is the
-//                                    ZCP model it reads: help and version, the usage
-//                                    line unless there is exactly one argument, then
-//                                    OpenZCPInput of it
-//   CheckZCPBody(stream, name, n, m) a regular file whose bytes after the header cannot
-//                                    hold n vertices and m faces ends the program with
-//                                    the data error it would meet while reading; other
-//                                    streams (pipes) are found short as they are read
-//   ZCPDataError(name, count, what)  "NAME : ZCP data error after COUNT vertices." (what:
-//                                    "vertices" or "faces"), status 1: the body ends
-//                                    before the header's counts
+//                                    (the programs say "bad header."); stream is a
+//                                    stdio stream or a PLYSource (zcp/ply.h)
+//   CheckZCPBody(left, name, n, m)   left bytes after the header cannot hold n vertices
+//                                    and m faces: the program ends with the data error
+//                                    it would meet while reading
+//   DataError(name, kind, count, what)
+//                                    "NAME : KIND data error after COUNT WHAT." (kind:
+//                                    "ZCP" or "PLY"; what: "vertices" or "faces"),
+//                                    status 1: the body ends before the header's counts
 //   PackZCPVertex(record, v)         the 12 bytes of vertex v[3]
 //   UnpackZCPVertex(record, v)       and back
 //   PackZCPFace(record, face)        the 16 bytes of one face (count byte 3)
 //   CheckZCPFace(bytes, size, n, &face)
 //                                    decodes the first size (up to 16) bytes of a face
 //                                    record and returns kZCPFaceOK or its first fault
-//   ReadZCPVertex(stream, v)         one vertex record; false when the block ends early
-//   ReadZCPFace(stream, n, &face)    one face record, read and checked as above
-//   RequireZCPVertex(stream, name, i, v, before)
-//                                    ReadZCPVertex, or the data error after i vertices
-//   RequireZCPFace(stream, name, n, i, &face, before)
-//                                    ReadZCPFace, or the data error after i faces when
-//                                    the stream has ended, else "bad face.", status 1;
-//                                    both call before (if not null) ahead of the
-//                                    message, for output that is to be flushed first
 //   PutZCPVertex(stream, v), PutZCPFace(stream, face)
 //                                    one record each; a failed write shows in the
 //                                    stream's error flag, which CloseOutput reports
@@ -71,24 +56,21 @@ enum ZCPFaceResult {
   kZCPBadIndex,     // an index is not less than the vertex count
 };
 
+constexpr size_t kZCPHeaderRoom = 320;  // the header's text with two 10-digit counts
+
+struct PLYSource;
 void PutZCPHeader(FILE* stream, uint32_t n, uint32_t m);
+size_t FormatZCPHeader(char text[kZCPHeaderRoom], uint32_t n, uint32_t m);
 bool ReadZCPHeader(FILE* stream, uint32_t* n, uint32_t* m);
-FILE* OpenZCPInput(const char* name, uint32_t* n, uint32_t* m);
-struct ProgramInfo;
-FILE* StartZCPReader(int argc, char** argv, const ProgramInfo& program, uint32_t* n, uint32_t* m);
-void CheckZCPBody(FILE* stream, const char* name, uint32_t n, uint32_t m);
-[[noreturn]] void ZCPDataError(const char* name, uint64_t count, const char* what);
+bool ReadZCPHeader(PLYSource* source, uint32_t* n, uint32_t* m);
+void CheckZCPBody(uint64_t left, const char* name, uint32_t n, uint32_t m);
+[[noreturn]] void DataError(const char* name, const char* kind, uint64_t count, const char* what);
 
 void PackZCPVertex(unsigned char record[kZCPVertexSize], const float v[3]);
 void UnpackZCPVertex(const unsigned char record[kZCPVertexSize], float v[3]);
 void PackZCPFace(unsigned char record[kZCPFaceSize], const ZCPFace& face);
 ZCPFaceResult CheckZCPFace(const unsigned char* bytes, size_t size, uint32_t n, ZCPFace* face);
 
-bool ReadZCPVertex(FILE* stream, float v[3]);
-ZCPFaceResult ReadZCPFace(FILE* stream, uint32_t n, ZCPFace* face);
-void RequireZCPVertex(FILE* stream, const char* name, uint32_t i, float v[3], void (*before)());
-void RequireZCPFace(FILE* stream, const char* name, uint32_t n, uint32_t i, ZCPFace* face,
-                    void (*before)());
 void PutZCPVertex(FILE* stream, const float v[3]);
 void PutZCPFace(FILE* stream, const ZCPFace& face);
 

@@ -1,18 +1,21 @@
-// cplydump: prints a ZCP model as text: the vertex and face counts, one line per
-// vertex (x, y, z) and one line per face (three indices, then red, green, blue).
+// cplydump: prints a ZCP model, or a coloured PLY model of another kind, as text: the
+// vertex and triangle counts, one line per vertex (x, y, z) and one line per triangle
+// (three indices, then red, green, blue; white for a face without a colour).
 #include <cstdint>
 #include <cstdio>
 
 #include "common/program.h"
 #include "common/textout.h"
+#include "zcp/model.h"
 #include "zcp/zcp.h"
 
 namespace {
 
 constexpr ProgramInfo kProgram = {
     MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " ZCP",
-    "Prints a ZCP model as text: the counts, one line per vertex and one per face.",
-    "ZCP\tthe ZCP model read (\"-\": standard input)\n"};
+    "Prints a ZCP or coloured PLY model as text: the counts, one line per vertex and one per "
+    "triangle.",
+    "ZCP\tthe ZCP or PLY model read (\"-\": standard input)\n"};
 
 TextOut out{stdout};
 
@@ -22,34 +25,33 @@ void FlushText() { out.Flush(); }
 }  // namespace
 
 int main(int argc, char** argv) {
-  uint32_t n, m;
-  FILE* in = StartZCPReader(argc, argv, kProgram, &n, &m);
+  ModelReader model;
+  StartModelReader(argc, argv, kProgram, &model);
 
-  out.Int(n);
+  // Counted before anything is printed: a PLY model's faces may fail there.
+  const uint64_t triangles = CountTriangles(&model);
+  out.Int(model.n);
   out.Char('\t');
-  out.Int(m);
+  out.Int(static_cast<long long>(triangles));
   out.Char('\n');
-  for (uint32_t i = 0; i < n; ++i) {
+  for (uint32_t i = 0; i < model.n; ++i) {
     float v[3];
-    RequireZCPVertex(in, argv[1], i, v, FlushText);
+    NextVertex(&model, v, FlushText);
     PutPointText(&out, v, '\t');
   }
-  for (uint32_t i = 0; i < m; ++i) {
-    ZCPFace face;
-    RequireZCPFace(in, argv[1], n, i, &face, FlushText);
-    for (uint32_t index : face.index) {
+  ModelTriangle t;
+  while (NextTriangle(&model, &t, FlushText)) {
+    for (uint32_t index : t.index) {
       out.Int(index);
       out.Char('\t');
     }
-    out.Int(face.red);
-    out.Char('\t');
-    out.Int(face.green);
-    out.Char('\t');
-    out.Int(face.blue);
-    out.Char('\n');
+    for (int c = 0; c < 3; ++c) {
+      out.Int(t.rgb[c]);
+      out.Char(c < 2 ? '\t' : '\n');
+    }
   }
   out.Flush();
-  CloseInput(in);
+  CloseModel(&model);
   FinishOutput();
   return 0;
 }

@@ -1,6 +1,7 @@
-// cplyworld: prints a ZCP model as a VRML 2.0 document on standard output: one Shape
-// whose IndexedFaceSet lists the points, the triangles, every distinct face colour
-// once (in the order the colours first appear) and one colour index per face.
+// cplyworld: prints a ZCP model, or a coloured PLY model of another kind, as a VRML 2.0
+// document on standard output: one Shape whose IndexedFaceSet lists the points, the
+// triangles, every distinct face colour once (in the order the colours first appear;
+// white for a face without one) and one colour index per triangle.
 #include <cstdint>
 #include <cstdio>
 #include <new>
@@ -9,13 +10,15 @@
 
 #include "common/program.h"
 #include "common/textout.h"
+#include "zcp/model.h"
 #include "zcp/zcp.h"
 
 namespace {
 
-constexpr ProgramInfo kProgram = {MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " ZCP",
-                                  "Prints a ZCP model as a VRML 2.0 document on standard output.",
-                                  "ZCP\tthe ZCP model read (\"-\": standard input)\n"};
+constexpr ProgramInfo kProgram = {
+    MESHPIX_PROGRAM, "usage : " MESHPIX_PROGRAM " ZCP",
+    "Prints a ZCP or coloured PLY model as a VRML 2.0 document on standard output.",
+    "ZCP\tthe ZCP or PLY model read (\"-\": standard input)\n"};
 
 // The five fixed parts of the document, each followed by a line feed.
 constexpr const char kOpening[] =
@@ -46,8 +49,9 @@ void Channel(unsigned char value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  uint32_t n, m;
-  FILE* in = StartZCPReader(argc, argv, kProgram, &n, &m);
+  ModelReader model;
+  StartModelReader(argc, argv, kProgram, &model);
+  const uint32_t n = model.n, m = model.m;
 
   // Per face its colour index; the colours in index order; colour -> index. The
   // lists grow with the faces read, so a header that promises more faces than the
@@ -64,16 +68,15 @@ int main(int argc, char** argv) {
   out.Text(kOpening);
   for (uint32_t i = 0; i < n; ++i) {
     float v[3];
-    RequireZCPVertex(in, argv[1], i, v, FlushText);
+    NextVertex(&model, v, FlushText);
     PutPointText(&out, v, ' ');
   }
 
   out.Text(kAfterPoints);
   uint32_t lastColour = UINT32_MAX, lastIndex = 0;  // most faces repeat their neighbour's colour
-  for (uint32_t i = 0; i < m; ++i) {
-    ZCPFace face;
-    RequireZCPFace(in, argv[1], n, i, &face, FlushText);
-    const uint32_t colour = uint32_t{face.red} << 16 | uint32_t{face.green} << 8 | face.blue;
+  ModelTriangle face;
+  while (NextTriangle(&model, &face, FlushText)) {
+    const uint32_t colour = uint32_t{face.rgb[0]} << 16 | uint32_t{face.rgb[1]} << 8 | face.rgb[2];
     try {
       if (colour != lastColour) {
         auto [at, added] = indexOf.try_emplace(colour, static_cast<uint32_t>(colours.size()));
@@ -108,7 +111,7 @@ int main(int argc, char** argv) {
   }
   out.Text(kClosing);
   out.Flush();
-  CloseInput(in);
+  CloseModel(&model);
   FinishOutput();
   return 0;
 }

@@ -1,6 +1,9 @@
 #include "zcpfiles.h"
 
+#include <bit>
 #include <cstdio>
+#include <cstring>
+#include <sstream>
 
 #include "common/bytes.h"
 
@@ -85,4 +88,79 @@ std::string DescribeZCP(const std::string& bytes) {
   return ::testing::AssertionFailure() << "expected:\n"
                                        << DescribeZCP(expected) << "actual:\n"
                                        << DescribeZCP(actual);
+}
+
+namespace {
+
+// A value of a PLY type in little-endian order: its bytes, how many.
+size_t PLYBytes(const std::string& type, double v, unsigned char b[8]) {
+  const int64_t i = static_cast<int64_t>(v);
+  if (type == "char" || type == "uchar" || type == "int8" || type == "uint8") {
+    b[0] = static_cast<unsigned char>(i);
+    return 1;
+  }
+  if (type == "short" || type == "ushort" || type == "int16" || type == "uint16") {
+    PutLE16(b, static_cast<uint16_t>(i));
+    return 2;
+  }
+  if (type == "float" || type == "float32") {
+    PutLEFloat(b, static_cast<float>(v));
+    return 4;
+  }
+  if (type == "double" || type == "float64") {
+    const auto bits = std::bit_cast<uint64_t>(v);
+    PutLE32(b, static_cast<uint32_t>(bits));
+    PutLE32(b + 4, static_cast<uint32_t>(bits >> 32));
+    return 8;
+  }
+  PutLE32(b, static_cast<uint32_t>(i));  // int, uint
+  return 4;
+}
+
+}  // namespace
+
+std::string PLYFile(const std::string& format, const std::string& elements,
+                    const PLYValues& value) {
+  struct Property {
+    std::string name, type, countType;  // countType empty: a scalar
+  };
+  struct Element {
+    std::string name;
+    uint32_t count;
+    std::vector<Property> properties;
+  };
+  std::vector<Element> table;
+  std::istringstream lines(elements);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream words(line);
+    std::string first, a, b, c, d;
+    words >> first >> a >> b >> c >> d;
+    if (first == "element") table.push_back({a, static_cast<uint32_t>(std::stoul(b)), {}});
+    if (first == "property" && a == "list") table.back().properties.push_back({d, c, b});
+    if (first == "property" && a != "list") table.back().properties.push_back({b, a, ""});
+  }
+  std::string bytes = "ply\nformat " + format + " 1.0\n" + elements + "end_header\n";
+  const bool ascii = format == "ascii", big = format == "binary_big_endian";
+  for (const Element& e : table) {
+    for (uint32_t row = 0; row < e.count; ++row) {
+      for (const Property& p : e.properties) {
+        const std::vector<double> v = value(e.name, p.name, row);
+        for (size_t k = 0; k < v.size(); ++k) {
+          if (ascii) {
+            char text[40];
+            std::snprintf(text, sizeof text, "%.9g ", v[k]);
+            bytes += text;
+            continue;
+          }
+          unsigned char b[8];
+          const size_t size =
+              PLYBytes(k == 0 && !p.countType.empty() ? p.countType : p.type, v[k], b);
+          for (size_t j = 0; j < size; ++j) bytes += static_cast<char>(b[big ? size - 1 - j : j]);
+        }
+      }
+      if (ascii) bytes += "\n";
+    }
+  }
+  return bytes;
 }
