@@ -14,8 +14,11 @@ GIFBlocks input{stdin, nullptr, "byte read error."};
 constexpr char kMagic[] = "GIF8";
 constexpr size_t kMagicSize = 6;
 
+// Minimum code sizes 2 to 11 keep every code within 12 bits; above 8 the literal codes
+// past 255 stand for no pixel.
 constexpr int kMinCodeSize = 2;
-constexpr int kMaxCodeSize = 8;
+constexpr int kMaxCodeSize = 11;
+constexpr int kPixelValues = 256;
 constexpr int kMaxCodes = 4096;  // codes are at most 12 bits wide
 constexpr int kMaxWidth = 12;
 constexpr int kMaxRowWidth = 65535;  // image widths are 16-bit fields
@@ -226,6 +229,7 @@ void Decode(int width, int height, bool interlace, int codeSize, GIFRowSink sink
         continue;
       }
       if (code == end) FailLine("unexpected end of code.");
+      if (code >= kPixelValues && code < clear) FailLine("bad code.");
       const int here = start + filled;
       if (prev == clear) {
         if (code > clear) FailLine("bad code after clear code.");
@@ -236,16 +240,19 @@ void Decode(int width, int height, bool interlace, int codeSize, GIFRowSink sink
         prevFirst = static_cast<unsigned char>(code);
         continue;
       }
-      if (next == kMaxCodes) FailLine("missing clear code.");
       if (code > next) FailLine("bad code.");
       // The new entry is the previous string and the first byte of this one, and
       // begins where the previous string was written. A code equal to the new entry
       // is the previous string and its own first byte, so the entry is made before
-      // the string is written.
-      prefix[next] = static_cast<uint16_t>(prev);
-      length[next] = static_cast<uint16_t>(length[prev] + 1);
-      at[next] = prevAt;
-      if (code == next) suffix[next] = prevFirst;
+      // the string is written. A full table takes no entry until the next clear code
+      // and keeps its codes 12 bits wide; every 12-bit code is then in it.
+      const bool grow = next < kMaxCodes;
+      if (grow) {
+        prefix[next] = static_cast<uint16_t>(prev);
+        length[next] = static_cast<uint16_t>(length[prev] + 1);
+        at[next] = prevAt;
+        if (code == next) suffix[next] = prevFirst;
+      }
       const int n = length[code];
       unsigned char* const p = row + filled;
       if (code < clear) {
@@ -269,11 +276,13 @@ void Decode(int width, int height, bool interlace, int codeSize, GIFRowSink sink
         *o = static_cast<unsigned char>(c);
       }
       const unsigned char first = *p;
-      if (code != next) suffix[next] = first;
       if (code > end) at[code] = here;
       filled += n;
-      if (next == (1 << codeWidth) - 1 && codeWidth < kMaxWidth) ++codeWidth;
-      ++next;
+      if (grow) {
+        if (code != next) suffix[next] = first;
+        if (next == (1 << codeWidth) - 1 && codeWidth < kMaxWidth) ++codeWidth;
+        ++next;
+      }
       prev = code;
       prevAt = here;
       prevFirst = first;

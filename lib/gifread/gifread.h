@@ -13,7 +13,9 @@
 //                            at the end of the file where a block would start once an
 //                            image has been read (the caller reads each image whole
 //                            before it asks for the next)
-//   GetCodeSize()            the LZW minimum code size; "bad code size." outside 2..8
+//   box.Clipped(w, h)        the part of an image on a w x h logical screen (the rest of
+//                            it is decoded and dropped by the programs that draw or measure)
+//   GetCodeSize()            the LZW minimum code size; "bad code size." outside 2..11
 //   ColourResolution(flags), TableBits(flags)
 //                            res and the table size exponent s of a flags byte
 //   ScaleColourTable(res, bytes, count)
@@ -77,11 +79,14 @@
 //
 // Fatal errors end the program through ExitProgram with status 1: "byte read error.",
 // "data block read error.", "bad magic number.", "bad code size.", "missing data block.",
-// "unexpected end of code.", "bad code after clear code.", "missing clear code.",
-// "bad code.", "cell memory allocation error.". The end of an image may warn on stderr:
-// "data remains (warning).", "too many codes (warning).", "missing end of code (warning).".
+// "unexpected end of code.", "bad code after clear code.", "bad code." (a code past the
+// table, or a pixel value above 255), "cell memory allocation error.". A full code table
+// takes no new entries until a clear code; its codes stay 12 bits wide. The end of an image may
+// warn on stderr: "data remains (warning).", "too many codes (warning).", "missing end of code
+// (warning).".
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -133,6 +138,15 @@ struct ImageBox {
   bool Inside(int screenWidth, int screenHeight) const {
     return Right() < screenWidth && Bottom() < screenHeight;
   }
+  // The part within a logical screen of width x height: no pixels when the image lies
+  // wholly outside it.
+  ImageBox Clipped(int screenWidth, int screenHeight) const {
+    ImageBox c = *this;
+    c.width = left < screenWidth ? std::min(width, screenWidth - left) : 0;
+    c.height = top < screenHeight ? std::min(height, screenHeight - top) : 0;
+    return c;
+  }
+  bool Empty() const { return width <= 0 || height <= 0; }
 };
 bool NextImage(ImageBox* box);
 int GetCodeSize();

@@ -176,7 +176,6 @@ int main(int argc, char** argv) {
   Tables local;
   ImageBox image;
   while (NextImage(&image)) {
-    if (!image.Inside(screenWidth, screenHeight)) Fail("bad image size.\n");
     const int imageFlags = Get();
     const bool hasLocal = (imageFlags & kTableFlag) != 0;
     if (hasLocal) {
