@@ -14,6 +14,11 @@ GIFBlocks input{stdin, nullptr, "byte read error."};
 constexpr char kMagic[] = "GIF8";
 constexpr size_t kMagicSize = 6;
 
+bool IsSignature(const unsigned char* bytes) {
+  return std::memcmp(bytes, kMagic, 4) == 0 && (bytes[4] == '7' || bytes[4] == '9') &&
+         bytes[5] == 'a';
+}
+
 // Minimum code sizes 2 to 11 keep every code within 12 bits; above 8 the literal codes
 // past 255 stand for no pixel.
 constexpr int kMinCodeSize = 2;
@@ -354,6 +359,32 @@ void ToColour(int y, const unsigned char* row, void* context) {
   t->grey = grey;
 }
 
+// ---------------------------------------------------------------------------
+// Extensions
+
+constexpr const char* kLoopApplications[] = {"NETSCAPE2.0", "ANIMEXTS1.0"};  // 11 bytes each
+
+// One sub-block into a buffer of 255 bytes; its length, 0 for the terminator.
+using BlockReader = int (*)(void* source, unsigned char* buffer);
+
+// The sub-blocks of one extension up to the terminator; a graphic control or a loop
+// count is kept. A graphic control whose sub-block is shorter than 4 bytes says
+// nothing.
+void ReadExtensionBlocks(int label, BlockReader read, void* source, GIFExtensions* extensions) {
+  unsigned char block[kBlockSize];
+  int size = read(source, block);
+  if (label == kGraphicControlLabel && size >= 4) {
+    extensions->control = {true, block[0], block[1] | block[2] << 8, block[3]};
+  } else if (label == kApplicationLabel && size == 11 &&
+             (std::memcmp(block, kLoopApplications[0], 11) == 0 ||
+              std::memcmp(block, kLoopApplications[1], 11) == 0)) {
+    size = read(source, block);
+    if (size >= 3 && block[0] == 1 && extensions->loop < 0)
+      extensions->loop = block[1] | block[2] << 8;
+  }
+  while (size != 0) size = read(source, block);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -386,10 +417,7 @@ void SkipBytes(GIFBlocks* in, size_t count) {
 void ReadSignature(GIFBlocks* in, unsigned char* bytes, size_t count, const char* message) {
   in->images = 0;
   ReadBytes(in, bytes, count);
-  if (std::memcmp(bytes, kMagic, 4) != 0 || (bytes[4] != '7' && bytes[4] != '9') ||
-      bytes[5] != 'a') {
-    FailGIF(*in, message);
-  }
+  if (!IsSignature(bytes)) FailGIF(*in, message);
 }
 
 int NextBlock(GIFBlocks* in) {
@@ -433,10 +461,46 @@ int GetBlock(unsigned char* buffer) {
   return size;
 }
 
+namespace {
+
+int SharedBlock(void*, unsigned char* buffer) { return GetBlock(buffer); }
+int OwnBlock(void* in, unsigned char* buffer) {
+  return ReadSubBlock(static_cast<GIFBlocks*>(in), buffer);
+}
+
+}  // namespace
+
 void SkipBlock() {
   unsigned char buffer[kBlockSize];
   while (GetBlock(buffer) != 0) {
   }
+}
+
+void ReadExtension(GIFBlocks* in, int label, GIFExtensions* extensions) {
+  ReadExtensionBlocks(label, OwnBlock, in, extensions);
+}
+
+void PutGraphicControl(FILE* out, const GraphicControl& control) {
+  const unsigned char bytes[8] = {kExtensionIntroducer,
+                                  kGraphicControlLabel,
+                                  4,  // sub-block of 4 bytes
+                                  static_cast<unsigned char>(control.flags),
+                                  static_cast<unsigned char>(control.delay & 0xFF),
+                                  static_cast<unsigned char>(control.delay >> 8),
+                                  static_cast<unsigned char>(control.index),
+                                  0};  // terminator
+  std::fwrite(bytes, 1, sizeof bytes, out);
+}
+
+void PutLoop(FILE* out, int count) {
+  unsigned char bytes[19] = {kExtensionIntroducer, kApplicationLabel, 11};
+  std::memcpy(bytes + 3, kLoopApplications[0], 11);
+  bytes[14] = 3;  // sub-block of 3 bytes
+  bytes[15] = 1;  // the loop count follows
+  bytes[16] = static_cast<unsigned char>(count & 0xFF);
+  bytes[17] = static_cast<unsigned char>((count >> 8) & 0xFF);
+  bytes[18] = 0;  // terminator
+  std::fwrite(bytes, 1, sizeof bytes, out);
 }
 
 void CheckMagic() {
@@ -451,7 +515,8 @@ void CheckMagic() {
 //   offset 6   2   height
 //   offset 8   1   flags: table flag, interlace, sort, table size exponent - 1
 // Extension: "!", a label byte, then sub-blocks up to the terminator.
-bool NextImage(ImageBox* box) {
+bool NextImage(ImageBox* box, GIFExtensions* extensions) {
+  if (extensions != nullptr) extensions->control = GraphicControl{};
   for (;;) {
     const int c = NextBlock(&input);
     if (c == kTrailer) return false;
@@ -462,9 +527,13 @@ bool NextImage(ImageBox* box) {
       box->height = GetWord();
       return true;
     }
-    // No extension is interpreted; a stray byte is taken as the start of sub-blocks.
-    if (c == kExtensionIntroducer) Get();
-    SkipBlock();
+    // A stray byte is taken as the start of sub-blocks.
+    const int label = c == kExtensionIntroducer ? Get() : -1;
+    if (extensions == nullptr) {
+      SkipBlock();
+    } else {
+      ReadExtensionBlocks(label, SharedBlock, nullptr, extensions);
+    }
   }
 }
 

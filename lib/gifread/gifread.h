@@ -13,6 +13,10 @@
 //                            at the end of the file where a block would start once an
 //                            image has been read (the caller reads each image whole
 //                            before it asks for the next)
+//   NextImage(&box, &extensions)
+//                            the same, with what the extensions before the image say kept
+//                            in the caller's record: its graphic control, and the file's
+//                            loop count once a loop extension has come
 //   box.Clipped(w, h)        the part of an image on a w x h logical screen (the rest of
 //                            it is decoded and dropped by the programs that draw or measure)
 //   GetCodeSize()            the LZW minimum code size; "bad code size." outside 2..11
@@ -71,6 +75,12 @@
 //                            (dropped when out is null), for the programs that copy images
 //                            without decoding them
 //   FailGIF(in, message)     the program ended with message, as a short read ends it
+//   ReadExtension(&in, label, &extensions)
+//                            the sub-blocks of an extension whose label has been read, its
+//                            graphic control or loop count kept in the record
+//   PutGraphicControl(out, control), PutLoop(out, count)
+//                            a graphic control extension; a loop extension (count 0: for
+//                            ever); errors show when the caller closes the output
 //
 // Colour tables: a table whose stored components all fit the file's colour resolution
 // (none above 2^res - 1) is scaled to the full range, 255 / (2^res - 1) per step (65535 /
@@ -129,6 +139,40 @@ int NextBlock(GIFBlocks* in);
 int ReadSubBlock(GIFBlocks* in, unsigned char* buffer);
 void CopySubBlocks(GIFBlocks* in, FILE* out);
 
+// Graphic control extension: "!", label 0xF9, then a sub-block of 4 bytes:
+//   offset 0   1   flags: disposal method in bits 2..4, user input bit 1, transparency bit 0
+//   offset 1   2   delay, hundredths of a second
+//   offset 3   1   transparent colour index
+// and the terminator. It applies to the image that follows it.
+// Loop extension: "!", label 0xFF, a sub-block of 11 bytes "NETSCAPE2.0" (or
+// "ANIMEXTS1.0"), a sub-block of 3 bytes: 1, the loop count; the terminator.
+constexpr int kGraphicControlLabel = 0xF9;
+constexpr int kApplicationLabel = 0xFF;
+constexpr int kTransparencyFlag = 0x01;
+
+// Disposal methods: what becomes of an image's rectangle before the next image.
+constexpr int kDisposeBackground = 2;  // set back to the background
+constexpr int kDisposePrevious = 3;    // set back to what it was before the image
+// (0, none given, and 1, left in place, are alike; 4 to 7 are undefined and taken as 1)
+
+struct GraphicControl {
+  bool present = false;
+  int flags = 0;
+  int delay = 0;
+  int index = 0;  // the transparent colour index as stored
+  int Disposal() const { return (flags >> 2) & 7; }
+  // The transparent index, or -1 when the image has none.
+  int Transparent() const { return present && (flags & kTransparencyFlag) ? index : -1; }
+};
+
+struct GIFExtensions {
+  GraphicControl control;  // of the image last returned (present false: it had none)
+  int loop = -1;           // the loop count of the first loop extension read; -1: none yet
+};
+void ReadExtension(GIFBlocks* in, int label, GIFExtensions* extensions);
+void PutGraphicControl(FILE* out, const GraphicControl& control);
+void PutLoop(FILE* out, int count);
+
 struct ImageBox {
   int left = 0, top = 0, width = 0, height = 0;
   int Right() const { return left + width - 1; }
@@ -148,7 +192,7 @@ struct ImageBox {
   }
   bool Empty() const { return width <= 0 || height <= 0; }
 };
-bool NextImage(ImageBox* box);
+bool NextImage(ImageBox* box, GIFExtensions* extensions = nullptr);
 int GetCodeSize();
 
 void ScaleColourTable(int res, unsigned char* bytes, int count);

@@ -17,12 +17,7 @@ namespace {
 TestGif TwoImages() {
   TestGif gif = OneImageGif(6, 4, Table({255, 255, 255, 0, 0, 0, 200, 30, 30, 20, 20, 200}), {});
   for (int i = 0; i < 24; ++i) gif.images[0].pixels.push_back(static_cast<uint8_t>((i * 7) % 4));
-  TestImage part;
-  part.left = 3;
-  part.top = 1;
-  part.width = 2;
-  part.height = 3;
-  part.pixels = {1, 0, 1, 1, 0, 1};
+  TestImage part = ImageAt(3, 1, 2, 3, {1, 0, 1, 1, 0, 1});
   part.interlace = true;
   part.table = Table({0, 0, 0, 255, 255, 255});
   part.extensions = std::string(
@@ -121,11 +116,22 @@ TEST(GifBounds, HugeScreenWithATinyImageTakesLittleMemory) {
   gif.images[0].top = 5;
   Scratch dir;
   dir.Write("in.gif", GifBytes(gif));
+  // The same screen as an animation of such images, transparent, set back to the
+  // background and to what was before: the frames are kept for the crop alone.
+  TestGif anim = gif;
+  for (const char* control : {"!\xf9\x04\x0d\x01\x00\x00\x00", "!\xf9\x04\x09\x01\x00\x01\x00",
+                              "!\xf9\x04\x04\x01\x00\x00\x00"}) {
+    anim.images.push_back(gif.images[0]);
+    anim.images.back().extensions = std::string(control, 8);
+  }
+  dir.Write("anim.gif", GifBytes(anim));
   struct Case {
     std::string command;
     std::string out;
   };
   const Case cases[] = {
+      {"pictcrop anim.gif 0 0 65534 19 1 2 3 out.gif", ""},
+      {"pictcrop anim.gif 0 0 65534 19 255 255 255 out.gif", ""},
       {"pictcrop in.gif 0 0 65534 19 1 2 3 out.gif", ""},
       {"pictcrop in.gif 60 0 80 9 255 255 255 out.gif", ""},
       {"pictstack in.gif s%d.tif", ""},

@@ -7,7 +7,7 @@ import sys
 
 try:
     import numpy as np
-    from PIL import Image, ImageDraw
+    from PIL import Image, ImageDraw, ImageSequence
 except ImportError:
     print("Pillow or numpy is not installed; skipped")
     sys.exit(77)
