@@ -503,9 +503,15 @@ void PutLoop(FILE* out, int count) {
   std::fwrite(bytes, 1, sizeof bytes, out);
 }
 
-void CheckMagic() {
+// A short file is a short read; the name goes with a signature that is not GIF's.
+void CheckMagic(const char* name) {
   unsigned char magic[kMagicSize];
-  ReadSignature(&input, magic, kMagicSize, "bad magic number.");
+  input.images = 0;
+  ReadBytes(&input, magic, kMagicSize);
+  if (!IsSignature(magic)) {
+    if (name != nullptr) Fail("%s : bad magic number.\n", name);
+    FailLine("bad magic number.");
+  }
 }
 
 // Image descriptor, after the separator ",":

@@ -7,7 +7,8 @@
 //   GetBlock(buffer)         one sub-block (a length byte, then that many bytes) into a
 //                            buffer of 255 bytes; its length, 0 for the terminator
 //   SkipBlock()              sub-blocks up to and including the terminator
-//   CheckMagic()             "GIF87a" or "GIF89a", else "bad magic number."; starts a file
+//   CheckMagic(name)         "GIF87a" or "GIF89a", else "NAME : bad magic number." (the
+//                            message alone without a name); starts a file
 //   NextImage(&box)          blocks up to the next image: true with its position and size
 //                            read (the flags byte is next), false at the trailer ";", or
 //                            at the end of the file where a block would start once an
@@ -121,7 +122,7 @@ void Skip(int count);
 int GetBlock(unsigned char* buffer);
 void SkipBlock();
 
-void CheckMagic();
+void CheckMagic(const char* name = nullptr);
 
 struct GIFBlocks {
   FILE* stream = nullptr;

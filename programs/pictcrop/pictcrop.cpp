@@ -91,9 +91,9 @@ int main(int argc, char** argv) {
   }
   CheckOutput(argv[9], argv[1]);
   Stream in{OpenInput(argv[1])};
-  if (!in) Fail("file not found.\n");
+  if (!in) Fail("%s : file not found.\n", argv[1]);
   SetGIFInput(in.get());
-  CheckMagic();
+  CheckMagic(argv[1]);
   const int screenWidth = GetWord();
   const int screenHeight = GetWord();
 

@@ -88,9 +88,9 @@ int main(int argc, char** argv) {
   }
 
   FILE* in = OpenInput(argv[1]);
-  if (in == nullptr) Fail("file not found.\n");
+  if (in == nullptr) Fail("%s : file not found.\n", argv[1]);
   SetGIFInput(in);
-  CheckMagic();
+  CheckMagic(argv[1]);
   const int screenWidth = GetWord();
   const int screenHeight = GetWord();
   // No screen is kept: an image is measured row by row as it is decoded, and nothing

@@ -593,7 +593,9 @@ TEST(GifStream, SignatureAndBlockWalk) {
     Outcome o = Capture(bad, [](Outcome*) { CheckMagic(); });
     EXPECT_EQ(o.err, "bad magic number.\n") << bad;
   }
-  EXPECT_EQ(Capture("GIF8", [](Outcome*) { CheckMagic(); }).err, "byte read error.\n");
+  EXPECT_EQ(Capture("GIF88a", [](Outcome*) { CheckMagic("x.gif"); }).err,
+            "x.gif : bad magic number.\n");
+  EXPECT_EQ(Capture("GIF8", [](Outcome*) { CheckMagic("x.gif"); }).err, "byte read error.\n");
   // An extension, a stray byte with its sub-blocks, an image, the trailer.
   const std::string stream = std::string("!\xf9\x04\x01\x02\x03\x04\x00", 8) +
                              std::string("\x07\x02xy\x00", 5) +

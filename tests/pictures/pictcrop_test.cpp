@@ -288,13 +288,13 @@ TEST(Pictcrop, Failures) {
   dir.Write("in.gif", gif);
   EXPECT_EQ(
       ::Run("pictcrop", {"none.gif", "0", "0", "1", "1", "0", "0", "0", "o.gif"}, "", dir.path).err,
-      "file not found.\n");
+      "none.gif : file not found.\n");
   EXPECT_EQ(
       ::Run("pictcrop", {"in.gif", "0", "0", "1", "1", "0", "0", "0", "no/o.gif"}, "", dir.path)
           .err,
       "file not created.\n");
   EXPECT_EQ(Crop("GIF88a" + gif.substr(6), {"0", "0", "1", "1", "0", "0", "0"}).run.err,
-            "bad magic number.\n");
+            "in.gif : bad magic number.\n");
   TestGif wide = OneImageGif(8, 6, kTable, Pattern(8, 6));
   wide.images[0].codeSize = 12;
   wide.images[0].data = std::string("\x00", 1);
