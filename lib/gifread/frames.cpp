@@ -252,6 +252,8 @@ void FrameColourRow(Frames* frames, const FrameImage& image, int r, const unsign
 }
 
 void EndFrameImage(Frames* frames, FrameImage* image) {
+  // An image with no pixel in the window changes nothing there, whatever its disposal.
+  if (image->part.Empty()) return;
   const bool covers = Covers(image->part, frames->window);
   switch (image->disposal) {
     case kDisposePrevious: return;  // the screen and the image kept before stay as they were

@@ -26,8 +26,9 @@
 // it is (disposal 0, 1 and 4 to 7), set back to the fill colour (2) or set back to what
 // it was before the image (3). The screen under the images is kept as colours only once
 // an image must be merged into it; until then an image that stays is kept as its indices
-// and drawn over the screen as each row is asked for. Memory: the window's pixels three
-// times over at most, and the indices of two images' parts within it.
+// and drawn over the screen as each row is asked for. Memory, at most: the window's
+// colours (3 bytes a pixel) and indices (1 byte a pixel), and the indices of two images'
+// parts within it, whatever the size of the logical screen.
 #pragma once
 
 #include <cstdint>

@@ -149,7 +149,8 @@ TEST(Pictmeasure, UsageAndArguments) {
                 "x : not a number.\n");
   ExpectFailure(Measure("pictmeasure-inside", gif, {"0", "0", "0", "1.5", "0", "0"}),
                 "1.5 : not a number.\n");
-  ExpectFailure(::Run("pictmeasure", {"missing.gif", "1", "1", "1"}), "missing.gif : file not found.\n");
+  ExpectFailure(::Run("pictmeasure", {"missing.gif", "1", "1", "1"}),
+                "missing.gif : file not found.\n");
 }
 
 TEST(Pictmeasure, DamagedFiles) {
