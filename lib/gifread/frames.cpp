@@ -1,6 +1,7 @@
 #include "gifread/frames.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -10,6 +11,13 @@
 namespace {
 
 constexpr int kEntries = 256;
+
+// Each index to itself, for laying an image's own indices.
+constexpr std::array<int16_t, kEntries> kSame = [] {
+  std::array<int16_t, kEntries> same{};
+  for (int i = 0; i < kEntries; ++i) same[static_cast<size_t>(i)] = static_cast<int16_t>(i);
+  return same;
+}();
 
 bool Covers(const ImageBox& part, const ImageBox& window) {
   return part.left == window.left && part.top == window.top && part.width == window.width &&
@@ -123,13 +131,33 @@ int FindIndex(const FrameImage& image, unsigned red, unsigned green, unsigned bl
   return -1;
 }
 
+// The layer's pixels of screen row y that are not its transparent index, laid into a
+// row of the window as map[index].
+void LayRow(const FrameImage& layer, const ImageBox& window, int y, const int16_t* map,
+            int16_t* wide) {
+  const unsigned char* kept = PartRow(layer, y);
+  if (kept == nullptr) return;
+  int16_t* at = wide + (layer.part.left - window.left);
+  if (layer.transparent < 0) {
+    for (int x = 0; x < layer.part.width; ++x) at[x] = map[kept[x]];
+    return;
+  }
+  for (int x = 0; x < layer.part.width; ++x) {
+    if (kept[x] != layer.transparent) at[x] = map[kept[x]];
+  }
+}
+
 // Screen row y of the frame in the image's indices: false when a pixel shows a colour
 // its table lacks. The layers are laid as indices, -1 for a colour the table lacks:
-// the screen (or the fill), the kept image through keptIndex, the image itself.
+// the screen (or the fill) unless the kept image hides it, the kept image through
+// keptIndex, the image itself.
 bool IndexRow(Frames* frames, const FrameImage& image, int y, unsigned char* out) {
   const ImageBox& w = frames->window;
   int16_t* wide = frames->wide.data();
-  if (frames->drawn) {
+  const bool hidden =
+      frames->hasKept && frames->kept.opaque && Covers(frames->kept.part, frames->window);
+  if (hidden) {
+  } else if (frames->drawn) {
     const size_t r = static_cast<size_t>(y - w.top);
     const unsigned char* red = frames->screen[0].rows[r];
     const unsigned char* green = frames->screen[1].rows[r];
@@ -145,20 +173,12 @@ bool IndexRow(Frames* frames, const FrameImage& image, int y, unsigned char* out
   } else {
     std::fill(wide, wide + w.width, frames->fillIndex);
   }
-  auto lay = [&](const FrameImage& layer, const int16_t* map) {
-    const unsigned char* kept = PartRow(layer, y);
-    if (kept == nullptr) return;
-    int16_t* at = wide + (layer.part.left - w.left);
-    for (int x = 0; x < layer.part.width; ++x) {
-      if (kept[x] != layer.transparent) at[x] = map != nullptr ? map[kept[x]] : kept[x];
-    }
-  };
-  if (frames->hasKept) lay(frames->kept, frames->keptIndex);
-  lay(image, nullptr);
-  for (int x = 0; x < w.width; ++x) {
-    if (wide[x] < 0) return false;
-    out[x] = static_cast<unsigned char>(wide[x]);
-  }
+  if (frames->hasKept) LayRow(frames->kept, w, y, frames->keptIndex, wide);
+  LayRow(image, w, y, kSame.data(), wide);
+  int16_t least = 0;
+  for (int x = 0; x < w.width; ++x) least = std::min(least, wide[x]);
+  if (least < 0) return false;
+  for (int x = 0; x < w.width; ++x) out[x] = static_cast<unsigned char>(wide[x]);
   return true;
 }
 
