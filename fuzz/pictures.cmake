@@ -1,7 +1,8 @@
-# The GIF decoder in all three forms, the GIF block reader, range lists, and the block
-# walks of pictunpack and pictanimate over that reader, which are their programs' own
-# sources with main renamed.
+# The GIF decoder in all three forms, the frames a viewer shows, the GIF block reader,
+# range lists, and the block walks of pictunpack and pictanimate over that reader, which
+# are their programs' own sources with main renamed.
 meshpix_fuzzer(gif_decoder SOURCES ${CMAKE_CURRENT_LIST_DIR}/gif_decoder.cpp LIBS meshpix_gifread)
+meshpix_fuzzer(gif_frames SOURCES ${CMAKE_CURRENT_LIST_DIR}/gif_frames.cpp LIBS meshpix_gifframes meshpix_gifread)
 meshpix_fuzzer(gif_blocks SOURCES ${CMAKE_CURRENT_LIST_DIR}/gif_blocks.cpp LIBS meshpix_gifread)
 meshpix_fuzzer(range_list SOURCES ${CMAKE_CURRENT_LIST_DIR}/range_list.cpp LIBS meshpix_rl)
 

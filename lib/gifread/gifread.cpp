@@ -14,8 +14,16 @@ GIFBlocks input{stdin, nullptr, "byte read error."};
 constexpr char kMagic[] = "GIF8";
 constexpr size_t kMagicSize = 6;
 
+bool IsSignature(const unsigned char* bytes) {
+  return std::memcmp(bytes, kMagic, 4) == 0 && (bytes[4] == '7' || bytes[4] == '9') &&
+         bytes[5] == 'a';
+}
+
+// Minimum code sizes 2 to 11 keep every code within 12 bits; above 8 the literal codes
+// past 255 stand for no pixel.
 constexpr int kMinCodeSize = 2;
-constexpr int kMaxCodeSize = 8;
+constexpr int kMaxCodeSize = 11;
+constexpr int kPixelValues = 256;
 constexpr int kMaxCodes = 4096;  // codes are at most 12 bits wide
 constexpr int kMaxWidth = 12;
 constexpr int kMaxRowWidth = 65535;  // image widths are 16-bit fields
@@ -226,6 +234,7 @@ void Decode(int width, int height, bool interlace, int codeSize, GIFRowSink sink
         continue;
       }
       if (code == end) FailLine("unexpected end of code.");
+      if (code >= kPixelValues && code < clear) FailLine("bad code.");
       const int here = start + filled;
       if (prev == clear) {
         if (code > clear) FailLine("bad code after clear code.");
@@ -236,16 +245,19 @@ void Decode(int width, int height, bool interlace, int codeSize, GIFRowSink sink
         prevFirst = static_cast<unsigned char>(code);
         continue;
       }
-      if (next == kMaxCodes) FailLine("missing clear code.");
       if (code > next) FailLine("bad code.");
       // The new entry is the previous string and the first byte of this one, and
       // begins where the previous string was written. A code equal to the new entry
       // is the previous string and its own first byte, so the entry is made before
-      // the string is written.
-      prefix[next] = static_cast<uint16_t>(prev);
-      length[next] = static_cast<uint16_t>(length[prev] + 1);
-      at[next] = prevAt;
-      if (code == next) suffix[next] = prevFirst;
+      // the string is written. A full table takes no entry until the next clear code
+      // and keeps its codes 12 bits wide; every 12-bit code is then in it.
+      const bool grow = next < kMaxCodes;
+      if (grow) {
+        prefix[next] = static_cast<uint16_t>(prev);
+        length[next] = static_cast<uint16_t>(length[prev] + 1);
+        at[next] = prevAt;
+        if (code == next) suffix[next] = prevFirst;
+      }
       const int n = length[code];
       unsigned char* const p = row + filled;
       if (code < clear) {
@@ -269,11 +281,13 @@ void Decode(int width, int height, bool interlace, int codeSize, GIFRowSink sink
         *o = static_cast<unsigned char>(c);
       }
       const unsigned char first = *p;
-      if (code != next) suffix[next] = first;
       if (code > end) at[code] = here;
       filled += n;
-      if (next == (1 << codeWidth) - 1 && codeWidth < kMaxWidth) ++codeWidth;
-      ++next;
+      if (grow) {
+        if (code != next) suffix[next] = first;
+        if (next == (1 << codeWidth) - 1 && codeWidth < kMaxWidth) ++codeWidth;
+        ++next;
+      }
       prev = code;
       prevAt = here;
       prevFirst = first;
@@ -345,6 +359,32 @@ void ToColour(int y, const unsigned char* row, void* context) {
   t->grey = grey;
 }
 
+// ---------------------------------------------------------------------------
+// Extensions
+
+constexpr const char* kLoopApplications[] = {"NETSCAPE2.0", "ANIMEXTS1.0"};  // 11 bytes each
+
+// One sub-block into a buffer of 255 bytes; its length, 0 for the terminator.
+using BlockReader = int (*)(void* source, unsigned char* buffer);
+
+// The sub-blocks of one extension up to the terminator; a graphic control or a loop
+// count is kept. A graphic control whose sub-block is shorter than 4 bytes says
+// nothing.
+void ReadExtensionBlocks(int label, BlockReader read, void* source, GIFExtensions* extensions) {
+  unsigned char block[kBlockSize];
+  int size = read(source, block);
+  if (label == kGraphicControlLabel && size >= 4) {
+    extensions->control = {true, block[0], block[1] | block[2] << 8, block[3]};
+  } else if (label == kApplicationLabel && size == 11 &&
+             (std::memcmp(block, kLoopApplications[0], 11) == 0 ||
+              std::memcmp(block, kLoopApplications[1], 11) == 0)) {
+    size = read(source, block);
+    if (size >= 3 && block[0] == 1 && extensions->loop < 0)
+      extensions->loop = block[1] | block[2] << 8;
+  }
+  while (size != 0) size = read(source, block);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -377,10 +417,7 @@ void SkipBytes(GIFBlocks* in, size_t count) {
 void ReadSignature(GIFBlocks* in, unsigned char* bytes, size_t count, const char* message) {
   in->images = 0;
   ReadBytes(in, bytes, count);
-  if (std::memcmp(bytes, kMagic, 4) != 0 || (bytes[4] != '7' && bytes[4] != '9') ||
-      bytes[5] != 'a') {
-    FailGIF(*in, message);
-  }
+  if (!IsSignature(bytes)) FailGIF(*in, message);
 }
 
 int NextBlock(GIFBlocks* in) {
@@ -424,15 +461,57 @@ int GetBlock(unsigned char* buffer) {
   return size;
 }
 
+namespace {
+
+int SharedBlock(void*, unsigned char* buffer) { return GetBlock(buffer); }
+int OwnBlock(void* in, unsigned char* buffer) {
+  return ReadSubBlock(static_cast<GIFBlocks*>(in), buffer);
+}
+
+}  // namespace
+
 void SkipBlock() {
   unsigned char buffer[kBlockSize];
   while (GetBlock(buffer) != 0) {
   }
 }
 
-void CheckMagic() {
+void ReadExtension(GIFBlocks* in, int label, GIFExtensions* extensions) {
+  ReadExtensionBlocks(label, OwnBlock, in, extensions);
+}
+
+void PutGraphicControl(FILE* out, const GraphicControl& control) {
+  const unsigned char bytes[8] = {kExtensionIntroducer,
+                                  kGraphicControlLabel,
+                                  4,  // sub-block of 4 bytes
+                                  static_cast<unsigned char>(control.flags),
+                                  static_cast<unsigned char>(control.delay & 0xFF),
+                                  static_cast<unsigned char>(control.delay >> 8),
+                                  static_cast<unsigned char>(control.index),
+                                  0};  // terminator
+  std::fwrite(bytes, 1, sizeof bytes, out);
+}
+
+void PutLoop(FILE* out, int count) {
+  unsigned char bytes[19] = {kExtensionIntroducer, kApplicationLabel, 11};
+  std::memcpy(bytes + 3, kLoopApplications[0], 11);
+  bytes[14] = 3;  // sub-block of 3 bytes
+  bytes[15] = 1;  // the loop count follows
+  bytes[16] = static_cast<unsigned char>(count & 0xFF);
+  bytes[17] = static_cast<unsigned char>((count >> 8) & 0xFF);
+  bytes[18] = 0;  // terminator
+  std::fwrite(bytes, 1, sizeof bytes, out);
+}
+
+// A short file is a short read; the name goes with a signature that is not GIF's.
+void CheckMagic(const char* name) {
   unsigned char magic[kMagicSize];
-  ReadSignature(&input, magic, kMagicSize, "bad magic number.");
+  input.images = 0;
+  ReadBytes(&input, magic, kMagicSize);
+  if (!IsSignature(magic)) {
+    if (name != nullptr) Fail("%s : bad magic number.\n", name);
+    FailLine("bad magic number.");
+  }
 }
 
 // Image descriptor, after the separator ",":
@@ -442,7 +521,8 @@ void CheckMagic() {
 //   offset 6   2   height
 //   offset 8   1   flags: table flag, interlace, sort, table size exponent - 1
 // Extension: "!", a label byte, then sub-blocks up to the terminator.
-bool NextImage(ImageBox* box) {
+bool NextImage(ImageBox* box, GIFExtensions* extensions) {
+  if (extensions != nullptr) extensions->control = GraphicControl{};
   for (;;) {
     const int c = NextBlock(&input);
     if (c == kTrailer) return false;
@@ -453,9 +533,13 @@ bool NextImage(ImageBox* box) {
       box->height = GetWord();
       return true;
     }
-    // No extension is interpreted; a stray byte is taken as the start of sub-blocks.
-    if (c == kExtensionIntroducer) Get();
-    SkipBlock();
+    // A stray byte is taken as the start of sub-blocks.
+    const int label = c == kExtensionIntroducer ? Get() : -1;
+    if (extensions == nullptr) {
+      SkipBlock();
+    } else {
+      ReadExtensionBlocks(label, SharedBlock, nullptr, extensions);
+    }
   }
 }
 

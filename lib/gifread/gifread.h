@@ -7,13 +7,20 @@
 //   GetBlock(buffer)         one sub-block (a length byte, then that many bytes) into a
 //                            buffer of 255 bytes; its length, 0 for the terminator
 //   SkipBlock()              sub-blocks up to and including the terminator
-//   CheckMagic()             "GIF87a" or "GIF89a", else "bad magic number."; starts a file
+//   CheckMagic(name)         "GIF87a" or "GIF89a", else "NAME : bad magic number." (the
+//                            message alone without a name); starts a file
 //   NextImage(&box)          blocks up to the next image: true with its position and size
 //                            read (the flags byte is next), false at the trailer ";", or
 //                            at the end of the file where a block would start once an
 //                            image has been read (the caller reads each image whole
 //                            before it asks for the next)
-//   GetCodeSize()            the LZW minimum code size; "bad code size." outside 2..8
+//   NextImage(&box, &extensions)
+//                            the same, with what the extensions before the image say kept
+//                            in the caller's record: its graphic control, and the file's
+//                            loop count once a loop extension has come
+//   box.Clipped(w, h)        the part of an image on a w x h logical screen (the rest of
+//                            it is decoded and dropped by the programs that draw or measure)
+//   GetCodeSize()            the LZW minimum code size; "bad code size." outside 2..11
 //   ColourResolution(flags), TableBits(flags)
 //                            res and the table size exponent s of a flags byte
 //   ScaleColourTable(res, bytes, count)
@@ -69,6 +76,12 @@
 //                            (dropped when out is null), for the programs that copy images
 //                            without decoding them
 //   FailGIF(in, message)     the program ended with message, as a short read ends it
+//   ReadExtension(&in, label, &extensions)
+//                            the sub-blocks of an extension whose label has been read, its
+//                            graphic control or loop count kept in the record
+//   PutGraphicControl(out, control), PutLoop(out, count)
+//                            a graphic control extension; a loop extension (count 0: for
+//                            ever); errors show when the caller closes the output
 //
 // Colour tables: a table whose stored components all fit the file's colour resolution
 // (none above 2^res - 1) is scaled to the full range, 255 / (2^res - 1) per step (65535 /
@@ -77,11 +90,14 @@
 //
 // Fatal errors end the program through ExitProgram with status 1: "byte read error.",
 // "data block read error.", "bad magic number.", "bad code size.", "missing data block.",
-// "unexpected end of code.", "bad code after clear code.", "missing clear code.",
-// "bad code.", "cell memory allocation error.". The end of an image may warn on stderr:
-// "data remains (warning).", "too many codes (warning).", "missing end of code (warning).".
+// "unexpected end of code.", "bad code after clear code.", "bad code." (a code past the
+// table, or a pixel value above 255), "cell memory allocation error.". A full code table
+// takes no new entries until a clear code; its codes stay 12 bits wide. The end of an image may
+// warn on stderr: "data remains (warning).", "too many codes (warning).", "missing end of code
+// (warning).".
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -106,7 +122,7 @@ void Skip(int count);
 int GetBlock(unsigned char* buffer);
 void SkipBlock();
 
-void CheckMagic();
+void CheckMagic(const char* name = nullptr);
 
 struct GIFBlocks {
   FILE* stream = nullptr;
@@ -124,6 +140,40 @@ int NextBlock(GIFBlocks* in);
 int ReadSubBlock(GIFBlocks* in, unsigned char* buffer);
 void CopySubBlocks(GIFBlocks* in, FILE* out);
 
+// Graphic control extension: "!", label 0xF9, then a sub-block of 4 bytes:
+//   offset 0   1   flags: disposal method in bits 2..4, user input bit 1, transparency bit 0
+//   offset 1   2   delay, hundredths of a second
+//   offset 3   1   transparent colour index
+// and the terminator. It applies to the image that follows it.
+// Loop extension: "!", label 0xFF, a sub-block of 11 bytes "NETSCAPE2.0" (or
+// "ANIMEXTS1.0"), a sub-block of 3 bytes: 1, the loop count; the terminator.
+constexpr int kGraphicControlLabel = 0xF9;
+constexpr int kApplicationLabel = 0xFF;
+constexpr int kTransparencyFlag = 0x01;
+
+// Disposal methods: what becomes of an image's rectangle before the next image.
+constexpr int kDisposeBackground = 2;  // set back to the background
+constexpr int kDisposePrevious = 3;    // set back to what it was before the image
+// (0, none given, and 1, left in place, are alike; 4 to 7 are undefined and taken as 1)
+
+struct GraphicControl {
+  bool present = false;
+  int flags = 0;
+  int delay = 0;
+  int index = 0;  // the transparent colour index as stored
+  int Disposal() const { return (flags >> 2) & 7; }
+  // The transparent index, or -1 when the image has none.
+  int Transparent() const { return present && (flags & kTransparencyFlag) ? index : -1; }
+};
+
+struct GIFExtensions {
+  GraphicControl control;  // of the image last returned (present false: it had none)
+  int loop = -1;           // the loop count of the first loop extension read; -1: none yet
+};
+void ReadExtension(GIFBlocks* in, int label, GIFExtensions* extensions);
+void PutGraphicControl(FILE* out, const GraphicControl& control);
+void PutLoop(FILE* out, int count);
+
 struct ImageBox {
   int left = 0, top = 0, width = 0, height = 0;
   int Right() const { return left + width - 1; }
@@ -133,8 +183,17 @@ struct ImageBox {
   bool Inside(int screenWidth, int screenHeight) const {
     return Right() < screenWidth && Bottom() < screenHeight;
   }
+  // The part within a logical screen of width x height: no pixels when the image lies
+  // wholly outside it.
+  ImageBox Clipped(int screenWidth, int screenHeight) const {
+    ImageBox c = *this;
+    c.width = left < screenWidth ? std::min(width, screenWidth - left) : 0;
+    c.height = top < screenHeight ? std::min(height, screenHeight - top) : 0;
+    return c;
+  }
+  bool Empty() const { return width <= 0 || height <= 0; }
 };
-bool NextImage(ImageBox* box);
+bool NextImage(ImageBox* box, GIFExtensions* extensions = nullptr);
 int GetCodeSize();
 
 void ScaleColourTable(int res, unsigned char* bytes, int count);

@@ -12,7 +12,7 @@
 
 // Header, written by InitStoreGIF (16-bit numbers little-endian):
 //   offset  size  field
-//   0       6     "GIF87a"
+//   0       6     "GIF87a" ("GIF89a" for a file that holds extensions)
 //   6       2     logical screen width
 //   8       2     logical screen height
 //   10      1     0xF7 with a global colour table of 256 entries, 0x77 without
@@ -37,6 +37,7 @@
 namespace {
 
 constexpr char kSignature[] = "GIF87a";
+constexpr char kSignature89[] = "GIF89a";     // the same layout, for files with extensions
 constexpr int kScreen256WithTable = 0xF7;     // table present, 8-bit colour, 256 entries
 constexpr int kScreen256WithoutTable = 0x77;  // the same fields, table flag clear
 constexpr int kImageWithTable = 0x87;         // table present, not interlaced, 256 entries
@@ -423,9 +424,9 @@ const unsigned char StoreGIF_Gray[256] = {
 };
 
 void InitStoreGIF(FILE* stream, int width, int height, const unsigned char* red,
-                  const unsigned char* green, const unsigned char* blue) {
+                  const unsigned char* green, const unsigned char* blue, bool extensions) {
   const bool table = red != nullptr && green != nullptr && blue != nullptr;
-  fWrite(kSignature, 1, 6, stream);
+  fWrite(extensions ? kSignature89 : kSignature, 1, 6, stream);
   PutWord(width, stream);
   PutWord(height, stream);
   fPutC(table ? kScreen256WithTable : kScreen256WithoutTable, stream);

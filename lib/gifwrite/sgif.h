@@ -3,6 +3,8 @@
 //   InitStoreGIF(stream, width, height, red, green, blue)
 //                      the header: logical screen width x height, with a global colour
 //                      table when red, green and blue (256 bytes each) are all given
+//   InitStoreGIF(stream, width, height, red, green, blue, true)
+//                      the same signed "GIF89a", for a file that will hold extensions
 //   StoreGIF(stream, left, top, width, height, red, green, blue, rows)
 //                      one image of colour indices (height rows of width bytes, top row
 //                      first) at (left, top), with a local colour table when red, green
@@ -34,7 +36,7 @@
 extern const unsigned char StoreGIF_Gray[256];
 
 void InitStoreGIF(FILE* stream, int width, int height, const unsigned char* red,
-                  const unsigned char* green, const unsigned char* blue);
+                  const unsigned char* green, const unsigned char* blue, bool extensions = false);
 void StoreGIF(FILE* stream, int left, int top, int width, int height, const unsigned char* red,
               const unsigned char* green, const unsigned char* blue,
               const unsigned char* const* rows);

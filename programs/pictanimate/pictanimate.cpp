@@ -1,8 +1,10 @@
 // pictanimate: the images of several GIF files of one directory joined into one animated
 // GIF. The names come from a name file, from the command line or from the directory in
 // a chosen order. The images' compressed data is copied unchanged; their colour tables
-// become one global table when every image uses the same one, and each image is centred
-// on a screen as large as the largest image.
+// become one global table when every image uses the same one. When every file has the
+// same logical screen and every image lies on it (the frames of one animation), that is
+// the screen and each image keeps its place; else each image is centred on a screen as
+// large as the largest image. Each image keeps its transparent index and disposal method.
 #include <dirent.h>
 
 #include <algorithm>
@@ -45,9 +47,8 @@ constexpr int kKeptFlagsNoSize = 0x58;
 // a global table; the table's size field (0 here) is added to them.
 constexpr int kScreenRes8WithTable = 0xF0;
 constexpr int kScreenRes8WithoutTable = 0x70;
-constexpr int kGraphicControlLabel = 0xF9;
-constexpr int kApplicationLabel = 0xFF;
-constexpr char kLoopApplication[] = "NETSCAPE2.0";  // 11 bytes, no terminator written
+// Graphic control flags an image keeps: its disposal method and transparency flag.
+constexpr int kKeptControl = 0x1C | kTransparencyFlag;
 
 [[noreturn]] void Error(const std::string& subject, const char* message) {
   Fail("%s : %s\n", subject.c_str(), message);
@@ -178,8 +179,10 @@ struct Input {
   Stream file;
   std::string path;
   GIFBlocks blocks;
+  int width = 0, height = 0;  // the logical screen
   int res = 8;
   int globalBits = 1;  // of the global table, or of the grey ramp that stands for it
+  GIFExtensions extensions;
 };
 
 // A colour table of the given byte length, brought to 8 bits per component.
@@ -192,8 +195,8 @@ void Read(Input* in, unsigned char* table, int length) {
 
 // Header and logical screen descriptor:
 //   offset 0    6   "GIF87a" or "GIF89a"
-//   offset 6    2   screen width (not used)
-//   offset 8    2   screen height (not used)
+//   offset 6    2   screen width
+//   offset 8    2   screen height
 //   offset 10   1   flags: global table, colour resolution, sort, table size exponent - 1
 //   offset 11   1   background colour index
 //   offset 12   1   pixel aspect ratio
@@ -207,7 +210,8 @@ void Open(Input* in, const std::string& path, unsigned char* global) {
   unsigned char magic[6];
   ReadSignature(&in->blocks, magic, sizeof magic, "not a GIF file.");
   in->blocks.shortRead = kEndOfFile;
-  SkipBytes(&in->blocks, 4);
+  in->width = ReadWord(&in->blocks);
+  in->height = ReadWord(&in->blocks);
   const int flags = ReadByte(&in->blocks);
   SkipBytes(&in->blocks, 2);
   in->res = ColourResolution(flags);
@@ -227,23 +231,36 @@ void Open(Input* in, const std::string& path, unsigned char* global) {
   }
 }
 
-// Blocks up to the next image, extensions skipped: true with the image's width and
-// height read (its position is not used; the flags byte is next), false at the trailer,
-// or at the end of the file where a block would start once an image has been read
-// whole (a file without its trailer).
-bool NextImage(Input* in, int* width, int* height) {
+// Blocks up to the next image, its graphic control kept: true with the image's position
+// and size read (the flags byte is next), false at the trailer, or at the end of the file
+// where a block would start once an image has been read whole (a file without its
+// trailer).
+bool NextImage(Input* in, ImageBox* box) {
+  in->extensions.control = GraphicControl{};
   for (;;) {
     const int c = NextBlock(&in->blocks);
     if (c == kTrailer) return false;
     if (c == kImageSeparator) break;
     if (c != kExtensionIntroducer) Error(in->path, "unknown extension introducer.");
-    ReadByte(&in->blocks);  // label
-    CopySubBlocks(&in->blocks, nullptr);
+    const int label = ReadByte(&in->blocks);
+    ReadExtension(&in->blocks, label, &in->extensions);
   }
-  SkipBytes(&in->blocks, 4);
-  *width = ReadWord(&in->blocks);
-  *height = ReadWord(&in->blocks);
+  box->left = ReadWord(&in->blocks);
+  box->top = ReadWord(&in->blocks);
+  box->width = ReadWord(&in->blocks);
+  box->height = ReadWord(&in->blocks);
   return true;
+}
+
+// What the graphic control written before an image keeps of its own: the disposal
+// method, and the transparent index when it has one.
+GraphicControl KeptControl(const GraphicControl& control, unsigned delay) {
+  GraphicControl kept;
+  kept.present = true;
+  kept.flags = control.present ? control.flags & kKeptControl : 0;
+  kept.delay = static_cast<int>(delay);
+  kept.index = control.Transparent() >= 0 ? control.index : 0;
+  return kept;
 }
 
 // The bits of an image's colour table: its own with a local table, else its file's
@@ -260,7 +277,14 @@ struct Survey {
   bool any = false;  // an image has been seen; reference holds its table
   unsigned char reference[kMaxTable];
   int maxBits = 0;
-  int width = 0, height = 0;
+  int width = 0, height = 0;  // the largest image
+  // One logical screen for all: every file's is screenWidth x screenHeight (-1 before
+  // the first file) and every image lies on it.
+  bool shared = true;
+  int screenWidth = -1, screenHeight = -1;
+  bool controls = false;  // an image keeps a transparent index or a disposal method
+  int Width() const { return shared && any ? screenWidth : width; }
+  int Height() const { return shared && any ? screenHeight : height; }
 };
 
 void Unify(Survey* survey, const unsigned char* table, int bits) {
@@ -277,8 +301,15 @@ void SurveyFile(const std::string& path, Survey* survey) {
   Input in;
   unsigned char global[kMaxTable];
   Open(&in, path, survey->uniform ? global : nullptr);
-  int width, height;
-  while (NextImage(&in, &width, &height)) {
+  if (survey->screenWidth < 0) {
+    survey->screenWidth = in.width;
+    survey->screenHeight = in.height;
+  }
+  survey->shared &= in.width == survey->screenWidth && in.height == survey->screenHeight;
+  ImageBox box;
+  while (NextImage(&in, &box)) {
+    survey->shared &= box.Inside(in.width, in.height);
+    survey->controls |= KeptControl(in.extensions.control, 0).flags != 0;
     const int flags = ReadByte(&in.blocks);
     const int bits = ImageBits(in, flags);
     if (flags & kTableFlag) {
@@ -296,8 +327,8 @@ void SurveyFile(const std::string& path, Survey* survey) {
     survey->maxBits = std::max(survey->maxBits, bits);
     ReadByte(&in.blocks);  // code size
     CopySubBlocks(&in.blocks, nullptr);
-    survey->width = std::max(survey->width, width);
-    survey->height = std::max(survey->height, height);
+    survey->width = std::max(survey->width, box.width);
+    survey->height = std::max(survey->height, box.height);
   }
 }
 
@@ -306,53 +337,40 @@ void PutW(int value, FILE* out) {
   std::putc((value >> 8) & 0xFF, out);
 }
 
-// Header, logical screen and global table, then the loop count (GIF89a application
-// extension "NETSCAPE2.0": sub-block 1, loop count, 0 for endless).
+// Header, logical screen and global table, then the loop count (0: for ever).
 void PutHeader(const Survey& survey, unsigned delay, unsigned repeat, FILE* out) {
-  std::fputs(delay != 0 || repeat != 0 ? "GIF89a" : "GIF87a", out);
-  PutW(survey.width, out);
-  PutW(survey.height, out);
+  std::fputs(delay != 0 || repeat != 0 || survey.controls ? "GIF89a" : "GIF87a", out);
+  PutW(survey.Width(), out);
+  PutW(survey.Height(), out);
   const bool table = survey.any && survey.uniform;
   const int size = survey.any ? survey.maxBits - 1 : 0;
   std::putc((table ? kScreenRes8WithTable : kScreenRes8WithoutTable) | size, out);
   std::putc(0, out);  // background colour index
   std::putc(0, out);  // no aspect ratio
   if (table) std::fwrite(survey.reference, 1, static_cast<size_t>(3) << survey.maxBits, out);
-  if (repeat != 0) {
-    std::putc(kExtensionIntroducer, out);
-    std::putc(kApplicationLabel, out);
-    std::putc(11, out);  // application identifier and code
-    std::fwrite(kLoopApplication, 1, 11, out);
-    std::putc(3, out);  // sub-block of 3 bytes
-    std::putc(1, out);  // loop count follows
-    PutW(static_cast<int>(repeat & 0xFFFF), out);
-    std::putc(0, out);
-  }
+  if (repeat != 0) PutLoop(out, static_cast<int>(repeat & 0xFFFF));
 }
 
-// Second pass: every image centred on the screen, its data copied unchanged.
+// Second pass: every image in its place on a shared screen, or centred; its data copied
+// unchanged.
 void CopyFile(const std::string& path, const Survey& survey, unsigned delay, FILE* out) {
   Input in;
   unsigned char global[kMaxTable];
   Open(&in, path, survey.uniform ? nullptr : global);
-  int width, height;
-  while (NextImage(&in, &width, &height)) {
-    if (width > survey.width || height > survey.height) Error(path, "bad image size.");
-    if (delay != 0) {
-      // Graphic control: no disposal, no user input, no transparency; the delay.
-      std::putc(kExtensionIntroducer, out);
-      std::putc(kGraphicControlLabel, out);
-      std::putc(4, out);
-      std::putc(0, out);
-      PutW(static_cast<int>(delay), out);
-      std::putc(0, out);  // transparent index, unused
-      std::putc(0, out);  // terminator
+  ImageBox box;
+  while (NextImage(&in, &box)) {
+    if (box.width > survey.width || box.height > survey.height ||
+        (survey.shared && !box.Inside(survey.screenWidth, survey.screenHeight))) {
+      Error(path, "bad image size.");
     }
+    // Graphic control: the delay; the image's disposal method and transparent index.
+    const GraphicControl control = KeptControl(in.extensions.control, delay);
+    if (delay != 0 || control.flags != 0) PutGraphicControl(out, control);
     std::putc(kImageSeparator, out);
-    PutW((survey.width - width) / 2, out);
-    PutW((survey.height - height) / 2, out);
-    PutW(width, out);
-    PutW(height, out);
+    PutW(survey.shared ? box.left : (survey.width - box.width) / 2, out);
+    PutW(survey.shared ? box.top : (survey.height - box.height) / 2, out);
+    PutW(box.width, out);
+    PutW(box.height, out);
     const int flags = ReadByte(&in.blocks);
     const int bits = ImageBits(in, flags);
     if (bits > survey.maxBits) Error(path, "bad bits per sample.");

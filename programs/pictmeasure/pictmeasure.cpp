@@ -48,25 +48,27 @@ void CornerSets(char** corner, unsigned char sets[3][kMaxSample + 1]) {
   }
 }
 
-// Extends the rectangle by the selected pixels of one decoded row of an image.
+// Extends the rectangle by the selected pixels of one decoded row of an image, within
+// the part of the image on the logical screen (shown).
 struct Measurement {
-  ImageBox image;
+  ImageBox shown;
   const unsigned char* selection;
   Rectangle* area;
 };
 
 void MeasureRow(int y, const unsigned char* row, void* context) {
   const auto* m = static_cast<const Measurement*>(context);
+  if (y >= m->shown.height) return;
   const unsigned char* selection = m->selection;
   int first = 0;
-  const int stop = m->image.width;
+  const int stop = m->shown.width;
   while (first < stop && !selection[row[first]]) ++first;
   if (first == stop) return;
   int last = stop - 1;
   while (!selection[row[last]]) --last;
   Rectangle* area = m->area;
-  const int left = m->image.left;
-  const int top = m->image.top;
+  const int left = m->shown.left;
+  const int top = m->shown.top;
   if (left + first < area->left) area->left = left + first;
   if (left + last > area->right) area->right = left + last;
   if (top + y < area->top) area->top = top + y;
@@ -86,9 +88,9 @@ int main(int argc, char** argv) {
   }
 
   FILE* in = OpenInput(argv[1]);
-  if (in == nullptr) Fail("file not found.\n");
+  if (in == nullptr) Fail("%s : file not found.\n", argv[1]);
   SetGIFInput(in);
-  CheckMagic();
+  CheckMagic(argv[1]);
   const int screenWidth = GetWord();
   const int screenHeight = GetWord();
   // No screen is kept: an image is measured row by row as it is decoded, and nothing
@@ -105,7 +107,6 @@ int main(int argc, char** argv) {
   unsigned char local[256];
   ImageBox image;
   while (NextImage(&image)) {
-    if (!image.Inside(screenWidth, screenHeight)) Fail("bad image size.\n");
     const int imageFlags = Get();
     const unsigned char* selection = global;
     if (imageFlags & kTableFlag) {
@@ -113,13 +114,15 @@ int main(int argc, char** argv) {
       selection = local;
     }
     const int codeSize = GetCodeSize();
-    // An image inside the rectangle found so far cannot enlarge it.
-    if (image.left >= area.left && image.Right() <= area.right && image.top >= area.top &&
-        image.Bottom() <= area.bottom) {
+    // Only the part on the screen counts. An image wholly outside the screen, or
+    // whose part on it lies inside the rectangle found so far, cannot enlarge it.
+    const ImageBox shown = image.Clipped(screenWidth, screenHeight);
+    if (shown.Empty() || (shown.left >= area.left && shown.Right() <= area.right &&
+                          shown.top >= area.top && shown.Bottom() <= area.bottom)) {
       SkipBlock();
       continue;
     }
-    Measurement measurement{image, selection, &area};
+    Measurement measurement{shown, selection, &area};
     DecodeImage(image.width, image.height, (imageFlags & kInterlaceFlag) != 0, codeSize, MeasureRow,
                 &measurement);
   }

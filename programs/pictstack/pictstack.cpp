@@ -186,9 +186,9 @@ void StoreImage(const ImageBox& image, bool interlace, int codeSize, const Table
 int main(int argc, char** argv) {
   InputFiles inputs;
   Stream in{OpenNumberedSplit(argc, argv, kProgram, &inputs)};
-  if (!in) FailLine("file not found.");
+  if (!in) Fail("%s : file not found.\n", argv[1]);
   SetGIFInput(in.get());
-  CheckMagic();
+  CheckMagic(argv[1]);
 
   // Logical screen: width and height (not used), flags, background, aspect ratio.
   Skip(4);

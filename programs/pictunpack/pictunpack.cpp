@@ -1,7 +1,9 @@
 // pictunpack: every image of a GIF file copied, without decoding, into a GIF file of its
-// own: the input's header and global colour table, the image as it stands (position,
-// flags, local table, code size and data), the trailer. Extensions are dropped. The
-// files are named by a printf-style format that receives the image number from 0.
+// own: the input's header and global colour table, the image's graphic control extension
+// when it has one (its delay, transparency and disposal), the image as it stands
+// (position, flags, local table, code size and data), the trailer. Other extensions are
+// dropped. The files are named by a printf-style format that receives the image number
+// from 0.
 #include <cstdio>
 #include <string>
 
@@ -45,15 +47,16 @@ void Unpack(FILE* stream, const char* format, const InputFiles& inputs) {
   ReadBytes(&in, global, static_cast<size_t>(globalSize));
 
   int k = 0;
+  GIFExtensions extensions;
   for (;;) {
     in.shortRead = "unexpected end of file.";
     const int c = NextBlock(&in);
     if (c == kTrailer) return;
     if (c == kExtensionIntroducer) {
       in.shortRead = "extension function read error.";
-      ReadByte(&in);
+      const int label = ReadByte(&in);
       in.shortRead = "extension data read error.";
-      CopySubBlocks(&in, nullptr);
+      ReadExtension(&in, label, &extensions);
       continue;
     }
     if (c != kImageSeparator) FailLine("unknown extension introducer.");
@@ -64,6 +67,8 @@ void Unpack(FILE* stream, const char* format, const InputFiles& inputs) {
     if (!out) Fail("%s : GIF file not stored.\n", name.c_str());
     std::fwrite(header, 1, kHeaderSize, out.get());
     std::fwrite(global, 1, static_cast<size_t>(globalSize), out.get());
+    if (extensions.control.present) PutGraphicControl(out.get(), extensions.control);
+    extensions.control = GraphicControl{};  // it was this image's
     std::putc(kImageSeparator, out.get());
     unsigned char descriptor[kDescriptorSize];
     in.shortRead = "image descriptor read error.";

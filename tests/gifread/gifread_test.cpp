@@ -188,22 +188,19 @@ TEST(GifDecode, ClearResetsTableAndWidth) {
   EXPECT_EQ(o.err, "");
 }
 
-TEST(GifDecode, FullTableWithoutClearIsRefused) {
-  // Literal 0 again and again: every code after the first makes an entry, 258..4095.
+TEST(GifDecode, FullTableRunsOnWithoutClear) {
+  // Literal 0 again and again: every code after the first makes an entry "0 0",
+  // 258..4095. With the table full, codes stay 12 bits and make no entry: 4095 is still
+  // "0 0". A clear then goes on at 9 bits: 7, and 258 is "7 7" again.
   std::vector<int> codes = {256};
-  for (int i = 0; i < 1 + 3838 + 1; ++i) codes.push_back(0);
-  Outcome o = Screen(8, Blocks(Pack(Widths(8, codes))), 5000, 1);
-  EXPECT_TRUE(o.stopped);
-  EXPECT_EQ(o.err, "missing clear code.\n");
-  // The same stream with a clear where the table is full goes on at 9 bits.
-  codes.back() = 256;
-  codes.push_back(7);
-  codes.push_back(257);
-  Outcome ok = Screen(8, Blocks(Pack(Widths(8, codes))), 3840, 1);
-  ASSERT_FALSE(ok.stopped) << ok.err;
-  EXPECT_EQ(ok.rows[0][3838], 0);
-  EXPECT_EQ(ok.rows[0][3839], 7);
-  EXPECT_EQ(ok.err, "");
+  codes.insert(codes.end(), 1 + 3838 + 1, 0);
+  codes.insert(codes.end(), {4095, 9, 256, 7, 258, 257});
+  std::vector<int> pixels(3840, 0);
+  pixels.insert(pixels.end(), {0, 0, 9, 7, 7, 7});
+  Outcome o = Screen(8, Blocks(Pack(Widths(8, codes))), static_cast<int>(pixels.size()), 1);
+  ASSERT_FALSE(o.stopped) << o.err;
+  EXPECT_EQ(o.rows[0], pixels);
+  EXPECT_EQ(o.err, "");
 }
 
 TEST(GifDecode, EndCodeOneBitNarrowIsAccepted) {
@@ -257,6 +254,7 @@ TEST(GifDecode, FatalCodeStreams) {
     std::string blocks;
     int width;
     const char* message;
+    int m = 2;
   } cases[] = {
       {"end before the last pixel", Blocks(Pack(Widths(2, {4, 1, 5}))), 2,
        "unexpected end of code.\n"},
@@ -266,9 +264,13 @@ TEST(GifDecode, FatalCodeStreams) {
       {"terminator inside the data", Blocks(Pack(Widths(2, {4, 1, 2}))), 9,
        "missing data block.\n"},
       {"input ends in the data", std::string("\x05\x01", 2), 4, "data block read error.\n"},
+      {"pixel value 256 after clear", Blocks(Pack(Widths(9, {512, 256}))), 2, "bad code.\n", 9},
+      {"pixel value 2047", Blocks(Pack(Widths(11, {2048, 1, 2047}))), 2, "bad code.\n", 11},
+      {"entry code after clear, size 11", Blocks(Pack(Widths(11, {2048, 2050}))), 2,
+       "bad code after clear code.\n", 11},
   };
   for (const Case& c : cases) {
-    Outcome o = Screen(2, c.blocks, c.width, 1);
+    Outcome o = Screen(c.m, c.blocks, c.width, 1);
     EXPECT_TRUE(o.stopped) << c.what;
     EXPECT_EQ(o.err, c.message) << c.what;
   }
@@ -297,7 +299,7 @@ namespace {
 
 // A plain LZW encoder for m-bit pixels, independent of the writers: the code list of
 // the pixels (clear first, a clear whenever the table is full, end last).
-std::vector<int> EncodeCodes(int m, const std::vector<int>& pixels) {
+std::vector<int> EncodeCodes(int m, const std::vector<int>& pixels, bool clearWhenFull = true) {
   const int clear = 1 << m;
   std::unordered_map<int, int> table;  // prefix * 256 + pixel -> code
   std::vector<int> codes = {clear};
@@ -315,7 +317,7 @@ std::vector<int> EncodeCodes(int m, const std::vector<int>& pixels) {
     codes.push_back(prefix);
     if (next < 4096) {
       table[prefix * 256 + p] = next++;
-    } else {
+    } else if (clearWhenFull) {
       codes.push_back(clear);
       table.clear();
       next = clear + 2;
@@ -338,6 +340,8 @@ TEST(GifDecode, LargePicturesDecodeToTheirPixels) {
     int width, height;
     bool interlace;
     std::function<int(int)> pixel;  // of the pixel number
+    int m = 8;
+    bool clearWhenFull = true;  // else the table stays full to the end
   };
   uint32_t state = 12345;
   auto random = [&state] { return (state = state * 1103515245u + 12345u) >> 16; };
@@ -368,10 +372,15 @@ TEST(GifDecode, LargePicturesDecodeToTheirPixels) {
       {"rows wider than the history", 65535, 14, false, runs},
       {"noise", 1000, 700, false, [&](int) { return static_cast<int>(random() & 0xFF); }},
       {"patterns far apart", 1000, 906, false, repeated},
+      {"runs, table full to the end", 701, 300, false, runs, 8, false},
+      {"noise, table full to the end", 300, 200, false,
+       [&](int) { return static_cast<int>(random() % 200); }, 8, false},
+      {"code size 9", 300, 200, true, runs, 9},
+      {"code size 11, table full to the end", 400, 300, false, runs, 11, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const int m = 8;
+    const int m = c.m;
     std::vector<int> pixels(static_cast<size_t>(c.width) * c.height);
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = c.pixel(static_cast<int>(i));
     // The rows in the order they are stored.
@@ -387,8 +396,8 @@ TEST(GifDecode, LargePicturesDecodeToTheirPixels) {
     for (int y : rowOrder)
       stored.insert(stored.end(), pixels.begin() + size_t(y) * c.width,
                     pixels.begin() + size_t(y + 1) * c.width);
-    const Outcome o =
-        Screen(m, Blocks(Pack(Widths(m, EncodeCodes(m, stored)))), c.width, c.height, c.interlace);
+    const Outcome o = Screen(m, Blocks(Pack(Widths(m, EncodeCodes(m, stored, c.clearWhenFull)))),
+                             c.width, c.height, c.interlace);
     EXPECT_EQ(o.err, "");
     EXPECT_EQ(o.after, 'Z');
     ASSERT_EQ(o.rows.size(), static_cast<size_t>(c.height));
@@ -560,7 +569,9 @@ TEST(GifStream, SignatureAndBlockWalk) {
     Outcome o = Capture(bad, [](Outcome*) { CheckMagic(); });
     EXPECT_EQ(o.err, "bad magic number.\n") << bad;
   }
-  EXPECT_EQ(Capture("GIF8", [](Outcome*) { CheckMagic(); }).err, "byte read error.\n");
+  EXPECT_EQ(Capture("GIF88a", [](Outcome*) { CheckMagic("x.gif"); }).err,
+            "x.gif : bad magic number.\n");
+  EXPECT_EQ(Capture("GIF8", [](Outcome*) { CheckMagic("x.gif"); }).err, "byte read error.\n");
   // An extension, a stray byte with its sub-blocks, an image, the trailer.
   const std::string stream = std::string("!\xf9\x04\x01\x02\x03\x04\x00", 8) +
                              std::string("\x07\x02xy\x00", 5) +
@@ -578,10 +589,17 @@ TEST(GifStream, SignatureAndBlockWalk) {
   EXPECT_EQ(box.width, 3);
   EXPECT_EQ(box.height, 0x104);
   EXPECT_FALSE(more);
-  // Code sizes 2 to 8 only.
-  for (int m : {0, 1, 9, 12}) {
+  // Code sizes 2 to 11 only.
+  for (int m : {0, 1, 12, 255}) {
     EXPECT_EQ(Capture(std::string(1, static_cast<char>(m)), [](Outcome*) { GetCodeSize(); }).err,
               "bad code size.\n");
+  }
+  for (int m : {2, 8, 9, 11}) {
+    int got = 0;
+    EXPECT_FALSE(Capture(std::string(1, static_cast<char>(m)), [&](Outcome*) {
+                   got = GetCodeSize();
+                 }).stopped);
+    EXPECT_EQ(got, m);
   }
 }
 

@@ -16,12 +16,7 @@ namespace {
 TestGif TwoImages() {
   TestGif gif = OneImageGif(6, 4, Table({255, 255, 255, 0, 0, 0, 200, 30, 30, 20, 20, 200}), {});
   for (int i = 0; i < 24; ++i) gif.images[0].pixels.push_back(static_cast<uint8_t>((i * 7) % 4));
-  TestImage part;
-  part.left = 3;
-  part.top = 1;
-  part.width = 2;
-  part.height = 3;
-  part.pixels = {1, 0, 1, 1, 0, 1};
+  TestImage part = ImageAt(3, 1, 2, 3, {1, 0, 1, 1, 0, 1});
   part.interlace = true;
   part.table = Table({0, 0, 0, 255, 255, 255});
   part.extensions = std::string(
@@ -120,11 +115,22 @@ TEST(GifBounds, HugeScreenWithATinyImageTakesLittleMemory) {
   gif.images[0].top = 5;
   Scratch dir;
   dir.Write("in.gif", GifBytes(gif));
+  // The same screen as an animation of such images, transparent, set back to the
+  // background and to what was before: the frames are kept for the crop alone.
+  TestGif anim = gif;
+  for (const char* control : {"!\xf9\x04\x0d\x01\x00\x00\x00", "!\xf9\x04\x09\x01\x00\x01\x00",
+                              "!\xf9\x04\x04\x01\x00\x00\x00"}) {
+    anim.images.push_back(gif.images[0]);
+    anim.images.back().extensions = std::string(control, 8);
+  }
+  dir.Write("anim.gif", GifBytes(anim));
   struct Case {
     std::string command;
     std::string out;
   };
   const Case cases[] = {
+      {"pictcrop anim.gif 0 0 65534 19 1 2 3 out.gif", ""},
+      {"pictcrop anim.gif 0 0 65534 19 255 255 255 out.gif", ""},
       {"pictcrop in.gif 0 0 65534 19 1 2 3 out.gif", ""},
       {"pictcrop in.gif 60 0 80 9 255 255 255 out.gif", ""},
       {"pictstack in.gif s%d.tif", ""},
@@ -152,6 +158,36 @@ TEST(GifBounds, HugeScreenWithATinyImageTakesLittleMemory) {
   ASSERT_GE(crop.size(), 10u);
   EXPECT_EQ(static_cast<unsigned char>(crop[6]) | static_cast<unsigned char>(crop[7]) << 8, 21);
   EXPECT_EQ(static_cast<unsigned char>(crop[8]) | static_cast<unsigned char>(crop[9]) << 8, 10);
+}
+
+TEST(GifBounds, ImagesBeyondTheScreenAreClipped) {
+  // A 6 x 4 white screen and one image of red (1) and blue (2) stripes placed partly,
+  // wholly or over the edges of it: pictmeasure finds only the red on the screen;
+  // pictunpack keeps the image whole.
+  struct Case {
+    int left, top, width, height;
+    const char* measured;  // pictmeasure-inside of red
+  } cases[] = {
+      {4, 2, 5, 3, "4\t2\t5\t3\n"},
+      {0, 0, 9, 7, "0\t0\t5\t2\n"},
+      {6, 0, 3, 3, ""},
+      {65000, 65000, 2, 2, ""},
+  };
+  for (const Case& c : cases) {
+    TestGif gif = OneImageGif(6, 4, Table({255, 255, 255, 255, 0, 0, 0, 0, 255, 0, 0, 0}), {});
+    gif.images[0] = ImageAt(c.left, c.top, c.width, c.height, {});
+    for (int y = 0; y < c.height; ++y) {
+      for (int x = 0; x < c.width; ++x) gif.images[0].pixels.push_back(y < 3 ? 1 + (x + y) % 2 : 2);
+    }
+    Scratch dir;
+    dir.Write("in.gif", GifBytes(gif));
+    const RunResult measured =
+        ::Run("pictmeasure-inside", {"-", "255", "0", "0"}, GifBytes(gif), dir.path);
+    EXPECT_EQ(measured.out, c.measured) << c.left;
+    EXPECT_EQ(measured.err, *c.measured ? "" : "no area.\n") << c.left;
+    EXPECT_EQ(::Run("pictunpack", {"in.gif", "u%d.gif"}, "", dir.path).status, 0) << c.left;
+    EXPECT_EQ(dir.Read("u0.gif"), GifBytes(gif)) << c.left;
+  }
 }
 
 TEST(GifBounds, NameFormatsOfHugeNamesAreRefusedBeforeAnyOutput) {

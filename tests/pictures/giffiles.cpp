@@ -34,6 +34,16 @@ TestGif OneImageGif(int width, int height, const std::string& table, std::vector
   return gif;
 }
 
+TestImage ImageAt(int left, int top, int width, int height, std::vector<uint8_t> pixels) {
+  TestImage image;
+  image.left = left;
+  image.top = top;
+  image.width = width;
+  image.height = height;
+  image.pixels = std::move(pixels);
+  return image;
+}
+
 std::string Table(std::initializer_list<int> components) {
   std::string t;
   for (int c : components) t.push_back(static_cast<char>(c));

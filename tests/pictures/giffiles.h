@@ -3,6 +3,7 @@
 //   TestGif gif{...}; GifBytes(gif)    the bytes of a GIF file
 //   OneImageGif(w, h, table, pixels)  a w x h screen holding one w x h image, with a
 //                                     global table (or none when table is empty)
+//   ImageAt(left, top, w, h, pixels)  a w x h image at (left, top), no table of its own
 //   GrayTable(n), Table({r,g,b,...})  colour tables as bytes
 //   LiteralData(m, pixels)            LZW data of literal codes only (a clear before
 //                                     the table would widen the codes), in sub-blocks
@@ -36,6 +37,7 @@ struct TestGif {
 
 std::string GifBytes(const TestGif& gif);
 TestGif OneImageGif(int width, int height, const std::string& table, std::vector<uint8_t> pixels);
+TestImage ImageAt(int left, int top, int width, int height, std::vector<uint8_t> pixels);
 std::string Table(std::initializer_list<int> components);
 std::string GrayTable(int entries);
 std::string LiteralData(int codeSize, const std::vector<uint8_t>& pixels);

@@ -114,21 +114,43 @@ bool ParseGif(const std::string& bytes, GifFile* gif) {
   *gif = GifFile{};
   Reader in{bytes};
   std::vector<uint8_t> signature;
-  if (!in.Take(6, &signature) || std::string(signature.begin(), signature.end()) != "GIF87a") {
-    return Fail(gif, "no GIF87a signature");
-  }
+  if (!in.Take(6, &signature)) return Fail(gif, "no signature");
+  gif->version.assign(signature.begin(), signature.end());
+  if (gif->version != "GIF87a" && gif->version != "GIF89a") return Fail(gif, "no GIF signature");
   int background, aspect;
   if (!in.Word(&gif->width) || !in.Word(&gif->height) || !in.Byte(&gif->flags) ||
       !in.Byte(&background) || !in.Byte(&aspect)) {
     return Fail(gif, "header cut short");
   }
   if ((gif->flags & 0x80) && !in.Take(768, &gif->table)) return Fail(gif, "global table cut short");
+  GifControl control{-1, 0, 0};
   for (;;) {
     int kind;
     if (!in.Byte(&kind)) return Fail(gif, "no trailer");
     if (kind == ';') break;
+    if (kind == '!') {
+      // Only a graphic control (4 bytes) or a loop extension: "NETSCAPE2.0", 1, count.
+      int label, n;
+      std::vector<uint8_t> block, count;
+      if (!in.Byte(&label) || !in.Byte(&n) || !in.Take(static_cast<size_t>(n), &block))
+        return Fail(gif, "extension cut short");
+      if (label == 0xF9 && n == 4) {
+        control = {block[0], block[1] | block[2] << 8, block[3]};
+      } else if (label == 0xFF && n == 11 &&
+                 std::string(block.begin(), block.end()) == "NETSCAPE2.0" && in.Byte(&n) &&
+                 n == 3 && in.Take(3, &count) && count[0] == 1) {
+        if (gif->loop >= 0) return Fail(gif, "two loop extensions");
+        gif->loop = count[1] | count[2] << 8;
+      } else {
+        return Fail(gif, "unexpected extension " + std::to_string(label));
+      }
+      if (!in.Byte(&n) || n != 0) return Fail(gif, "extension without its terminator");
+      continue;
+    }
     if (kind != ',') return Fail(gif, "unexpected block " + std::to_string(kind));
     GifImage image;
+    image.control = control;
+    control = {-1, 0, 0};
     if (!in.Word(&image.left) || !in.Word(&image.top) || !in.Word(&image.width) ||
         !in.Word(&image.height) || !in.Byte(&image.flags)) {
       return Fail(gif, "image descriptor cut short");
@@ -163,13 +185,18 @@ std::string DescribeGif(const std::string& bytes) {
   GifFile gif;
   const bool ok = ParseGif(bytes, &gif);
   std::ostringstream s;
-  s << bytes.size() << " bytes; screen " << gif.width << "x" << gif.height << " flags 0x"
-    << std::hex << gif.flags << std::dec << "; " << gif.images.size() << " images\n";
+  s << bytes.size() << " bytes; " << gif.version << " screen " << gif.width << "x" << gif.height
+    << " flags 0x" << std::hex << gif.flags << std::dec << "; " << gif.images.size()
+    << " images; loop " << gif.loop << "\n";
   for (size_t i = 0; i < gif.images.size(); ++i) {
     const GifImage& m = gif.images[i];
     s << "  image " << i << " at " << m.left << "," << m.top << " " << m.width << "x" << m.height
       << " flags 0x" << std::hex << m.flags << std::dec << ", " << m.codes.size() << " codes in "
-      << m.blocks.size() << " sub-blocks\n";
+      << m.blocks.size() << " sub-blocks";
+    if (m.control.flags >= 0)
+      s << "; control 0x" << std::hex << m.control.flags << std::dec << " delay " << m.control.delay
+        << " index " << m.control.index;
+    s << "\n";
     if (m.width * m.height <= 64) {
       s << "    pixels:";
       for (uint8_t p : m.pixels) s << " " << int{p};

@@ -1,4 +1,5 @@
-// Reading back the GIF files the tests write, independently of the writer.
+// Reading back the GIF files the tests write, independently of the writer: GIF87a or
+// GIF89a, with no extensions but graphic controls and a loop extension.
 //
 //   GifFile gif; ParseGif(bytes, &gif)   false with gif.error set when malformed
 //   DescribeGif(bytes)                   a readable dump of the blocks, for failure messages
@@ -22,7 +23,14 @@ struct GifCode {
   int length;  // pixels it stands for (0 for clear and end codes)
 };
 
+struct GifControl {
+  int flags;  // -1: no graphic control extension before the image
+  int delay;
+  int index;
+};
+
 struct GifImage {
+  GifControl control{-1, 0, 0};
   int left = 0, top = 0, width = 0, height = 0;
   int flags = 0;
   std::vector<uint8_t> table;  // 768 bytes when the image has a local table
@@ -34,7 +42,9 @@ struct GifImage {
 };
 
 struct GifFile {
+  std::string version;
   int width = 0, height = 0, flags = 0;
+  int loop = -1;               // the loop extension's count, -1 without one
   std::vector<uint8_t> table;  // the global table, when present
   std::vector<GifImage> images;
   bool trailer = false;

@@ -88,6 +88,10 @@ def check_measure(src, want):
 
 
 def check_crop(src, want, d):
+    """pictcrop's frames: each image drawn over what those before left (these inputs have
+    no transparency and leave every image in place), the fill where none has drawn. A
+    frame of more than 256 colours (images of two tables) is reduced to 256: close, not
+    equal."""
     if not os.path.exists(tool("pictcrop")):
         return
     data = open(src, "rb").read()
@@ -101,16 +105,17 @@ def check_crop(src, want, d):
     assert len(got) == len(want), (src, len(got), len(want))
     info = run("gifsicle", "--info", out).stdout.decode()
     assert "%d images" % len(want) in info or (len(want) == 1 and "1 image" in info), info
+    screen = np.empty((height, width, 3), dtype=np.uint8)
+    screen[:] = fill
     for i, ((left, top, w, h), pixels) in enumerate(want):
-        expected = np.empty((y2 - y1 + 1, x2 - x1 + 1, 3), dtype=np.uint8)
-        expected[:] = fill
-        # The frame's own pixels where it covers the crop.
-        for y in range(max(y1, top), min(y2, top + h - 1) + 1):
-            for x in range(max(x1, left), min(x2, left + w - 1) + 1):
-                expected[y - y1, x - x1] = pixels[y - top, x - left]
+        screen[top:top + h, left:left + w] = pixels[:height - top, :width - left]
         rect, crop = got[i]
         assert rect == (0, 0, x2 - x1 + 1, y2 - y1 + 1), rect
-        assert np.array_equal(crop, expected), (src, i)
+        want_crop = screen[y1:y2 + 1, x1:x2 + 1]
+        if len(np.unique(want_crop.reshape(-1, 3), axis=0)) <= 256:
+            assert np.array_equal(crop, want_crop), (src, i)
+        else:
+            assert np.abs(crop.astype(int) - want_crop).mean() < 4, (src, i)
 
 
 with tempfile.TemporaryDirectory() as d:

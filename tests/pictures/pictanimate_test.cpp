@@ -71,6 +71,45 @@ TEST(Pictanimate, CentresImagesOnTheLargestScreen) {
                                      ImageBlock(c.images[0], 20, 20, 0, "") + ";");
 }
 
+TEST(Pictanimate, ImagesOfOneScreenKeepTheirPlacesAndControls) {
+  // Two files of one 20 x 10 screen, as pictunpack splits an animation: a full image and
+  // a 4 x 3 image at (5, 6) that is transparent where index 2 stands and set back to the
+  // background after (disposal 2), with a user input flag and a delay that are not kept.
+  // Its disposal and transparency make the file GIF89a even without a delay or a loop.
+  const std::string table = GrayTable(4);
+  const TestGif a = Frame(20, 10, table, 3);
+  const TestImage part = ImageAt(5, 6, 4, 3, {0, 1, 2, 1, 2, 2, 0, 0, 1, 1, 1, 2});
+  const std::string kept("!\xf9\x04\x09\x00\x00\x02\x00", 8),
+      delayed("!\xf9\x04\x09\x07\x00\x02\x00", 8);
+  struct Case {
+    const char* what;
+    const char* delay;
+    int screenWidth, left;      // of the second file
+    std::string first, second;  // the graphic controls written
+    int x, y;                   // where the second image goes
+  } cases[] = {
+      {"kept in place", "0", 20, 5, "", kept, 5, 6},
+      {"with a delay", "7", 20, 5, std::string("!\xf9\x04\x00\x07\x00\x00\x00", 8), delayed, 5, 6},
+      {"screens differ: centred", "0", 21, 5, "", kept, 8, 3},
+      {"image off its screen: centred", "0", 20, 17, "", kept, 8, 3},
+  };
+  for (const Case& c : cases) {
+    Scratch dir;
+    TestGif b = a;
+    b.width = c.screenWidth;
+    b.images = {part};
+    b.images[0].left = c.left;
+    b.images[0].extensions = std::string("!\xf9\x04\x0b\x63\x00\x02\x00", 8);
+    dir.Write("a.gif", GifBytes(a));
+    dir.Write("b.gif", GifBytes(b));
+    ASSERT_EQ(Animate(dir, {".", "-a.gif b.gif", c.delay, "0", "out.gif"}).status, 0) << c.what;
+    SCOPED_TRACE(c.what);
+    ExpectGif(dir.Read("out.gif"), Screen("GIF89a", 20, 10, 0xF1, table) + c.first +
+                                       ImageBlock(a.images[0], 0, 0, 0, "") + c.second +
+                                       ImageBlock(part, c.x, c.y, 0, "") + ";");
+  }
+}
+
 TEST(Pictanimate, DelayAndLoopExtensions) {
   Scratch dir;
   const TestGif a = Frame(4, 2, GrayTable(2));

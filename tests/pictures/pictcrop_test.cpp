@@ -1,6 +1,8 @@
 // pictcrop, run as a program; its GIF files read back with the writer tests' reader.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "giffiles.h"
 #include "giftest.h"
 #include "support/run.h"
@@ -21,6 +23,7 @@ std::vector<uint8_t> Pattern(int width, int height) {
 struct Cropped {
   RunResult run;
   GifFile gif;
+  std::string bytes;
 };
 
 Cropped Crop(const std::string& input, std::vector<std::string> args) {
@@ -31,8 +34,8 @@ Cropped Crop(const std::string& input, std::vector<std::string> args) {
   Cropped c;
   c.run = ::Run("pictcrop", args, "", dir.path);
   if (c.run.status == 0) {
-    const std::string bytes = dir.Read("out.gif");
-    EXPECT_TRUE(ParseGif(bytes, &c.gif)) << c.gif.error << "\n" << DescribeGif(bytes);
+    c.bytes = dir.Read("out.gif");
+    EXPECT_TRUE(ParseGif(c.bytes, &c.gif)) << c.gif.error << "\n" << DescribeGif(c.bytes);
   }
   return c;
 }
@@ -148,19 +151,96 @@ TEST(Pictcrop, FillColourOutsideTheTableMakesAColourImage) {
   EXPECT_EQ(covered.gif.images[0].pixels, (std::vector<uint8_t>{1, 2, 3, 3, 2, 1}));
 }
 
-TEST(Pictcrop, AnimationKeepsItsImagesAndLosesExtensions) {
+TEST(Pictcrop, AnimationKeepsItsDelaysAndLoop) {
+  // Without extensions the output is GIF87a, as the mesh picture programs write it. A
+  // loop count of 3 and a delay of 0.1 s go along (the transparency and disposal do not:
+  // the output frames are whole); the second image has no graphic control.
   TestGif gif = OneImageGif(8, 6, kTable, Pattern(8, 6));
-  gif.images[0].extensions = std::string("!\xf9\x04\x00\x0a\x00\x00\x00", 8);
-  TestImage second = gif.images[0];
-  second.pixels.assign(48, 2);
-  gif.images.push_back(second);
+  gif.images.push_back(gif.images[0]);
   gif.tail = std::string("!\xfe\x02hi\x00", 6);
+  Cropped plain = Crop(GifBytes(gif), {"1", "1", "6", "4", "255", "255", "255"});
+  EXPECT_EQ(plain.gif.version, "GIF87a");
+  EXPECT_EQ(plain.gif.loop, -1);
+  gif.images[0].extensions = std::string("!\xff\x0bNETSCAPE2.0\x03\x01\x03\x00\x00", 19) +
+                             std::string("!\xf9\x04\x09\x0a\x00\x03\x00", 8);
   Cropped c = Crop(GifBytes(gif), {"1", "1", "6", "4", "255", "255", "255"});
-  ASSERT_EQ(c.run.status, 0) << c.run.err;
-  EXPECT_EQ(c.gif.images.size(), 2u);
-  // The reader takes no extension blocks: parsing at all shows there are none.
-  EXPECT_EQ(c.gif.images[1].pixels, std::vector<uint8_t>(24, 2));
-  EXPECT_EQ(c.gif.images[1].left, 0);
+  EXPECT_EQ(c.gif.version, "GIF89a");
+  EXPECT_EQ(c.gif.loop, 3);
+  ASSERT_EQ(c.gif.images.size(), 2u);
+  EXPECT_EQ(c.gif.images[0].control.flags, 0);
+  EXPECT_EQ(c.gif.images[0].control.delay, 10);
+  EXPECT_EQ(c.gif.images[1].control.flags, -1);
+}
+
+TEST(Pictcrop, FramesAsAViewerShowsThem) {
+  // A 6 x 4 screen. A: red all over. B: a 3 x 2 green patch at (1, 1) whose second pixel
+  // is transparent. C: one blue pixel at (4, 2). Each frame is written as the letters of
+  // its colours (w: the fill colour), row after row.
+  struct Case {
+    const char* what;
+    int disposalA, disposalB;
+    const char* frame1;  // B over what A left
+    const char* frame2;  // C over what B left
+  } cases[] = {
+      {"left in place", 1, 0, "rrrrrr rgrgrr rgggrr rrrrrr", "rrrrrr rgrgrr rgggbr rrrrrr"},
+      {"B set back to the fill", 0, 2, "rrrrrr rgrgrr rgggrr rrrrrr",
+       "rrrrrr rwwwrr rwwwbr rrrrrr"},
+      {"B set back to A", 1, 3, "rrrrrr rgrgrr rgggrr rrrrrr", "rrrrrr rrrrrr rrrrbr rrrrrr"},
+      {"A set back to the fill", 2, 1, "wwwwww wgwgww wgggww wwwwww",
+       "wwwwww wgwgww wgggbw wwwwww"},
+      {"both set back", 3, 3, "wwwwww wgwgww wgggww wwwwww", "wwwwww wwwwww wwwwbw wwwwww"},
+      {"undefined disposal 5 stays", 5, 5, "rrrrrr rgrgrr rgggrr rrrrrr",
+       "rrrrrr rgrgrr rgggbr rrrrrr"},
+  };
+  // Table: white, red, green, blue, black (the transparent index of B).
+  const std::string table = Table({255, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0});
+  auto control = [](int disposal, int transparent) {
+    std::string g("!\xf9\x04\x00\x05\x00\x00\x00", 8);
+    g[3] = static_cast<char>(disposal << 2 | (transparent >= 0 ? 1 : 0));
+    g[6] = static_cast<char>(transparent >= 0 ? transparent : 0);
+    return g;
+  };
+  for (const Case& c : cases) {
+    TestGif gif = OneImageGif(6, 4, table + std::string(9, '\0'), std::vector<uint8_t>(24, 1));
+    gif.images[0].extensions = control(c.disposalA, -1);
+    gif.images.push_back(ImageAt(1, 1, 3, 2, {2, 4, 2, 2, 2, 2}));
+    gif.images.back().extensions = control(c.disposalB, 4);
+    gif.images.push_back(ImageAt(4, 2, 1, 1, {3}));
+    const std::string bytes = GifBytes(gif);
+    // The whole screen and a part of it; a fill in the table (white, index 0) and one
+    // outside it (written in colours); from a file and through a pipe.
+    for (const char* fill : {"255,255,255", "10,20,30"}) {
+      const bool white = fill[0] == '2';
+      const std::map<char, std::string> letters = {
+          {'r', "255,0,0"}, {'g', "0,255,0"}, {'b', "0,0,255"}, {'w', fill}};
+      for (const auto& [x1, y1] : {std::pair{0, 0}, std::pair{2, 1}}) {
+        SCOPED_TRACE(std::string(c.what) + ", fill " + fill + ", from " + std::to_string(x1));
+        std::vector<std::string> args = {std::to_string(x1), std::to_string(y1), "5", "3"};
+        args.insert(args.end(), {white ? "255" : "10", white ? "255" : "20", white ? "255" : "30"});
+        Cropped out = Crop(bytes, args);
+        ASSERT_EQ(out.run.status, 0) << out.run.err;
+        ASSERT_EQ(out.gif.images.size(), 3u);
+        const char* frames[3] = {"rrrrrr rrrrrr rrrrrr rrrrrr", c.frame1, c.frame2};
+        for (int i = 0; i < 3; ++i) {
+          std::vector<std::string> want;
+          for (int y = y1; y < 4; ++y) {
+            for (int x = x1; x < 6; ++x) want.push_back(letters.at(frames[i][y * 7 + x]));
+          }
+          EXPECT_EQ(Colours(out.gif, i), want) << "frame " << i;
+          // Whole frames: no transparency, no disposal.
+          EXPECT_EQ(out.gif.images[static_cast<size_t>(i)].control.flags, i < 2 ? 0 : -1);
+        }
+        // A fill in the table keeps the frames in the input's indices.
+        if (white) {
+          EXPECT_EQ(out.gif.images[2].flags, 0x07);
+        }
+        args.insert(args.begin(), "-");
+        args.push_back("-");
+        const RunResult piped = ::Run("pictcrop", args, bytes);
+        EXPECT_EQ(piped.out, out.bytes);
+      }
+    }
+  }
 }
 
 TEST(Pictcrop, Failures) {
@@ -189,17 +269,14 @@ TEST(Pictcrop, Failures) {
   dir.Write("in.gif", gif);
   EXPECT_EQ(
       ::Run("pictcrop", {"none.gif", "0", "0", "1", "1", "0", "0", "0", "o.gif"}, "", dir.path).err,
-      "file not found.\n");
+      "none.gif : file not found.\n");
   EXPECT_EQ(
       ::Run("pictcrop", {"in.gif", "0", "0", "1", "1", "0", "0", "0", "no/o.gif"}, "", dir.path)
           .err,
       "file not created.\n");
   EXPECT_EQ(Crop("GIF88a" + gif.substr(6), {"0", "0", "1", "1", "0", "0", "0"}).run.err,
-            "bad magic number.\n");
+            "in.gif : bad magic number.\n");
   TestGif wide = OneImageGif(8, 6, kTable, Pattern(8, 6));
-  wide.images[0].left = 1;
-  EXPECT_EQ(Crop(GifBytes(wide), {"0", "0", "1", "1", "0", "0", "0"}).run.err, "bad image size.\n");
-  wide.images[0].left = 0;
   wide.images[0].codeSize = 12;
   wide.images[0].data = std::string("\x00", 1);
   EXPECT_EQ(Crop(GifBytes(wide), {"0", "0", "1", "1", "0", "0", "0"}).run.err, "bad code size.\n");

@@ -210,9 +210,9 @@ TEST(Pictstack, ArgumentsAndFailures) {
     }
     RunResult listing = RunCommand({"/bin/ls"}, "", dir.path);
     EXPECT_EQ(listing.out, "in.gif\n");
-    EXPECT_EQ(::Run(program, {"none.gif", "%d"}, "", dir.path).err, "file not found.\n");
+    EXPECT_EQ(::Run(program, {"none.gif", "%d"}, "", dir.path).err, "none.gif : file not found.\n");
     RunResult magic = ::Run(program, {"-", "%d"}, "GIF89b" + GifBytes(gif).substr(6), dir.path);
-    EXPECT_EQ(magic.err, "bad magic number.\n");
+    EXPECT_EQ(magic.err, "- : bad magic number.\n");
     TestGif wide = gif;
     wide.images[0].codeSize = 1;
     wide.images[0].data = std::string("\x01\x00\x00", 3);
