@@ -72,7 +72,8 @@ Outcome RunOn(const STLProgram& p, const Scratch& dir, const std::string& model,
   std::string input = p.input;
   if (pipe) {
     dir.Write("lines", input);
-    command = "cat " + model + (input.empty() ? "" : " lines") + " | " + command;
+    // A program that stops early (no facets) may leave cat writing into a closed pipe.
+    command = "cat " + model + (input.empty() ? "" : " lines") + " 2>/dev/null | " + command;
     input.clear();
   }
   Outcome o{RunCommand({"/bin/sh", "-c", command}, input, dir.path), ""};
