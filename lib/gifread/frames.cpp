@@ -83,11 +83,26 @@ void PutFillInScreen(Frames* frames, const ImageBox& part) {
   }
 }
 
-// The kept image merged into the screen, so that another can be kept.
+// The kept images merged into the screen, lowest first.
 void MergeKept(Frames* frames) {
-  if (!frames->hasKept) return;
-  PutImageInScreen(frames, frames->kept);
-  frames->hasKept = false;
+  if (frames->hasBelow) PutImageInScreen(frames, frames->below);
+  if (frames->hasKept) PutImageInScreen(frames, frames->kept);
+  frames->hasBelow = frames->hasKept = false;
+}
+
+// An image left in place after its frame, kept over the others: the lower of the two
+// kept before goes into the screen to make room.
+void KeepImage(Frames* frames, FrameImage* image) {
+  if (frames->hasBelow) PutImageInScreen(frames, frames->below);
+  frames->hasBelow = frames->hasKept;
+  if (frames->hasKept) std::swap(frames->below, frames->kept);
+  std::swap(frames->kept, *image);
+  frames->hasKept = true;
+}
+
+// Whether a kept image hides everything under it in the window.
+bool Hides(const FrameImage& image, const ImageBox& window) {
+  return image.opaque && Covers(image.part, window);
 }
 
 // Screen row y as the frame under the image shows it: the screen, the kept image over it.
@@ -101,6 +116,7 @@ void UnderRow(Frames* frames, int y, unsigned char* const out[3]) {
       std::memset(out[c], frames->fill[c], width);
     }
   }
+  if (frames->hasBelow) DrawRow(frames->below, frames->window, y, out);
   if (frames->hasKept) DrawRow(frames->kept, frames->window, y, out);
 }
 
@@ -131,50 +147,64 @@ int FindIndex(const FrameImage& image, unsigned red, unsigned green, unsigned bl
   return -1;
 }
 
-// The layer's pixels of screen row y that are not its transparent index, laid into a
-// row of the window as map[index].
+// The layer's pixels of screen row y that are not its transparent index, laid into
+// columns lo to hi - 1 of a row of the window as map[index].
 void LayRow(const FrameImage& layer, const ImageBox& window, int y, const int16_t* map,
-            int16_t* wide) {
+            int16_t* wide, int lo, int hi) {
   const unsigned char* kept = PartRow(layer, y);
   if (kept == nullptr) return;
-  int16_t* at = wide + (layer.part.left - window.left);
-  if (layer.transparent < 0) {
-    for (int x = 0; x < layer.part.width; ++x) at[x] = map[kept[x]];
+  const int at = layer.part.left - window.left;
+  const int from = std::max(lo, at) - at, to = std::min(hi, at + layer.part.width) - at;
+  if (layer.opaque) {
+    for (int x = from; x < to; ++x) wide[at + x] = map[kept[x]];
     return;
   }
-  for (int x = 0; x < layer.part.width; ++x) {
-    if (kept[x] != layer.transparent) at[x] = map[kept[x]];
+  for (int x = from; x < to; ++x) {
+    if (kept[x] != layer.transparent) wide[at + x] = map[kept[x]];
   }
 }
 
 // Screen row y of the frame in the image's indices: false when a pixel shows a colour
 // its table lacks. The layers are laid as indices, -1 for a colour the table lacks:
-// the screen (or the fill) unless the kept image hides it, the kept image through
-// keptIndex, the image itself.
+// the screen (or the fill) unless a kept image hides it, the kept images through
+// belowIndex and keptIndex (the lower one unless the upper hides it), the image itself.
 bool IndexRow(Frames* frames, const FrameImage& image, int y, unsigned char* out) {
   const ImageBox& w = frames->window;
   int16_t* wide = frames->wide.data();
-  const bool hidden =
-      frames->hasKept && frames->kept.opaque && Covers(frames->kept.part, frames->window);
-  if (hidden) {
-  } else if (frames->drawn) {
-    const size_t r = static_cast<size_t>(y - w.top);
-    const unsigned char* red = frames->screen[0].rows[r];
-    const unsigned char* green = frames->screen[1].rows[r];
-    const unsigned char* blue = frames->screen[2].rows[r];
-    int last = -1;
-    uint32_t lastKey = 0;  // runs of one colour are looked up once
-    for (int x = 0; x < w.width; ++x) {
-      const uint32_t key = Key(red[x], green[x], blue[x]);
-      if (key != lastKey) last = FindIndex(image, red[x], green[x], blue[x]);
-      lastKey = key;
-      wide[x] = static_cast<int16_t>(last);
+  const bool keptHides = frames->hasKept && Hides(frames->kept, w);
+  const bool belowShows = frames->hasBelow && !keptHides;
+  const bool hidden = keptHides || (belowShows && Hides(frames->below, w));
+  // What lies under the image in columns lo to hi - 1.
+  const auto under = [&](int lo, int hi) {
+    if (hidden) {
+    } else if (frames->drawn) {
+      const size_t r = static_cast<size_t>(y - w.top);
+      const unsigned char* red = frames->screen[0].rows[r];
+      const unsigned char* green = frames->screen[1].rows[r];
+      const unsigned char* blue = frames->screen[2].rows[r];
+      int last = -1;
+      uint32_t lastKey = 0;  // runs of one colour are looked up once
+      for (int x = lo; x < hi; ++x) {
+        const uint32_t key = Key(red[x], green[x], blue[x]);
+        if (key != lastKey) last = FindIndex(image, red[x], green[x], blue[x]);
+        lastKey = key;
+        wide[x] = static_cast<int16_t>(last);
+      }
+    } else {
+      std::fill(wide + lo, wide + hi, frames->fillIndex);
     }
+    if (belowShows) LayRow(frames->below, w, y, frames->belowIndex, wide, lo, hi);
+    if (frames->hasKept) LayRow(frames->kept, w, y, frames->keptIndex, wide, lo, hi);
+  };
+  // Where the image is opaque, nothing under its columns shows.
+  if (image.opaque && PartRow(image, y) != nullptr) {
+    const int left = image.part.left - w.left;
+    under(0, left);
+    under(left + image.part.width, w.width);
   } else {
-    std::fill(wide, wide + w.width, frames->fillIndex);
+    under(0, w.width);
   }
-  if (frames->hasKept) LayRow(frames->kept, w, y, frames->keptIndex, wide);
-  LayRow(image, w, y, kSame.data(), wide);
+  LayRow(image, w, y, kSame.data(), wide, 0, w.width);
   int16_t least = 0;
   for (int x = 0; x < w.width; ++x) least = std::min(least, wide[x]);
   if (least < 0) return false;
@@ -188,7 +218,7 @@ void StartFrames(Frames* frames, const ImageBox& window, const unsigned char fil
   frames->window = window;
   std::memcpy(frames->fill, fill, 3);
   frames->drawn = false;
-  frames->hasKept = false;
+  frames->hasKept = frames->hasBelow = false;
   for (std::vector<unsigned char>& row : frames->row)
     row.assign(static_cast<size_t>(window.width), 0);
   frames->wide.assign(static_cast<size_t>(window.width), 0);
@@ -237,11 +267,14 @@ bool FrameInIndices(Frames* frames, FrameImage* image) {
       static_cast<int16_t>(FindIndex(*image, frames->fill[0], frames->fill[1], frames->fill[2]));
   // Over the fill alone the fill's index decides: some pixel shows the fill.
   if (!frames->drawn && !frames->hasKept) return frames->fillIndex >= 0;
-  const FrameImage& kept = frames->kept;
-  for (int i = 0; i < kEntries && frames->hasKept; ++i) {
-    frames->keptIndex[i] = static_cast<int16_t>(
-        FindIndex(*image, kept.colour[0][i], kept.colour[1][i], kept.colour[2][i]));
-  }
+  const auto map = [image](const FrameImage& layer, int16_t* index) {
+    for (int i = 0; i < kEntries; ++i) {
+      index[i] = static_cast<int16_t>(
+          FindIndex(*image, layer.colour[0][i], layer.colour[1][i], layer.colour[2][i]));
+    }
+  };
+  if (frames->hasKept) map(frames->kept, frames->keptIndex);
+  if (frames->hasBelow) map(frames->below, frames->belowIndex);
   // Each row is made once, here, and kept for the writer.
   const ImageBox& w = frames->window;
   if (frames->indices.rows.empty() && !MakePlane(&frames->indices, w.width, w.height))
@@ -280,7 +313,7 @@ void EndFrameImage(Frames* frames, FrameImage* image) {
     case kDisposeBackground:
       if (covers) {
         frames->drawn = false;  // all fill
-        frames->hasKept = false;
+        frames->hasKept = frames->hasBelow = false;
         return;
       }
       MergeKept(frames);
@@ -289,11 +322,9 @@ void EndFrameImage(Frames* frames, FrameImage* image) {
     default:
       if (covers && image->opaque) {
         frames->drawn = false;  // wholly under the image: what it held is never seen
-        frames->hasKept = false;
+        frames->hasKept = frames->hasBelow = false;
       }
-      MergeKept(frames);
-      std::swap(frames->kept, *image);
-      frames->hasKept = true;
+      KeepImage(frames, image);
       return;
   }
 }

@@ -25,10 +25,11 @@
 // not its transparent index drawn over it. After the frame, the image's box is left as
 // it is (disposal 0, 1 and 4 to 7), set back to the fill colour (2) or set back to what
 // it was before the image (3). The screen under the images is kept as colours only once
-// an image must be merged into it; until then an image that stays is kept as its indices
-// and drawn over the screen as each row is asked for. Memory, at most: the window's
-// colours (3 bytes a pixel) and indices (1 byte a pixel), and the indices of two images'
-// parts within it, whatever the size of the logical screen.
+// an image must be merged into it; until then the last two images that stay are kept as
+// their indices and drawn over the screen as each row is asked for, so that an image
+// that hides them all (as most frames of an animation do) costs no merge. Memory, at
+// most: the window's colours (3 bytes a pixel) and indices (1 byte a pixel), and the
+// indices of three images' parts within it, whatever the size of the logical screen.
 #pragma once
 
 #include <cstdint>
@@ -55,17 +56,20 @@ struct FrameImage {
 struct Frames {
   ImageBox window;
   unsigned char fill[3];
-  bool drawn = false;  // screen holds the screen under kept; else it is all fill
+  bool drawn = false;  // screen holds the screen under the kept images; else it is all fill
   Plane screen[3];     // red, green, blue of the window, made at the first need
   bool hasKept = false;
-  FrameImage kept;                    // an image left in place, not yet drawn into screen
+  FrameImage kept;  // the last image left in place, not yet drawn into screen
+  bool hasBelow = false;
+  FrameImage below;                   // the one left in place before it (only with kept), under it
   std::vector<unsigned char> row[3];  // the row handed out: red, green, blue
   std::vector<int16_t> wide;          // a row of indices being laid, -1: none
   // The frame in the image's indices (FrameInIndices): the index of the fill colour
-  // and of each of the kept image's colours (-1: none), and the rows when they were made
+  // and of each of the kept images' colours (-1: none), and the rows when they were made
   // to find out (cached).
   int16_t fillIndex = -1;
   int16_t keptIndex[256];
+  int16_t belowIndex[256];
   Plane indices;
   bool cached = false;
 };
