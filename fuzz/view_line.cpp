@@ -35,10 +35,12 @@ void Draw(double lon, double lat) {
   XYZTerm();
 }
 
-// The words of a line: the parsers take lines with the right number of words only.
+// The words of a line: the parsers take lines with the right number of words only, and
+// a line whose first word begins with "#" is a comment that holds none.
 int Words(std::string_view line) {
   std::string_view w[1];
-  return SplitWords(line, w, 0);
+  const int n = SplitWords(line, w, 1);
+  return n > 0 && w[0].front() == '#' ? 0 : n;
 }
 
 }  // namespace
