@@ -19,9 +19,10 @@ constexpr std::array<int16_t, kEntries> kSame = [] {
   return same;
 }();
 
-bool Covers(const ImageBox& part, const ImageBox& window) {
-  return part.left == window.left && part.top == window.top && part.width == window.width &&
-         part.height == window.height;
+// Whether an image hides everything under it in the window: opaque, and its part is the
+// whole window.
+bool Hides(const FrameImage& image, const ImageBox& window) {
+  return image.opaque && image.part == window;
 }
 
 // The kept indices of screen row y, or null where the image's part has no such row.
@@ -98,11 +99,6 @@ void KeepImage(Frames* frames, FrameImage* image) {
   if (frames->hasKept) std::swap(frames->below, frames->kept);
   std::swap(frames->kept, *image);
   frames->hasKept = true;
-}
-
-// Whether a kept image hides everything under it in the window.
-bool Hides(const FrameImage& image, const ImageBox& window) {
-  return image.opaque && Covers(image.part, window);
 }
 
 // Screen row y as the frame under the image shows it: the screen, the kept image over it.
@@ -228,14 +224,9 @@ void StartFrameImage(FrameImage* image, const Frames& frames, const ImageBox& bo
                      const unsigned char* red, const unsigned char* green,
                      const unsigned char* blue, const GraphicControl& control) {
   image->box = box;
-  const ImageBox& w = frames.window;
-  ImageBox& part = image->part;
-  part.left = std::max(box.left, w.left);
-  part.top = std::max(box.top, w.top);
-  part.width = std::max(0, std::min(box.Right(), w.Right()) - part.left + 1);
-  part.height = std::max(0, std::min(box.Bottom(), w.Bottom()) - part.top + 1);
+  image->part = box.Clipped(frames.window);
   image->rows.clear();
-  image->rows.resize(part.Empty() ? 0 : static_cast<size_t>(part.height));
+  image->rows.resize(image->part.Empty() ? 0 : static_cast<size_t>(image->part.height));
   std::memcpy(image->colour[0], red, kEntries);
   std::memcpy(image->colour[1], green, kEntries);
   std::memcpy(image->colour[2], blue, kEntries);
@@ -261,7 +252,7 @@ void KeepFrameRow(int y, const unsigned char* row, void* context) {
 
 bool FrameInIndices(Frames* frames, FrameImage* image) {
   frames->cached = false;
-  if (image->opaque && Covers(image->part, frames->window)) return true;
+  if (Hides(*image, frames->window)) return true;
   MakeIndex(image);
   frames->fillIndex =
       static_cast<int16_t>(FindIndex(*image, frames->fill[0], frames->fill[1], frames->fill[2]));
@@ -289,7 +280,7 @@ bool FrameInIndices(Frames* frames, FrameImage* image) {
 
 const unsigned char* FrameIndexRow(Frames* frames, const FrameImage& image, int r) {
   const int y = frames->window.top + r;
-  if (image.opaque && Covers(image.part, frames->window)) return PartRow(image, y);
+  if (Hides(image, frames->window)) return PartRow(image, y);
   if (frames->cached) return frames->indices.rows[static_cast<size_t>(r)];
   IndexRow(frames, image, y, frames->row[0].data());
   return frames->row[0].data();
@@ -299,7 +290,7 @@ void FrameColourRow(Frames* frames, const FrameImage& image, int r, const unsign
   const int y = frames->window.top + r;
   unsigned char* const out[3] = {frames->row[0].data(), frames->row[1].data(),
                                  frames->row[2].data()};
-  if (!(image.opaque && Covers(image.part, frames->window))) UnderRow(frames, y, out);
+  if (!Hides(image, frames->window)) UnderRow(frames, y, out);
   DrawRow(image, frames->window, y, out);
   for (int c = 0; c < 3; ++c) rows[c] = out[c];
 }
@@ -307,11 +298,10 @@ void FrameColourRow(Frames* frames, const FrameImage& image, int r, const unsign
 void EndFrameImage(Frames* frames, FrameImage* image) {
   // An image with no pixel in the window changes nothing there, whatever its disposal.
   if (image->part.Empty()) return;
-  const bool covers = Covers(image->part, frames->window);
   switch (image->disposal) {
     case kDisposePrevious: return;  // the screen and the image kept before stay as they were
     case kDisposeBackground:
-      if (covers) {
+      if (image->part == frames->window) {
         frames->drawn = false;  // all fill
         frames->hasKept = frames->hasBelow = false;
         return;
@@ -320,7 +310,7 @@ void EndFrameImage(Frames* frames, FrameImage* image) {
       PutFillInScreen(frames, image->part);
       return;
     default:
-      if (covers && image->opaque) {
+      if (Hides(*image, frames->window)) {
         frames->drawn = false;  // wholly under the image: what it held is never seen
         frames->hasKept = frames->hasBelow = false;
       }

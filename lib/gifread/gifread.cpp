@@ -508,10 +508,7 @@ void CheckMagic(const char* name) {
   unsigned char magic[kMagicSize];
   input.images = 0;
   ReadBytes(&input, magic, kMagicSize);
-  if (!IsSignature(magic)) {
-    if (name != nullptr) Fail("%s : bad magic number.\n", name);
-    FailLine("bad magic number.");
-  }
+  if (!IsSignature(magic)) FailGIF(GIFBlocks{input.stream, name, nullptr}, "bad magic number.");
 }
 
 // Image descriptor, after the separator ",":

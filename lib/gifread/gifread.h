@@ -18,8 +18,9 @@
 //                            the same, with what the extensions before the image say kept
 //                            in the caller's record: its graphic control, and the file's
 //                            loop count once a loop extension has come
-//   box.Clipped(w, h)        the part of an image on a w x h logical screen (the rest of
-//                            it is decoded and dropped by the programs that draw or measure)
+//   box.Clipped(window)      the part of an image within a box of the logical screen (the
+//                            screen itself, {0, 0, w, h}, or a crop window); the rest of it
+//                            is decoded and dropped by the programs that draw or measure
 //   GetCodeSize()            the LZW minimum code size; "bad code size." outside 2..11
 //   ColourResolution(flags), TableBits(flags)
 //                            res and the table size exponent s of a flags byte
@@ -183,15 +184,17 @@ struct ImageBox {
   bool Inside(int screenWidth, int screenHeight) const {
     return Right() < screenWidth && Bottom() < screenHeight;
   }
-  // The part within a logical screen of width x height: no pixels when the image lies
-  // wholly outside it.
-  ImageBox Clipped(int screenWidth, int screenHeight) const {
-    ImageBox c = *this;
-    c.width = left < screenWidth ? std::min(width, screenWidth - left) : 0;
-    c.height = top < screenHeight ? std::min(height, screenHeight - top) : 0;
+  // The part within the window: no pixels when the image lies wholly outside it.
+  ImageBox Clipped(const ImageBox& window) const {
+    ImageBox c;
+    c.left = std::max(left, window.left);
+    c.top = std::max(top, window.top);
+    c.width = std::max(0, std::min(Right(), window.Right()) - c.left + 1);
+    c.height = std::max(0, std::min(Bottom(), window.Bottom()) - c.top + 1);
     return c;
   }
   bool Empty() const { return width <= 0 || height <= 0; }
+  bool operator==(const ImageBox&) const = default;
 };
 bool NextImage(ImageBox* box, GIFExtensions* extensions = nullptr);
 int GetCodeSize();

@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     const int codeSize = GetCodeSize();
     // Only the part on the screen counts. An image wholly outside the screen, or
     // whose part on it lies inside the rectangle found so far, cannot enlarge it.
-    const ImageBox shown = image.Clipped(screenWidth, screenHeight);
+    const ImageBox shown = image.Clipped(ImageBox{0, 0, screenWidth, screenHeight});
     if (shown.Empty() || (shown.left >= area.left && shown.Right() <= area.right &&
                           shown.top >= area.top && shown.Bottom() <= area.bottom)) {
       SkipBlock();
