@@ -3,7 +3,6 @@
 // screen, the frame asked for in the image's indices and in colours, row by row, and
 // each disposal done. The window is chosen by the last four bytes of the input.
 #include <cstdint>
-#include <cstring>
 
 #include "gifread/frames.h"
 #include "gifread/gifread.h"
@@ -39,13 +38,12 @@ void Walk(const uint8_t* data, size_t size) {
   ImageBox box;
   while (NextImage(&box, &extensions)) {
     const int imageFlags = Get();
-    unsigned char r[256], g[256], b[256];
-    std::memcpy(r, red, 256);
-    std::memcpy(g, green, 256);
-    std::memcpy(b, blue, 256);
-    if (imageFlags & kTableFlag) ReadCM(res, TableBits(imageFlags), r, g, b);
+    unsigned char local[3][256];
+    const bool own = (imageFlags & kTableFlag) != 0;
+    if (own) ReadCM(res, TableBits(imageFlags), local[0], local[1], local[2]);
     const int codeSize = GetCodeSize();
-    StartFrameImage(&image, frames, box, r, g, b, extensions.control);
+    StartFrameImage(&image, frames, box, own ? local[0] : red, own ? local[1] : green,
+                    own ? local[2] : blue, extensions.control);
     DecodeImage(box.width, box.height, (imageFlags & kInterlaceFlag) != 0, codeSize, KeepFrameRow,
                 &image);
     if (FrameInIndices(&frames, &image)) {

@@ -61,59 +61,20 @@ def frames(path):
     return out
 
 
-def lzw_data(pixels, m=8, clear_when_full=True):
-    """The code size byte and data sub-blocks of the indices (a flat sequence) as an
-    LZW encoder of minimum code size m writes them: a clear first, and, when the table
-    is full, a clear (clear_when_full) or no new entries to the end."""
-    clear, codes, table, free, prefix = 1 << m, [1 << m], {}, (1 << m) + 2, None
-    for p in pixels:
-        p = int(p)
-        if prefix is None or (prefix, p) in table:
-            prefix = p if prefix is None else table[(prefix, p)]
-            continue
-        codes.append(prefix)
-        if free < 4096:
-            table[(prefix, p)], free = free, free + 1
-        elif clear_when_full:
-            codes.append(clear)
-            table, free = {}, clear + 2
-        prefix = p
-    codes += ([prefix] if prefix is not None else []) + [clear + 1]
-    # Packed at the width a decoder reads each code with.
-    out, bits, held, width, free, first = bytearray(), 0, 0, m + 1, clear + 2, True
-    for c in codes:
-        bits, held = bits | c << held, held + width
-        while held >= 8:
-            out.append(bits & 255)
-            bits, held = bits >> 8, held - 8
-        if c == clear:
-            width, first = m + 1, True
-        elif c == clear + 1:
-            pass
-        elif first:
-            free, first = clear + 2, False
-        elif free < 4096:
-            width += free == (1 << width) - 1 and width < 12
-            free += 1
-    if held:
-        out.append(bits)
-    blocks = bytearray([m])
-    for i in range(0, len(out), 255):
-        blocks += bytes([len(out[i:i + 255])]) + out[i:i + 255]
-    return bytes(blocks + b"\0"), len(codes)
-
-
-def gif_bytes(size, table, images, version=b"GIF89a"):
-    """A GIF file: screen size (w, h), a global table (bytes of 3 per entry, 2 to 256
-    entries), and images as (left, top, indices array of h x w, code size m, clear
-    when full, extensions before it)."""
-    def bits(t):
-        return max(1, (len(t) // 3 - 1).bit_length())
-    out = bytearray(version + struct.pack("<HHBBB", size[0], size[1], 0xF0 | (bits(table) - 1), 0, 0) + table)
-    for left, top, pixels, m, clear_when_full, extensions in images:
-        h, w = pixels.shape
-        out += extensions + b"," + struct.pack("<HHHHB", left, top, w, h, 0)
-        out += lzw_data(pixels.flatten(), m, clear_when_full)[0]
+def gif_bytes(size, table, images):
+    """A GIF89a file: screen size (w, h), a global table of 256 entries (768 bytes) and
+    images as (left, top, indices array of h x w), written as 9-bit literal codes with a
+    clear every 250 codes, so that the code width never grows."""
+    out = bytearray(b"GIF89a" + struct.pack("<HHBBB", size[0], size[1], 0xF7, 0, 0) + table)
+    for left, top, pixels in images:
+        codes = []
+        for i, p in enumerate(pixels.flatten()):
+            codes += [256] * (i % 250 == 0) + [int(p)]
+        bits = sum(c << 9 * i for i, c in enumerate(codes + [257]))
+        data = bits.to_bytes((9 * len(codes) + 9 + 7) // 8, "little")
+        out += b"," + struct.pack("<HHHHB", left, top, pixels.shape[1], pixels.shape[0], 0) + b"\x08"
+        out += b"".join(bytes([len(data[i:i + 255])]) + data[i:i + 255] for i in range(0, len(data), 255))
+        out += b"\0"
     return bytes(out + b";")
 
 

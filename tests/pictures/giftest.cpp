@@ -185,18 +185,13 @@ std::string DescribeGif(const std::string& bytes) {
   GifFile gif;
   const bool ok = ParseGif(bytes, &gif);
   std::ostringstream s;
-  s << bytes.size() << " bytes; " << gif.version << " screen " << gif.width << "x" << gif.height
-    << " flags 0x" << std::hex << gif.flags << std::dec << "; " << gif.images.size()
-    << " images; loop " << gif.loop << "\n";
+  s << bytes.size() << " bytes; screen " << gif.width << "x" << gif.height << " flags 0x"
+    << std::hex << gif.flags << std::dec << "; " << gif.images.size() << " images\n";
   for (size_t i = 0; i < gif.images.size(); ++i) {
     const GifImage& m = gif.images[i];
     s << "  image " << i << " at " << m.left << "," << m.top << " " << m.width << "x" << m.height
       << " flags 0x" << std::hex << m.flags << std::dec << ", " << m.codes.size() << " codes in "
-      << m.blocks.size() << " sub-blocks";
-    if (m.control.flags >= 0)
-      s << "; control 0x" << std::hex << m.control.flags << std::dec << " delay " << m.control.delay
-        << " index " << m.control.index;
-    s << "\n";
+      << m.blocks.size() << " sub-blocks\n";
     if (m.width * m.height <= 64) {
       s << "    pixels:";
       for (uint8_t p : m.pixels) s << " " << int{p};
