@@ -89,20 +89,17 @@ bool ReadHeaderLine(PLYSource* s, std::string* line, size_t* total) {
   }
 }
 
-// Byte offsets of the scalars up to the first list, the row stride when there is no
-// list, and the fewest bytes a row can take.
+// Byte offsets of the scalars up to the first list, and the row stride when there is
+// no list.
 void PlaceProperties(PLYElement* e) {
   uint64_t offset = 0;
   bool fixed = true;
-  e->minimum = 0;
   for (PLYProperty& p : e->properties) {
     p.offset = fixed ? static_cast<uint32_t>(offset) : kPLYVariable;
     if (p.countType == kPLYNoType) {
       offset += kPLYTypeSize[p.type];
-      e->minimum += kPLYTypeSize[p.type];
     } else {
       fixed = false;
-      e->minimum += kPLYTypeSize[p.countType];
     }
   }
   // A header of at most kSourceKeepLimit bytes lists fewer than 2^20 properties of
@@ -131,6 +128,11 @@ void FindColour(const PLYElement& e, size_t channel[3]) {
 }
 
 uint64_t GetLE64(const unsigned char* p) { return GetLE32(p) | uint64_t{GetLE32(p + 4)} << 32; }
+
+// A binary value's size bytes into b, least significant first, for the GetLE readers.
+void LittleFirst(const unsigned char* bytes, size_t size, bool big, unsigned char* b) {
+  for (size_t i = 0; i < size; ++i) b[i] = bytes[big ? size - 1 - i : i];
+}
 
 }  // namespace
 
@@ -281,13 +283,8 @@ bool FindPLYModel(const PLYHeader& header, PLYLayout* layout) {
 }
 
 double DecodePLYValue(const unsigned char* bytes, PLYType type, bool big) {
-  unsigned char b[8];  // the value's bytes, least significant first
-  const size_t size = kPLYTypeSize[type];
-  if (big) {
-    for (size_t i = 0; i < size; ++i) b[i] = bytes[size - 1 - i];
-  } else {
-    std::memcpy(b, bytes, size);
-  }
+  unsigned char b[8];
+  LittleFirst(bytes, kPLYTypeSize[type], big, b);
   switch (type) {
     case kPLYChar: return static_cast<int8_t>(b[0]);
     case kPLYUchar: return b[0];
@@ -305,7 +302,7 @@ double DecodePLYValue(const unsigned char* bytes, PLYType type, bool big) {
 float DecodePLYFloat(const unsigned char* bytes, PLYType type, bool big) {
   if (type != kPLYFloat) return static_cast<float>(DecodePLYValue(bytes, type, big));
   unsigned char b[4];
-  for (size_t i = 0; i < 4; ++i) b[i] = bytes[big ? 3 - i : i];
+  LittleFirst(bytes, 4, big, b);
   return GetLEFloat(b);
 }
 

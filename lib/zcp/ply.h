@@ -10,8 +10,7 @@
 //                                  were more than kSourceKeepLimit and are gone
 //   SourceRelease(&source)         the header is read: the bytes before the position go
 //   SourceNeed(&source, size)      size bytes in a row at the position (not taken), or
-//                                  null when the data ends first (SourceHeld tells how
-//                                  many are left)
+//                                  null when the data ends first
 //   SourceTake(&source, size)      passes over size bytes that SourceNeed gave
 //   SourceRead(&source, out, size) copies up to size bytes; how many there were
 //   SourceSkip(&source, size)      passes over size bytes; false when the data ends first
@@ -59,7 +58,6 @@ void StartSource(PLYSource* s, FILE* stream);
 int SourceFill(PLYSource* s);  // SourceGet's slow path
 inline int SourceGet(PLYSource* s) { return s->at < s->end ? s->data[s->at++] : SourceFill(s); }
 inline void SourceUnget(PLYSource* s) { --s->at; }
-inline size_t SourceHeld(const PLYSource* s) { return s->end - s->at; }
 bool SourceRewind(PLYSource* s);
 void SourceRelease(PLYSource* s);
 const unsigned char* SourceNeedMore(PLYSource* s, size_t size);
@@ -102,8 +100,7 @@ struct PLYElement {
   std::string name;
   uint32_t count;
   std::vector<PLYProperty> properties;
-  uint32_t stride;   // bytes of every row when there is no list, else kPLYVariable
-  uint64_t minimum;  // the fewest bytes a binary row takes (its lists empty)
+  uint32_t stride;  // bytes of every row when there is no list, else kPLYVariable
 };
 
 struct PLYHeader {

@@ -34,50 +34,41 @@ inline bool IsSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// The strict reader reads a stdio stream or a PLY source through these two.
-int Get(FILE* stream) { return std::getc(stream); }
-void Unget(FILE* stream, int c) { std::ungetc(c, stream); }
-int Get(PLYSource* source) { return SourceGet(source); }
-void Unget(PLYSource* source, int) { SourceUnget(source); }
-
-template <typename Input>
-void SkipSpace(Input* stream) {
+void SkipSpace(PLYSource* source) {
   int c;
-  while (IsSpace(c = Get(stream))) {
+  while (IsSpace(c = SourceGet(source))) {
   }
-  if (c != EOF) Unget(stream, c);
+  if (c != EOF) SourceUnget(source);
 }
 
 // An unsigned decimal count after optional white space and an optional plus sign. A
 // minus sign, no digit at all, or a value beyond 32 bits is not a count.
-template <typename Input>
-bool ReadCount(Input* stream, uint32_t* value) {
-  SkipSpace(stream);
-  int c = Get(stream);
-  if (c == '+') c = Get(stream);
+bool ReadCount(PLYSource* source, uint32_t* value) {
+  SkipSpace(source);
+  int c = SourceGet(source);
+  if (c == '+') c = SourceGet(source);
   if (c < '0' || c > '9') return false;
   uint64_t v = 0;
   while (c >= '0' && c <= '9') {
     v = v * 10 + static_cast<uint64_t>(c - '0');
     if (v > UINT32_MAX) return false;
-    c = Get(stream);
+    c = SourceGet(source);
   }
-  if (c != EOF) Unget(stream, c);
+  if (c != EOF) SourceUnget(source);
   *value = static_cast<uint32_t>(v);
   return true;
 }
 
 // Lines 1 to 11 of the header; counts[0] and counts[1] receive N and M.
-template <typename Input>
-bool MatchPattern(Input* stream, uint32_t counts[2]) {
+bool MatchPattern(PLYSource* source, uint32_t counts[2]) {
   int found = 0;
   for (const char* p = kHeaderPattern; *p != '\0'; ++p) {
     if (IsSpace(static_cast<unsigned char>(*p))) {
-      SkipSpace(stream);
+      SkipSpace(source);
     } else if (p[0] == '%' && p[1] == 'u') {
-      if (!ReadCount(stream, &counts[found++])) return false;
+      if (!ReadCount(source, &counts[found++])) return false;
       ++p;
-    } else if (Get(stream) != static_cast<unsigned char>(*p)) {
+    } else if (SourceGet(source) != static_cast<unsigned char>(*p)) {
       return false;
     }
   }
@@ -85,31 +76,16 @@ bool MatchPattern(Input* stream, uint32_t counts[2]) {
 }
 
 // The next line, at most 11 characters with its line feed, into a zeroed buffer of 12.
-template <typename Input>
-bool ReadEndLine(Input* stream, unsigned char line[kEndLineBuffer]) {
+bool ReadEndLine(PLYSource* source, unsigned char line[kEndLineBuffer]) {
   std::memset(line, 0, kEndLineBuffer);
   size_t used = 0;
   while (used < kEndLineBuffer - 1) {
-    int c = Get(stream);
+    int c = SourceGet(source);
     if (c == EOF) break;
     line[used++] = static_cast<unsigned char>(c);
     if (c == '\n') break;
   }
   return used > 0;
-}
-
-template <typename Input>
-bool ReadHeader(Input* stream, uint32_t* n, uint32_t* m) {
-  uint32_t counts[2] = {0, 0};
-  if (!MatchPattern(stream, counts)) return false;
-  unsigned char line[kEndLineBuffer];
-  if (!ReadEndLine(stream, line) || std::memcmp(line, kEndHeader, kEndLineBuffer) != 0) {
-    return false;
-  }
-  if (counts[0] == 0 || counts[1] == 0) return false;
-  *n = counts[0];
-  *m = counts[1];
-  return true;
 }
 
 }  // namespace
@@ -149,9 +125,18 @@ void PutPointText(TextOut* out, const float v[3], char separator) {
   out->Char('\n');
 }
 
-bool ReadZCPHeader(FILE* stream, uint32_t* n, uint32_t* m) { return ReadHeader(stream, n, m); }
-
-bool ReadZCPHeader(PLYSource* source, uint32_t* n, uint32_t* m) { return ReadHeader(source, n, m); }
+bool ReadZCPHeader(PLYSource* source, uint32_t* n, uint32_t* m) {
+  uint32_t counts[2] = {0, 0};
+  if (!MatchPattern(source, counts)) return false;
+  unsigned char line[kEndLineBuffer];
+  if (!ReadEndLine(source, line) || std::memcmp(line, kEndHeader, kEndLineBuffer) != 0) {
+    return false;
+  }
+  if (counts[0] == 0 || counts[1] == 0) return false;
+  *n = counts[0];
+  *m = counts[1];
+  return true;
+}
 
 // Vertex record:
 //   offset  size  field
@@ -162,12 +147,6 @@ void PackZCPVertex(unsigned char record[kZCPVertexSize], const float v[3]) {
   PutLEFloat(record + 0, v[0]);  // x
   PutLEFloat(record + 4, v[1]);  // y
   PutLEFloat(record + 8, v[2]);  // z
-}
-
-void UnpackZCPVertex(const unsigned char record[kZCPVertexSize], float v[3]) {
-  v[0] = GetLEFloat(record + 0);
-  v[1] = GetLEFloat(record + 4);
-  v[2] = GetLEFloat(record + 8);
 }
 
 // Face record:

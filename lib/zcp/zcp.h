@@ -3,9 +3,9 @@
 //
 //   PutZCPHeader(stream, n, m)       the twelve header lines, both counts with "%u"
 //   FormatZCPHeader(text, n, m)      the same lines into text[kZCPHeaderRoom]; their length
-//   ReadZCPHeader(stream, &n, &m)    the strict header reader; false on any fault
-//                                    (the programs say "bad header."); stream is a
-//                                    stdio stream or a PLYSource (zcp/ply.h)
+//   ReadZCPHeader(source, &n, &m)    the strict header reader over a PLYSource
+//                                    (zcp/ply.h); false on any fault (the programs
+//                                    say "bad header.")
 //   CheckZCPBody(left, name, n, m)   left bytes after the header cannot hold n vertices
 //                                    and m faces: the program ends with the data error
 //                                    it would meet while reading
@@ -13,8 +13,8 @@
 //                                    "NAME : KIND data error after COUNT WHAT." (kind:
 //                                    "ZCP" or "PLY"; what: "vertices" or "faces"),
 //                                    status 1: the body ends before the header's counts
-//   PackZCPVertex(record, v)         the 12 bytes of vertex v[3]
-//   UnpackZCPVertex(record, v)       and back
+//   PackZCPVertex(record, v)         the 12 bytes of vertex v[3] (read back through the
+//                                    PLY table of the header, zcp/model.h)
 //   PackZCPFace(record, face)        the 16 bytes of one face (count byte 3)
 //   CheckZCPFace(bytes, size, n, &face)
 //                                    decodes the first size (up to 16) bytes of a face
@@ -61,13 +61,11 @@ constexpr size_t kZCPHeaderRoom = 320;  // the header's text with two 10-digit c
 struct PLYSource;
 void PutZCPHeader(FILE* stream, uint32_t n, uint32_t m);
 size_t FormatZCPHeader(char text[kZCPHeaderRoom], uint32_t n, uint32_t m);
-bool ReadZCPHeader(FILE* stream, uint32_t* n, uint32_t* m);
 bool ReadZCPHeader(PLYSource* source, uint32_t* n, uint32_t* m);
 void CheckZCPBody(uint64_t left, const char* name, uint32_t n, uint32_t m);
 [[noreturn]] void DataError(const char* name, const char* kind, uint64_t count, const char* what);
 
 void PackZCPVertex(unsigned char record[kZCPVertexSize], const float v[3]);
-void UnpackZCPVertex(const unsigned char record[kZCPVertexSize], float v[3]);
 void PackZCPFace(unsigned char record[kZCPFaceSize], const ZCPFace& face);
 ZCPFaceResult CheckZCPFace(const unsigned char* bytes, size_t size, uint32_t n, ZCPFace* face);
 

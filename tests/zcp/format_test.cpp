@@ -6,7 +6,9 @@
 #include <cstring>
 #include <string>
 
+#include "common/bytes.h"
 #include "zcp/lists.h"
+#include "zcp/ply.h"
 #include "zcp/zcp.h"
 
 namespace {
@@ -42,8 +44,10 @@ std::string Written(void (*write)(FILE*)) {
 // Reads the header; on success also the byte right after it (-1 at the end).
 bool Header(const std::string& bytes, uint32_t* n, uint32_t* m, int* next = nullptr) {
   Stream s(bytes);
-  bool ok = ReadZCPHeader(s.f, n, m);
-  if (next != nullptr) *next = std::getc(s.f);
+  PLYSource source;
+  StartSource(&source, s.f);
+  bool ok = ReadZCPHeader(&source, n, m);
+  if (next != nullptr) *next = SourceGet(&source);
   return ok;
 }
 
@@ -128,8 +132,7 @@ TEST(ZcpRecords, PackFaceAndVertexLittleEndian) {
   PackZCPVertex(vertex, v);
   const unsigned char bytes[kZCPVertexSize] = {0, 0, 0x80, 0x3F, 0, 0, 0, 0xC0, 0, 0, 0, 0x3F};
   EXPECT_EQ(0, std::memcmp(vertex, bytes, kZCPVertexSize));
-  float back[3];
-  UnpackZCPVertex(vertex, back);
+  const float back[3] = {GetLEFloat(vertex), GetLEFloat(vertex + 4), GetLEFloat(vertex + 8)};
   EXPECT_EQ(back[0], 1.0f);
   EXPECT_EQ(back[1], -2.0f);
   EXPECT_EQ(back[2], 0.5f);

@@ -33,19 +33,14 @@ TEST(PlyHeader, RefusesWhatHoldsNoTriangleModel) {
       "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
       "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n";
   ASSERT_TRUE(IsModel(good));
+  // Faults a ZCP-like header shows to cplytomesh (programs_test.cpp) are not repeated.
   const char* faults[][2] = {
       {"ply\n", "ply 1\n"},
       {"ascii 1.0", "ascii 2.0"},
-      {"ascii", "binary"},
       {"format ascii 1.0\n", ""},                     // no format
-      {"element vertex 3", "element vertex 0"},       // no vertex
       {"element face 1", "element face 4294967296"},  // beyond 32 bits
-      {"element face 1", "element face -1"},
-      {"element face", "element faces"},  // no face element
-      {"float x", "float u"},             // no x
       {"float y", "list uchar float y"},  // y a list
       {"float z", "half z"},              // no such type
-      {"uchar int", "uchar float"},       // indices not whole numbers
       {"list uchar", "list float"},       // count not a whole number
       {"end_header\n", "end_header extra\n"},
       {"end_header\n", "end_header"},                                  // no line feed
@@ -61,14 +56,13 @@ TEST(PlyHeader, RefusesWhatHoldsNoTriangleModel) {
 }
 
 TEST(PlyValues, ColoursBecomeBytes) {
-  struct Case {
+  const struct {
     double value;
     PLYType type;
     int byte;
-  };
-  const Case cases[] = {{300, kPLYInt, 255},     {-5, kPLYChar, 0},     {0.5, kPLYFloat, 128},
-                        {0.498, kPLYFloat, 127}, {1.7, kPLYFloat, 255}, {NAN, kPLYFloat, 0}};
-  for (const Case& c : cases) EXPECT_EQ(PLYColourByte(c.value, c.type), c.byte) << c.value;
+  } cases[] = {{300, kPLYInt, 255},     {-5, kPLYChar, 0},     {0.5, kPLYFloat, 128},
+               {0.498, kPLYFloat, 127}, {1.7, kPLYFloat, 255}, {NAN, kPLYFloat, 0}};
+  for (const auto& c : cases) EXPECT_EQ(PLYColourByte(c.value, c.type), c.byte) << c.value;
 }
 
 namespace {
@@ -256,30 +250,23 @@ TEST(PlyModels, DataErrorsNameTheFileAndTheCount) {
       {"ascii 2^32 - 1 vertices", replaced(text, "vertex 5", "vertex 4294967295"),
        "PLY data error after 8 vertices."},  // the face rows read as three more
   };
-  const std::vector<std::vector<std::string>> programs = {{"cplytomesh", "IN", "out"},
-                                                          {"cplyworld", "IN"},
-                                                          {"cplydump", "IN"},
-                                                          {"cplyscale", "IN", "2", "out"}};
+  const std::vector<std::vector<std::string>> programs = {
+      {"cplytomesh", "IN", "out"}, {"cplyworld", "IN"}, {"cplydump", "IN"},
+      {"cplyscale", "IN", "2", "out"}};
   for (const Case& c : cases) {
     dir.Write("in.ply", c.bytes);
     for (const auto& program : programs) {
       SCOPED_TRACE(c.label + ": " + program[0]);
-      // A regular file, in little memory (the sanitizers need more address space than
-      // the limit leaves); then a pipe.
-#if defined(__SANITIZE_ADDRESS__)
-      std::string command = ProgramPath(program[0]) + " in.ply";
-#else
-      std::string command = "ulimit -v 40000 && " + ProgramPath(program[0]) + " in.ply";
-#endif
-      for (size_t k = 2; k < program.size(); ++k) command += " " + program[k];
-      RunResult r = RunCommand({"/bin/sh", "-c", command}, "", dir.path);
+      // A regular file, in little memory; then a pipe.
+      std::vector<std::string> args(program.begin() + 1, program.end());
+      args[0] = "in.ply";
+      RunResult r = RunInLittleMemory(program[0], args, dir.path);
       EXPECT_EQ(r.status, 1);
       EXPECT_EQ(r.err, "in.ply : " + c.message + "\n");
       // cplydump counts the triangles before it prints anything.
       if (program[0] == "cplydump") {
         EXPECT_EQ(r.out, "");
       }
-      std::vector<std::string> args(program.begin() + 1, program.end());
       args[0] = "-";
       r = ::Run(program[0], args, c.bytes, dir.path);
       EXPECT_EQ(r.err, "- : " + c.message + "\n");

@@ -585,15 +585,8 @@ TEST(ZcpReaders, BodyShorterThanTheCountsIsAnErrorNamingTheFile) {
       std::vector<std::string> args(program.begin() + 1, program.end());
       args[0] = "in.zcp";
       std::filesystem::remove(dir.Path("out"));
-      // A regular file: the fault is found before anything is written, in little memory
-      // (the sanitizers need more address space than the limit leaves).
-#if defined(__SANITIZE_ADDRESS__)
-      std::string command = ProgramPath(program[0]);
-#else
-      std::string command = "ulimit -v 40000 && " + ProgramPath(program[0]);
-#endif
-      for (const auto& a : args) command += " " + a;
-      RunResult r = RunCommand({"/bin/sh", "-c", command}, "", dir.path);
+      // A regular file: the fault is found before anything is written, in little memory.
+      RunResult r = RunInLittleMemory(program[0], args, dir.path);
       ExpectFailure(r, "in.zcp : " + c.message);
       EXPECT_EQ(r.out, "");
       EXPECT_FALSE(dir.Exists("out"));

@@ -92,29 +92,23 @@ std::string DescribeZCP(const std::string& bytes) {
 
 namespace {
 
-// A value of a PLY type in little-endian order: its bytes, how many.
-size_t PLYBytes(const std::string& type, double v, unsigned char b[8]) {
-  const int64_t i = static_cast<int64_t>(v);
-  if (type == "char" || type == "uchar" || type == "int8" || type == "uint8") {
-    b[0] = static_cast<unsigned char>(i);
-    return 1;
-  }
-  if (type == "short" || type == "ushort" || type == "int16" || type == "uint16") {
-    PutLE16(b, static_cast<uint16_t>(i));
-    return 2;
-  }
+// A value of a PLY type appended in the file's byte order.
+void AppendPLYValue(std::string* bytes, const std::string& type, double v, bool big) {
+  auto bits = static_cast<uint64_t>(static_cast<int64_t>(v));
+  size_t size = 4;  // int, uint and their other names
   if (type == "float" || type == "float32") {
-    PutLEFloat(b, static_cast<float>(v));
-    return 4;
+    bits = std::bit_cast<uint32_t>(static_cast<float>(v));
+  } else if (type == "double" || type == "float64") {
+    bits = std::bit_cast<uint64_t>(v);
+    size = 8;
+  } else if (type.find("char") != std::string::npos || type.find("int8") != std::string::npos) {
+    size = 1;
+  } else if (type.find("short") != std::string::npos || type.find("int16") != std::string::npos) {
+    size = 2;
   }
-  if (type == "double" || type == "float64") {
-    const auto bits = std::bit_cast<uint64_t>(v);
-    PutLE32(b, static_cast<uint32_t>(bits));
-    PutLE32(b + 4, static_cast<uint32_t>(bits >> 32));
-    return 8;
+  for (size_t k = 0; k < size; ++k) {
+    *bytes += static_cast<char>(bits >> 8 * (big ? size - 1 - k : k));
   }
-  PutLE32(b, static_cast<uint32_t>(i));  // int, uint
-  return 4;
 }
 
 }  // namespace
@@ -153,14 +147,22 @@ std::string PLYFile(const std::string& format, const std::string& elements,
             bytes += text;
             continue;
           }
-          unsigned char b[8];
-          const size_t size =
-              PLYBytes(k == 0 && !p.countType.empty() ? p.countType : p.type, v[k], b);
-          for (size_t j = 0; j < size; ++j) bytes += static_cast<char>(b[big ? size - 1 - j : j]);
+          AppendPLYValue(&bytes, k == 0 && !p.countType.empty() ? p.countType : p.type, v[k], big);
         }
       }
       if (ascii) bytes += "\n";
     }
   }
   return bytes;
+}
+
+RunResult RunInLittleMemory(const std::string& program, const std::vector<std::string>& args,
+                            const std::string& dir) {
+#if defined(__SANITIZE_ADDRESS__)
+  std::string command = ProgramPath(program);
+#else
+  std::string command = "ulimit -v 40000 && " + ProgramPath(program);
+#endif
+  for (const auto& a : args) command += " " + a;
+  return RunCommand({"/bin/sh", "-c", command}, "", dir);
 }

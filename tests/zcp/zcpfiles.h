@@ -13,6 +13,9 @@
 //                                  its property's type (ASCII: a row a line).
 //                                  value(element, property, row) gives a scalar's value,
 //                                  or a list's count followed by its entries
+//   RunInLittleMemory(program, args, dir)
+//                                  the program on args in dir with 40 MB of address
+//                                  space (no limit under the sanitizers, which need more)
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,6 +24,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "support/run.h"
 
 struct TestFace {
   unsigned char r, g, b;
@@ -37,3 +42,5 @@ std::string DescribeZCP(const std::string& bytes);
 using PLYValues = std::function<std::vector<double>(const std::string& element,
                                                     const std::string& property, uint32_t row)>;
 std::string PLYFile(const std::string& format, const std::string& elements, const PLYValues& value);
+RunResult RunInLittleMemory(const std::string& program, const std::vector<std::string>& args,
+                            const std::string& dir);
