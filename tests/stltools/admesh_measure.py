@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """admesh's facet count, volume and bounding box of a closed model agree with what
-meshstats and meshbounds print, also after meshjoin and meshpaint rewrote the model.
+meshstats and meshbounds print, also after meshjoin and meshpaint rewrote the model,
+and for the model as other writers make it.
 
 usage: admesh_measure.py bin_dir
 """
@@ -63,6 +64,16 @@ def main():
         model = os.path.join(d, "torus.stl")
         run("/usr/bin/python3", MAKE_MODEL, model, "5000")
         compare(model, "torus")
+        # As other writers make it: a header that begins with "solid", and a count of 0
+        # (a writer that could not seek back). admesh goes by the file's size.
+        with open(model, "rb") as f:
+            data = f.read()
+        other = os.path.join(d, "other.stl")
+        for what, form in (("solid header", b"solid Part_1".ljust(80) + data[80:]),
+                           ("count 0", data[:80] + bytes(4) + data[84:])):
+            with open(other, "wb") as f:
+                f.write(form)
+            compare(other, what)
         moved = os.path.join(d, "moved.stl")
         run(os.path.join(BIN, "meshjoin"), model, moved)
         compare(moved, "meshjoin copy")

@@ -68,6 +68,12 @@ def main():
             f.write(ascii_stl(a))
         binary_stl(b, colours).save(p("b.stl"), mode=mesh.stl.Mode.BINARY)
 
+        # A binary STL headed "solid", through a pipe: read as binary all the same.
+        with open(p("b.stl"), "rb") as f:
+            solid = b"solid b".ljust(80) + f.read()[80:]
+        run("meshtobinary", "-", p("s.stl"), stdin=solid)
+        check(p("s.stl"), b, np.zeros(len(b)), "meshtobinary of a header that begins with solid")
+
         run("meshtobinary", p("a.txt"), p("a.stl"))
         check(p("a.stl"), a, np.zeros(len(a)), "meshtobinary")
 
