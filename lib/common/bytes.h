@@ -1,7 +1,7 @@
 // Little-endian values in files, whatever the host's byte order.
 //
 //   HostIsLittleEndian()       the 16-bit value 0x1234 stored with 0x34 first
-//   GetLE16/GetLE32/GetLEFloat read a value from 2 or 4 bytes
+//   GetLE16/GetLE32/GetLE64/GetLEFloat read a value from 2, 4 or 8 bytes
 //   PutLE16/PutLE32/PutLEFloat write a value as 2 or 4 bytes
 #pragma once
 
@@ -22,6 +22,9 @@ inline uint16_t GetLE16(const unsigned char* p) {
 }
 inline uint32_t GetLE32(const unsigned char* p) {
   return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+inline uint64_t GetLE64(const unsigned char* p) {
+  return GetLE32(p) | uint64_t{GetLE32(p + 4)} << 32;
 }
 inline float GetLEFloat(const unsigned char* p) { return std::bit_cast<float>(GetLE32(p)); }
 

@@ -13,16 +13,13 @@ bool ReadTextLine(FILE* stream, std::string* line) {
 }
 
 int SplitWords(std::string_view text, std::string_view* words, int max) {
-  auto blank = [](char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-  };
   int count = 0;
   size_t i = 0;
   while (i < text.size()) {
-    while (i < text.size() && blank(text[i])) ++i;
+    while (i < text.size() && IsBlank(text[i])) ++i;
     if (i == text.size()) break;
     size_t start = i;
-    while (i < text.size() && !blank(text[i])) ++i;
+    while (i < text.size() && !IsBlank(text[i])) ++i;
     if (count < max) words[count] = text.substr(start, i - start);
     ++count;
   }

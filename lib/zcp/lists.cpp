@@ -3,16 +3,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/lines.h"
+
 namespace {
 
 constexpr uint32_t kMaxChannel = 255;
 
-inline bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 size_t SkipSpace(std::string_view text, size_t pos) {
-  while (pos < text.size() && IsSpace(text[pos])) ++pos;
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
   return pos;
 }
 
@@ -20,7 +18,7 @@ size_t SkipSpace(std::string_view text, size_t pos) {
 bool ScanWord(std::string_view text, size_t* pos, std::string_view* word) {
   size_t start = SkipSpace(text, *pos);
   size_t end = start;
-  while (end < text.size() && !IsSpace(text[end])) ++end;
+  while (end < text.size() && !IsBlank(text[end])) ++end;
   if (end == start) return false;
   *word = text.substr(start, end - start);
   *pos = end;

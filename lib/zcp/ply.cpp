@@ -37,10 +37,6 @@ size_t Refill(PLYSource* s, size_t more) {
   return got;
 }
 
-inline bool IsBlank(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
 struct TypeName {
   std::string_view name;
   PLYType type;
@@ -127,7 +123,6 @@ void FindColour(const PLYElement& e, size_t channel[3]) {
   }
 }
 
-uint64_t GetLE64(const unsigned char* p) { return GetLE32(p) | uint64_t{GetLE32(p + 4)} << 32; }
 
 // A binary value's size bytes into b, least significant first, for the GetLE readers.
 void LittleFirst(const unsigned char* bytes, size_t size, bool big, unsigned char* b) {

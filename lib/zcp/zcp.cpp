@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "common/lines.h"
 #include "common/numbers.h"
 #include "common/program.h"
 #include "common/textout.h"
@@ -30,13 +31,9 @@ constexpr const char kHeaderPattern[] =
 constexpr char kEndHeader[] = "end_header\n";  // with its NUL: the 12 bytes compared
 constexpr size_t kEndLineBuffer = sizeof kEndHeader;
 
-inline bool IsSpace(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 void SkipSpace(PLYSource* source) {
   int c;
-  while (IsSpace(c = SourceGet(source))) {
+  while (IsBlank(c = SourceGet(source))) {
   }
   if (c != EOF) SourceUnget(source);
 }
@@ -63,7 +60,7 @@ bool ReadCount(PLYSource* source, uint32_t* value) {
 bool MatchPattern(PLYSource* source, uint32_t counts[2]) {
   int found = 0;
   for (const char* p = kHeaderPattern; *p != '\0'; ++p) {
-    if (IsSpace(static_cast<unsigned char>(*p))) {
+    if (IsBlank(static_cast<unsigned char>(*p))) {
       SkipSpace(source);
     } else if (p[0] == '%' && p[1] == 'u') {
       if (!ReadCount(source, &counts[found++])) return false;
