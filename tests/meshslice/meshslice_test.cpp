@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "common/bytes.h"
 #include "support/run.h"
 #include "support/stlfiles.h"
 #include "tiffread.h"
@@ -168,31 +167,6 @@ TEST(MeshSlice, SliceNamesHaveTheDigitsOfTheLastNumber) {
     EXPECT_TRUE(dir.Exists(out + "/" + first + ".tif")) << nz;
     EXPECT_TRUE(dir.Exists(out + "/" + last + ".tif")) << nz;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path(out)), {}), nz);
-  }
-}
-
-// Every slice carries the voxel size: x and y as its resolution, voxels per model unit
-// (rationals, no absolute unit), z as the spacing of an ImageJ description.
-TEST(MeshSlice, SlicesCarryTheVoxelSize) {
-  Scratch dir;
-  dir.Write("a.stl", BinarySTL(UnitCube()));
-  std::filesystem::create_directory(dir.Path("out"));
-  ASSERT_EQ(
-      ::Run("meshslice", {"a.stl", "0", "0", "0", "0.3", "0.05", "1e-5", "3", "2", "2", "out"}, "",
-            dir.path)
-          .status,
-      0);
-  const std::string text = "ImageJ=1.11a\nunit=unit\nspacing=1e-05\n";
-  for (const char* name : {"out/0.tif", "out/1.tif"}) {
-    const std::string bytes = dir.Read(name);
-    TiffFile t;
-    std::string why;
-    ASSERT_TRUE(ParseTiff(bytes, &t, &why)) << why;
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + t.Find(282)->value;
-    EXPECT_EQ((std::vector<uint32_t>{GetLE32(p), GetLE32(p + 4), GetLE32(p + 8), GetLE32(p + 12)}),
-              (std::vector<uint32_t>{10, 3, 20, 1}));
-    EXPECT_EQ(t.Find(296)->value, 1u);
-    EXPECT_EQ(bytes.substr(t.Find(270)->value, t.Find(270)->count), text + '\0');
   }
 }
 
